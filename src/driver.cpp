@@ -1,0 +1,93 @@
+#include "driver.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <ctime>
+#include <ostream>
+
+#include "cli.h"
+#include "dint.h"
+#include "error.h"
+#include "lp_out.h"
+#include "out_doms.h"
+#include "readers.h"
+#include "solver.h"
+
+#ifndef DDINFER_VERSION
+#define DDINFER_VERSION "unknown"
+#endif
+
+namespace ddinfer {
+namespace {
+
+const char* const usage =
+    "usage: ddinfer [--solver glpsol|clp] PAIRS DOMAINS RATIO\n"
+    "  Infers interacting domain pairs from the protein pairs in PAIRS and the\n"
+    "  domain memberships in DOMAINS, leaving at most RATIO of the protein pairs\n"
+    "  unexplained. Writes PAIRS.RATIO.lp, PAIRS.RATIO.out and PAIRS.RATIO.dint.\n"
+    "  --solver glpsol   the classic solver (default)\n"
+    "  --solver clp      COIN-OR CLP, much faster on whole proteomes; also writes\n"
+    "                    PAIRS.RATIO.mps\n"
+    "  --help, --version\n";
+
+}  // namespace
+
+float parse_ratio(const char* text) { return static_cast<float>(std::atof(text)); }
+
+int ddinfer_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, std::ostream& err) {
+    // The pipeline draws nothing; the seed serves the null models.
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+
+    ParsedArgs args;
+    std::unique_ptr<Solver> solver;
+    float err_ratio = 0;
+    try {
+        args = parse_args(argc, argv, {{"solver", true}, {"help", false}, {"version", false}});
+        if (args.has("help")) {
+            out << usage;
+            return 0;
+        }
+        if (args.has("version")) {
+            out << "ddinfer " << DDINFER_VERSION << "\n";
+            return 0;
+        }
+        solver = make_solver(args.get("solver", "glpsol"));
+        if (!solver) throw UsageError("--solver takes glpsol or clp, not \"" + args.get("solver", "") + "\"");
+        if (args.positional.size() < 3) throw UsageError("expected three arguments: PAIRS DOMAINS RATIO");
+        err_ratio = parse_ratio(args.positional[2].c_str());
+        if (!std::isfinite(err_ratio)) {
+            throw UsageError("RATIO must be a finite number, not \"" + args.positional[2] + "\"");
+        }
+    } catch (const UsageError& e) {
+        err << "ddinfer: " << e.what() << "; usage: ddinfer [--solver glpsol|clp] PAIRS DOMAINS RATIO\n";
+        return 2;
+    }
+    const std::string& pint_path = args.positional[0];
+    const std::string& dom_path = args.positional[1];
+
+    protdom network;
+    inter_table pint, dint;
+    try {
+        readdata(network, pint, pint_path, dom_path, Streams{out, err});
+    } catch (const Error& e) {
+        err << "ddinfer: " << e.what() << "\n";
+        return 1;
+    }
+    construct_dint(network, pint, dint, out);
+
+    const RunFiles files = run_files(pint_path, err_ratio);
+    err << "writing " << files.lp << "\n";
+    int status = 0;
+    if (LP_out(network, pint, dint, files.lp, err_ratio) != 0) {
+        err << "ddinfer: cannot write " << files.lp << "\n";
+        status = 1;
+    }
+    if (solve(*solver, runner, network, pint, dint, files, err_ratio, {}, "", err) != 0) status = 1;
+    if (out_doms(network, dint, files.dint) != 0) {
+        err << "ddinfer: cannot write " << files.dint << "\n";
+        status = 1;
+    }
+    return status;
+}
+
+}  // namespace ddinfer

@@ -1,0 +1,205 @@
+#include "lp_out.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <map>
+#include <utility>
+
+#include "text_out.h"
+
+namespace ddinfer {
+namespace {
+
+using Pair = std::pair<int, int>;
+
+// Calls row(k, terms) for every protein pair k that gets a row, in record
+// order; terms are the distinct unordered domain pairs (smaller index first)
+// joining a domain of one protein with a domain of the other, each at the
+// place where it is first met. Returns the number of rows.
+template <class Row>
+std::int64_t visit_rows(const protdom& network, const inter_table& pint, const inter_table& dint, Row row) {
+    // stamp[r] is the last row that wrote candidate r; pairs without a
+    // candidate record (never the case for a table built from this network)
+    // fall back to a scan of the row's own list.
+    std::vector<int> stamp(static_cast<std::size_t>(dint.n), -1);
+    std::vector<Pair> terms;
+    std::vector<Pair> strays;
+    std::int64_t rows = 0;
+    for (int k = 0; k < pint.n; ++k) {
+        const inter& record = pint.list[k];
+        if (record.active != 1) continue;
+        const node& pa = network.prot[record.a];
+        const node& pb = network.prot[record.b];
+        if (pa.n <= 0 || pb.n <= 0) continue;
+        terms.clear();
+        strays.clear();
+        for (int u = 0; u < pa.n; ++u) {
+            for (int w = 0; w < pb.n; ++w) {
+                const int s = std::min(pa.links[u], pb.links[w]);
+                const int t = std::max(pa.links[u], pb.links[w]);
+                const int r = dint.index.get(s, t);
+                if (r >= 0) {
+                    if (stamp[r] == k) continue;
+                    stamp[r] = k;
+                } else {
+                    if (std::find(strays.begin(), strays.end(), Pair(s, t)) != strays.end()) continue;
+                    strays.emplace_back(s, t);
+                }
+                terms.emplace_back(s, t);
+            }
+        }
+        row(k, terms);
+        ++rows;
+    }
+    return rows;
+}
+
+// Shortest text that reads back as the same double.
+std::string exact(double value) {
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, static_cast<std::size_t>(result.ptr - text));
+}
+
+std::FILE* open_output(const std::string& path) { return path == "-" ? stdout : std::fopen(path.c_str(), "w"); }
+
+int close_output(std::FILE* file, TextOut& out) {
+    const bool written = out.flush();
+    const int closed = file == stdout ? std::fflush(file) : std::fclose(file);
+    return written && closed == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+std::int64_t error_bound(std::int64_t rows, float err_ratio) {
+    const double product = static_cast<double>(rows) * static_cast<double>(err_ratio);
+    if (std::isnan(product)) return 0;
+    constexpr double limit = 9.2e18;  // inside the 64-bit range
+    if (product >= limit) return std::numeric_limits<std::int64_t>::max();
+    if (product <= -limit) return std::numeric_limits<std::int64_t>::min();
+    return static_cast<std::int64_t>(product);  // truncates toward zero
+}
+
+int LP_out(const protdom& network, const inter_table& pint, const inter_table& dint, const std::string& path,
+           float err_ratio, const Costs& costs) {
+    std::FILE* file = open_output(path);
+    if (file == nullptr) return 1;
+    TextOut out(file);
+
+    // A line break follows every eighth counted term of a section.
+    int count = 0;
+    auto counted = [&] {
+        if (++count == 8) {
+            out << '\n';
+            count = 0;
+        }
+    };
+
+    out << "\nMinimize\nobj:";
+    for (int r = 0; r < dint.n; ++r) {
+        const inter& record = dint.list[r];
+        if (record.active != 1) continue;
+        out << " + ";
+        if (!costs.empty()) out << exact(costs[r]) << ' ';
+        out << "x(" << std::min(record.a, record.b) << ',' << std::max(record.a, record.b) << ')';
+        counted();
+    }
+    out << "\n\nSubject To\n";
+
+    long long next_row = 2;
+    const std::int64_t rows = visit_rows(network, pint, dint, [&](int k, const std::vector<Pair>& terms) {
+        count = 0;
+        out << "r(" << next_row++ << "):";
+        for (const Pair& term : terms) {
+            out << " + x(" << term.first << ',' << term.second << ')';
+            counted();
+        }
+        out << " +e(" << k << ") >= 1.000\n";
+    });
+
+    out << "r(" << next_row << "):";
+    count = 0;
+    for (int k = 0; k < pint.n; ++k) {
+        if (pint.list[k].active != 1) continue;
+        out << " +e(" << k << ')';
+        counted();
+    }
+    out << "<=" << static_cast<long long>(error_bound(rows, err_ratio)) << "\nEnd\n";
+    return close_output(file, out);
+}
+
+int MPS_out(const protdom& network, const inter_table& pint, const inter_table& dint, const std::string& path,
+            float err_ratio, const Costs& costs) {
+    // Gather the programme by column, columns in order of first occurrence:
+    // the objective's x, then the rows' terms and e, then the budget row.
+    struct Column {
+        std::string name;
+        double cost = 0.0;
+        std::vector<long long> rows;
+    };
+    std::vector<Column> columns;
+    std::vector<int> x_column(static_cast<std::size_t>(dint.n), -1);
+    std::map<Pair, int> stray_column;
+    std::vector<int> e_column(static_cast<std::size_t>(pint.n), -1);
+    auto x_name = [](int i, int j) {
+        std::string name(1, 'x');
+        name.append(std::to_string(i)).append(1, '_').append(std::to_string(j));
+        return name;
+    };
+    auto add = [&](std::string name) {
+        columns.push_back(Column{std::move(name), 0.0, {}});
+        return static_cast<int>(columns.size()) - 1;
+    };
+    auto e_of = [&](int k) {
+        if (e_column[k] < 0) e_column[k] = add(std::string(1, 'e').append(std::to_string(k)));
+        return e_column[k];
+    };
+
+    for (int r = 0; r < dint.n; ++r) {
+        const inter& record = dint.list[r];
+        if (record.active != 1) continue;
+        x_column[r] = add(x_name(std::min(record.a, record.b), std::max(record.a, record.b)));
+        columns[x_column[r]].cost = costs.empty() ? 1.0 : costs[r];
+    }
+    long long next_row = 2;
+    const std::int64_t nrows = visit_rows(network, pint, dint, [&](int k, const std::vector<Pair>& terms) {
+        for (const Pair& term : terms) {
+            const int r = dint.index.get(term.first, term.second);
+            int c = -1;
+            if (r >= 0) {
+                if (x_column[r] < 0) x_column[r] = add(x_name(term.first, term.second));
+                c = x_column[r];
+            } else {
+                auto [it, added] = stray_column.try_emplace(term, 0);
+                if (added) it->second = add(x_name(term.first, term.second));
+                c = it->second;
+            }
+            columns[c].rows.push_back(next_row);
+        }
+        columns[e_of(k)].rows.push_back(next_row);
+        ++next_row;
+    });
+    const long long budget_row = next_row;
+    for (int k = 0; k < pint.n; ++k) {
+        if (pint.list[k].active == 1) columns[e_of(k)].rows.push_back(budget_row);
+    }
+
+    std::FILE* file = open_output(path);
+    if (file == nullptr) return 1;
+    TextOut out(file);
+    out << "NAME ddinfer FREE\nROWS\n N obj\n";
+    for (long long row = 2; row < budget_row; ++row) out << " G r" << row << '\n';
+    out << " L r" << budget_row << "\nCOLUMNS\n";
+    for (const Column& column : columns) {
+        if (column.cost != 0.0) out << ' ' << column.name << " obj " << exact(column.cost) << '\n';
+        for (long long row : column.rows) out << ' ' << column.name << " r" << row << " 1\n";
+    }
+    out << "RHS\n";
+    for (long long row = 2; row < budget_row; ++row) out << " rhs r" << row << " 1\n";
+    out << " rhs r" << budget_row << ' ' << static_cast<long long>(error_bound(nrows, err_ratio)) << "\nENDATA\n";
+    return close_output(file, out);
+}
+
+}  // namespace ddinfer

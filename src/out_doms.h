@@ -1,0 +1,15 @@
+// The inferred pair list: one line "DOMAIN_A\tDOMAIN_B" for every candidate
+// whose solution value is at least 0.5, in candidate record order.
+#pragma once
+
+#include <string>
+
+#include "network.h"
+
+namespace ddinfer {
+
+// Replaces the file at `path`. Returns 1 when it cannot be opened or a write
+// or close fails, else 0.
+int out_doms(const protdom& network, const inter_table& dint, const std::string& path);
+
+}  // namespace ddinfer

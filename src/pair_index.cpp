@@ -1,0 +1,45 @@
+#include "pair_index.h"
+
+namespace ddinfer {
+
+void PairIndex::set(int i, int j, int r) {
+    if ((size_ + 1) * 2 > slots_.size()) grow(slots_.empty() ? 64 : slots_.size() * 2);
+    const std::uint64_t k = key(i, j);
+    for (std::size_t s = hash(k) & mask_;; s = (s + 1) & mask_) {
+        Slot& slot = slots_[s];
+        if (slot.value < 0) {
+            slot.key = k;
+            slot.value = r;
+            ++size_;
+            return;
+        }
+        if (slot.key == k) {
+            slot.value = r;
+            return;
+        }
+    }
+}
+
+void PairIndex::clear() {
+    for (Slot& slot : slots_) slot.value = -1;
+    size_ = 0;
+}
+
+void PairIndex::reserve(std::size_t pairs) {
+    std::size_t capacity = 64;
+    while (capacity < pairs * 2) capacity *= 2;
+    if (capacity > slots_.size()) grow(capacity);
+}
+
+void PairIndex::grow(std::size_t capacity) {
+    std::vector<Slot> old;
+    old.swap(slots_);
+    slots_.assign(capacity, Slot{});
+    mask_ = capacity - 1;
+    size_ = 0;
+    for (const Slot& slot : old) {
+        if (slot.value >= 0) set(static_cast<int>(slot.key >> 32), static_cast<int>(slot.key & 0xffffffffu), slot.value);
+    }
+}
+
+}  // namespace ddinfer

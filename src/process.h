@@ -1,0 +1,38 @@
+// Running a solver as a child process, without a shell: the arguments reach
+// it exactly as given, and nothing in a file name is ever executed.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace ddinfer {
+
+struct ProcessResult {
+    bool started = false;
+    int exit_code = -1;  // when it exited normally
+    int signal = 0;      // when a signal ended it
+    std::string error;   // why it could not be started
+
+    bool ok() const { return started && signal == 0 && exit_code == 0; }
+    // "could not be started: ...", "exited with status 3", "was killed by signal 9"
+    std::string describe() const;
+};
+
+// Runs argv[0] (looked up on PATH) and waits for it. When `log_path` is not
+// empty, the child's standard output and error go to that file.
+class CommandRunner {
+public:
+    virtual ~CommandRunner() = default;
+    virtual ProcessResult run(const std::vector<std::string>& argv, const std::string& log_path) = 0;
+};
+
+class SpawnRunner : public CommandRunner {
+public:
+    ProcessResult run(const std::vector<std::string>& argv, const std::string& log_path) override;
+};
+
+// A path handed to a program as an argument: one that begins with "-"
+// would be taken for an option, so it gets "./" in front.
+std::string as_argument(const std::string& path);
+
+}  // namespace ddinfer

@@ -1,0 +1,185 @@
+#include "readers.h"
+
+#include "error.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <istream>
+#include <ostream>
+#include <string_view>
+#include <unordered_map>
+
+namespace ddinfer {
+namespace {
+
+constexpr std::string_view pair_separators = "\t\n\r ";
+constexpr std::string_view member_separators = " \t\r\n";
+
+// Splits off the next field of `line` at `seps`, starting at `pos`; returns
+// an empty view when the line is used up.
+std::string_view next_field(std::string_view line, std::size_t& pos, std::string_view seps) {
+    const std::size_t begin = line.find_first_not_of(seps, pos);
+    if (begin == std::string_view::npos) {
+        pos = line.size();
+        return {};
+    }
+    std::size_t end = line.find_first_of(seps, begin);
+    if (end == std::string_view::npos) end = line.size();
+    pos = end;
+    return line.substr(begin, end - begin);
+}
+
+// Reserving from a declared count guards against a count far beyond what
+// any file holds.
+std::size_t reservation(long declared) {
+    return static_cast<std::size_t>(std::clamp<long>(declared, 0, 1L << 22));
+}
+
+std::ifstream open_input(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw Error(path + ": cannot open: " + std::strerror(errno));
+    return in;
+}
+
+// Name -> protein index; the first protein of a name is the one kept.
+using NameIndex = std::unordered_map<std::string, int>;
+
+}  // namespace
+
+int read_count_line(std::istream& in, const std::string& file, const std::string& what) {
+    std::string line;
+    if (!std::getline(in, line)) throw input_error(file, 1, "expected the number of " + what + ", found an empty file");
+    std::size_t pos = line.find_first_not_of(" \t\r\v\f");
+    if (pos == std::string::npos) pos = line.size();
+    std::size_t digits = pos;
+    if (digits < line.size() && (line[digits] == '+' || line[digits] == '-')) ++digits;
+    const std::size_t first_digit = digits;
+    long value = 0;
+    while (digits < line.size() && line[digits] >= '0' && line[digits] <= '9') {
+        value = std::min<long>(value * 10 + (line[digits] - '0'), 1L << 40);
+        ++digits;
+    }
+    if (digits == first_digit) {
+        throw input_error(file, 1, "expected the number of " + what + " on the first line, found \"" + line + "\"");
+    }
+    if (line[pos] == '-') value = -value;
+    return static_cast<int>(std::clamp<long>(value, -2147483647L - 1, 2147483647L));
+}
+
+void readpint(protdom& network, inter_table& pint, std::istream& in, const std::string& file, int declared,
+              const Streams& streams) {
+    pint.list.clear();
+    pint.list.reserve(reservation(declared));
+    network.prot.clear();
+    network.prot.reserve(reservation(declared));
+    NameIndex names;
+    names.reserve(reservation(declared));
+
+    auto lookup = [&](std::string_view name) {
+        auto [it, added] = names.try_emplace(std::string(name), static_cast<int>(network.prot.size()));
+        if (added) {
+            node protein;
+            protein.name = std::string(name);
+            network.prot.push_back(std::move(protein));
+        }
+        return it->second;
+    };
+
+    std::string line;
+    long line_no = 1;
+    while (std::getline(in, line)) {
+        ++line_no;
+        std::size_t pos = 0;
+        const std::string_view t1 = next_field(line, pos, pair_separators);
+        if (t1.empty()) continue;  // a line of separators only
+        const std::string_view t2 = next_field(line, pos, pair_separators);
+        if (t2.empty()) {
+            throw input_error(file, line_no, "expected two protein names, found one (\"" + std::string(t1) + "\")");
+        }
+        inter record;
+        record.a = lookup(t1);
+        record.b = lookup(t2);
+        record.name_a = std::string(t1);
+        record.name_b = std::string(t2);
+        record.value = 1.0;
+        pint.list.push_back(std::move(record));
+    }
+    if (in.bad()) throw Error(file + ": read error");
+
+    pint.n = static_cast<int>(pint.list.size());
+    if (pint.n != declared) {
+        streams.err << file << ": warning: line 1 declares " << declared << " pairs, but the file holds " << pint.n
+                    << "\n";
+    }
+    streams.out << "Interacting protein pairs: " << pint.n << "\n";
+    streams.out << "Total proteins: " << network.prot.size() << "\n";
+    network.nprot = static_cast<int>(network.prot.size());
+    pint.nnode = network.nprot;
+}
+
+void creat_protdom(protdom& network, std::istream& in, const std::string& file, const Streams& streams) {
+    const int declared = network.ndom;
+    NameIndex proteins;
+    proteins.reserve(network.prot.size());
+    for (int p = 0; p < network.nprot; ++p) proteins.try_emplace(network.prot[p].name, p);
+
+    network.dom.clear();
+    network.dom.reserve(reservation(declared));
+    std::string line;
+    long lines = 0;
+    while (std::getline(in, line)) {
+        ++lines;
+        const std::string_view text(line);
+        // The name runs from the first byte that is not a colon to the next
+        // colon; a line with no colon after its name has no members.
+        const std::size_t start = text.find_first_not_of(':');
+        if (start == std::string_view::npos) continue;
+        const std::size_t colon = text.find(':', start);
+        if (colon == std::string_view::npos) continue;
+
+        node domain;
+        std::size_t pos = colon + 1;
+        for (std::string_view member; !(member = next_field(text, pos, member_separators)).empty();) {
+            auto it = proteins.find(std::string(member));
+            if (it == proteins.end()) continue;
+            domain.link_names.emplace_back(member);
+            domain.links.push_back(it->second);
+        }
+        if (domain.links.empty()) continue;
+        domain.name = std::string(text.substr(start, colon - start));
+        domain.n = static_cast<int>(domain.links.size());
+        network.dom.push_back(std::move(domain));
+    }
+    if (in.bad()) throw Error(file + ": read error");
+    if (lines > declared) {
+        streams.err << file << ": warning: line 1 declares " << declared << " domain lines, but the file holds "
+                    << lines << "\n";
+    }
+
+    network.ndom = static_cast<int>(network.dom.size());
+    streams.out << "Total domains: " << network.ndom << "\n";
+
+    // Link proteins to their domains; walking the domains in order leaves
+    // every protein's domain list in increasing order.
+    for (int d = 0; d < network.ndom; ++d) {
+        for (int p : network.dom[d].links) {
+            network.prot[p].links.push_back(d);
+            ++network.prot[p].n;
+        }
+    }
+}
+
+void readdata(protdom& network, inter_table& pint, const std::string& pint_path, const std::string& dom_path,
+              const Streams& streams) {
+    std::ifstream pairs = open_input(pint_path);
+    const int declared_pairs = read_count_line(pairs, pint_path, "protein pairs");
+    readpint(network, pint, pairs, pint_path, declared_pairs, streams);
+
+    std::ifstream domains = open_input(dom_path);
+    network.ndom = read_count_line(domains, dom_path, "domain lines");
+    creat_protdom(network, domains, dom_path, streams);
+}
+
+}  // namespace ddinfer

@@ -1,0 +1,46 @@
+// Readers of the two input files: the interaction list (a count line, then
+// one pair of protein names a line) and the domain membership file (a count
+// line, then "DOMAIN: PROT PROT ..." a line).
+//
+// Proteins are numbered from 0 by first appearance in the interaction list;
+// domains from 0 in the order of their lines, counting only lines that keep
+// at least one protein of the interaction list. Names are compared byte for
+// byte. Nothing has fixed room: lines, proteins per domain and domains per
+// protein all grow as needed.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+
+#include "network.h"
+
+namespace ddinfer {
+
+// Where a reader prints its count lines and warnings.
+struct Streams {
+    std::ostream& out;
+    std::ostream& err;
+};
+
+// Reads the interaction list, then the domain file, printing
+// "Interacting protein pairs", "Total proteins" and "Total domains".
+// Throws Error for a file that cannot be opened or holds bad input.
+void readdata(protdom& network, inter_table& pint, const std::string& pint_path, const std::string& dom_path,
+              const Streams& streams);
+
+// The pair lines of an interaction list whose count line has been read.
+// `declared` is the count from line 1; pint.n becomes the number of pair
+// lines actually read (a warning goes to streams.err when they differ).
+void readpint(protdom& network, inter_table& pint, std::istream& in, const std::string& file, int declared,
+              const Streams& streams);
+
+// The domain lines of a domain file whose count line has been read; expects
+// the proteins of readpint. protdom.ndom holds the declared count on entry
+// and the number of kept domains on return.
+void creat_protdom(protdom& network, std::istream& in, const std::string& file, const Streams& streams);
+
+// The integer at the start of line 1 (leading white space and a sign
+// allowed, the rest of the line ignored). Throws Error naming file:1.
+int read_count_line(std::istream& in, const std::string& file, const std::string& what);
+
+}  // namespace ddinfer

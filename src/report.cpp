@@ -1,0 +1,156 @@
+#include "report.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <ostream>
+#include <string_view>
+#include <vector>
+
+namespace ddinfer {
+namespace {
+
+// Reads one line; `ended` tells whether it had its line feed (kept out of
+// `line`).
+bool read_line(std::istream& in, std::string& line, bool& ended) {
+    if (!std::getline(in, line)) return false;
+    ended = !in.eof();
+    return true;
+}
+
+void split(std::string_view line, std::string_view seps, std::vector<std::string_view>& fields) {
+    fields.clear();
+    std::size_t pos = 0;
+    while ((pos = line.find_first_not_of(seps, pos)) != std::string_view::npos) {
+        std::size_t end = line.find_first_of(seps, pos);
+        if (end == std::string_view::npos) end = line.size();
+        fields.push_back(line.substr(pos, end - pos));
+        pos = end;
+    }
+}
+
+// Decimal digits only, no sign, below `limit`; -1 otherwise.
+long index_number(std::string_view text, long limit) {
+    if (text.empty() || text.size() > 10) return -1;
+    long value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return -1;
+        value = value * 10 + (c - '0');
+    }
+    return value < limit ? value : -1;
+}
+
+// The activity as atof reads it: the longest leading number, else 0.
+double activity(std::string_view field) { return std::atof(std::string(field).c_str()); }
+
+// Stores a solution value into the available candidate {i, j}.
+void store(inter_table& dint, long i, long j, double value) {
+    if (value < 0) value = 0;
+    if (value > 1) value = 1;
+    const int r = dint.index.get(static_cast<int>(i), static_cast<int>(j));
+    if (r >= 0 && dint.list[r].active == 1) dint.list[r].value = value;
+}
+
+constexpr std::size_t longest_name = 31;
+
+}  // namespace
+
+int my_parse_glp(const std::string& path, const protdom&, const inter_table&, inter_table& dint, std::ostream& err,
+                 ReportSums* sums) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        err << "parse_glp2: fopen error (" << path << ")\n";
+        return 1;
+    }
+    // Lines 1 to 5; a report shorter than that is judged on its last line.
+    std::string line, status;
+    bool ended = false, status_ended = false;
+    for (int n = 1; n <= 5 && read_line(in, line, ended); ++n) {
+        status = line;
+        status_ended = ended;
+    }
+    if (status.compare(0, 19, "Status:     OPTIMAL") != 0) {
+        err << "parse_glp: Not optimal (" << path << ") [" << status << (status_ended ? "\n]" : "]\n");
+        return 1;
+    }
+    bool found = false;
+    while (read_line(in, line, ended)) {
+        if (line.compare(0, 18, "   No. Column name") == 0) {
+            found = true;
+            break;
+        }
+    }
+    if (!found) {
+        err << "parse_glp: no columns table (" << path << ")\n";
+        return 1;
+    }
+
+    std::vector<std::string_view> fields, more;
+    std::string joined;
+    while (read_line(in, line, ended)) {
+        split(line, " \t\n", fields);
+        if (fields.size() < 2) continue;
+        const std::string_view name = fields[1];
+        if (name.size() == 1 && name != "B") {
+            err << "less 1 " << name << "\n";
+            return 1;
+        }
+        if (name[0] == 'e') return 0;
+        if (fields.size() == 2 && name[0] == 'x') {
+            // glpsol puts a long column name alone on its line and the
+            // column's other fields on the next.
+            joined = line;
+            std::string next;
+            if (read_line(in, next, ended)) joined += " " + next;
+            line = std::move(joined);
+            split(line, " \t\n", fields);
+        }
+        if (fields.size() < 4) return 0;
+        if (fields[1][0] != 'x' || fields[1].size() > longest_name) continue;
+
+        // x(i,j) with both numbers domain indices; anything else is skipped.
+        const std::string_view x = fields[1];
+        const std::size_t comma = x.find(',');
+        if (x.size() < 6 || x[1] != '(' || x.back() != ')' || comma == std::string_view::npos) continue;
+        const long i = index_number(x.substr(2, comma - 2), dint.nnode);
+        const long j = index_number(x.substr(comma + 1, x.size() - comma - 2), dint.nnode);
+        if (i < 0 || j < 0) continue;
+        const double value = activity(fields[3]);
+        if (sums != nullptr) sums->x_sum += value;
+        store(dint, i, j, value);
+    }
+    return 0;
+}
+
+int parse_clp(const std::string& path, const protdom&, const inter_table&, inter_table& dint, std::ostream& err,
+              ReportSums* sums) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        err << "parse_clp: cannot open " << path << "\n";
+        return 1;
+    }
+    std::string line;
+    bool ended = false;
+    if (!read_line(in, line, ended) || line.compare(0, 7, "Optimal") != 0) {
+        err << "parse_clp: Not optimal (" << path << ") [" << line << "]\n";
+        return 1;
+    }
+    std::vector<std::string_view> fields;
+    while (read_line(in, line, ended)) {
+        split(line, " \t\r", fields);
+        // number, name, value, reduced cost; a "**" marks an infeasibility
+        if (!fields.empty() && fields[0] == "**") fields.erase(fields.begin());
+        if (fields.size() < 3 || fields[1].size() < 4 || fields[1][0] != 'x') continue;
+        const std::string_view x = fields[1];
+        const std::size_t bar = x.find('_');
+        if (bar == std::string_view::npos) continue;
+        const long i = index_number(x.substr(1, bar - 1), dint.nnode);
+        const long j = index_number(x.substr(bar + 1), dint.nnode);
+        if (i < 0 || j < 0) continue;
+        const double value = activity(fields[2]);
+        if (sums != nullptr) sums->x_sum += value;
+        store(dint, i, j, value);
+    }
+    return 0;
+}
+
+}  // namespace ddinfer

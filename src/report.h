@@ -1,0 +1,31 @@
+// Readers of the solvers' solution reports. Each checks that the solver
+// found an optimal solution, then stores the value of every x(i,j) column,
+// clamped to [0, 1], into the available dint record of that domain pair.
+// Messages go to `err`; the result is 0, or 1 on a failure.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+
+#include "network.h"
+
+namespace ddinfer {
+
+// Optional figures a caller may want from a report besides the values.
+struct ReportSums {
+    double x_sum = 0.0;  // sum of the x activities read, before clamping
+};
+
+// glpsol's printed report (glpsol -o). Line 5 must begin with
+// "Status:     OPTIMAL"; the columns table follows the heading
+// "   No. Column name" and is read up to the first e(k) column.
+int my_parse_glp(const std::string& path, const protdom& network, const inter_table& pint, inter_table& dint,
+                 std::ostream& err, ReportSums* sums = nullptr);
+
+// clp's solution file (clp -solution): a status line beginning "Optimal",
+// then one line per column: number, name, value, reduced cost. Columns are
+// named as MPS_out names them (x<i>_<j>, e<k>).
+int parse_clp(const std::string& path, const protdom& network, const inter_table& pint, inter_table& dint,
+              std::ostream& err, ReportSums* sums = nullptr);
+
+}  // namespace ddinfer

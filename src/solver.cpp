@@ -1,0 +1,84 @@
+#include "solver.h"
+
+#include <cstdio>
+#include <ostream>
+#include <vector>
+
+namespace ddinfer {
+namespace {
+
+class Glpsol : public Solver {
+public:
+    std::string program() const override { return "glpsol"; }
+    int write_input(const protdom&, const inter_table&, const inter_table&, const RunFiles&, float,
+                    const Costs&) const override {
+        return 0;
+    }
+    std::vector<std::string> command(const RunFiles& files) const override {
+        return {"glpsol", "--lp", "--simplex", "-o", as_argument(files.out), as_argument(files.lp)};
+    }
+    int read_report(const std::string& path, const protdom& network, const inter_table& pint, inter_table& dint,
+                    std::ostream& err, ReportSums* sums) const override {
+        return my_parse_glp(path, network, pint, dint, err, sums);
+    }
+};
+
+class Clp : public Solver {
+public:
+    std::string program() const override { return "clp"; }
+    int write_input(const protdom& network, const inter_table& pint, const inter_table& dint,
+                    const RunFiles& files, float err_ratio, const Costs& costs) const override {
+        return MPS_out(network, pint, dint, files.mps, err_ratio, costs);
+    }
+    std::vector<std::string> command(const RunFiles& files) const override {
+        return {"clp", as_argument(files.mps), "-primalsimplex", "-solution", as_argument(files.out)};
+    }
+    int read_report(const std::string& path, const protdom& network, const inter_table& pint, inter_table& dint,
+                    std::ostream& err, ReportSums* sums) const override {
+        return parse_clp(path, network, pint, dint, err, sums);
+    }
+};
+
+}  // namespace
+
+std::string ratio_text(float err_ratio) {
+    const int size = std::snprintf(nullptr, 0, "%f", static_cast<double>(err_ratio));
+    std::string text(static_cast<std::size_t>(size) + 1, '\0');
+    std::snprintf(text.data(), text.size(), "%f", static_cast<double>(err_ratio));
+    text.resize(static_cast<std::size_t>(size));
+    return text;
+}
+
+RunFiles run_files(const std::string& stem, float err_ratio) {
+    const std::string base = stem + "." + ratio_text(err_ratio);
+    return RunFiles{base + ".lp", base + ".mps", base + ".out", base + ".dint"};
+}
+
+std::unique_ptr<Solver> make_solver(const std::string& name) {
+    if (name == "glpsol") return std::make_unique<Glpsol>();
+    if (name == "clp") return std::make_unique<Clp>();
+    return nullptr;
+}
+
+int solve(const Solver& solver, CommandRunner& runner, const protdom& network, const inter_table& pint,
+          inter_table& dint, const RunFiles& files, float err_ratio, const Costs& costs, const std::string& log_path,
+          std::ostream& err, ReportSums* sums) {
+    int status = 0;
+    if (solver.write_input(network, pint, dint, files, err_ratio, costs) != 0) {
+        err << "cannot write " << files.mps << "\n";
+        status = 1;
+    }
+    // Never read an earlier run's report as if it were this one's.
+    std::remove(files.out.c_str());
+    err.flush();
+    std::fflush(nullptr);
+    const ProcessResult run = runner.run(solver.command(files), log_path);
+    if (!run.ok()) {
+        err << solver.program() << " " << run.describe() << "\n";
+        status = 1;
+    }
+    if (solver.read_report(files.out, network, pint, dint, err, sums) != 0) status = 1;
+    return status;
+}
+
+}  // namespace ddinfer

@@ -1,0 +1,50 @@
+// The solvers behind one small interface: what a solver reads besides the
+// LP file, its command line, and the reader of its report. glpsol reads the
+// LP file itself; clp reads the same programme in free MPS.
+#pragma once
+
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "lp_out.h"
+#include "network.h"
+#include "process.h"
+#include "report.h"
+
+namespace ddinfer {
+
+// The files of one run, named from the interaction list path and the ratio
+// as "%s.%f.lp" and so on, the ratio widened from single precision.
+struct RunFiles {
+    std::string lp, mps, out, dint;
+};
+RunFiles run_files(const std::string& stem, float err_ratio);
+// "%f" of the single-precision ratio: 0.100000 for 0.1.
+std::string ratio_text(float err_ratio);
+
+class Solver {
+public:
+    virtual ~Solver() = default;
+    virtual std::string program() const = 0;
+    // Writes what the solver reads, other than the LP file; 1 on failure.
+    virtual int write_input(const protdom& network, const inter_table& pint, const inter_table& dint,
+                            const RunFiles& files, float err_ratio, const Costs& costs) const = 0;
+    virtual std::vector<std::string> command(const RunFiles& files) const = 0;
+    virtual int read_report(const std::string& path, const protdom& network, const inter_table& pint,
+                            inter_table& dint, std::ostream& err, ReportSums* sums) const = 0;
+};
+
+// "glpsol" or "clp"; nullptr for any other name.
+std::unique_ptr<Solver> make_solver(const std::string& name);
+
+// Everything of one solve after the LP file has been written: the solver's
+// own input, the run (a report left by an earlier run is removed first), and
+// the report read into dint. Returns 0 when all went well; on a failure, one
+// message has gone to `err` and the result is 1.
+int solve(const Solver& solver, CommandRunner& runner, const protdom& network, const inter_table& pint,
+          inter_table& dint, const RunFiles& files, float err_ratio, const Costs& costs, const std::string& log_path,
+          std::ostream& err, ReportSums* sums = nullptr);
+
+}  // namespace ddinfer

@@ -1,0 +1,48 @@
+// Buffered text output to a C stream, with fast decimal integers and a
+// record of whether every write reached the file.
+#pragma once
+
+#include <charconv>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace ddinfer {
+
+class TextOut {
+public:
+    explicit TextOut(std::FILE* file) : file_(file) { buffer_.reserve(capacity); }
+    TextOut(const TextOut&) = delete;
+    TextOut& operator=(const TextOut&) = delete;
+
+    TextOut& operator<<(std::string_view text) {
+        buffer_.append(text);
+        if (buffer_.size() >= capacity) flush();
+        return *this;
+    }
+    TextOut& operator<<(char c) {
+        buffer_.push_back(c);
+        return *this;
+    }
+    TextOut& operator<<(long long value) {
+        char digits[24];
+        const auto result = std::to_chars(digits, digits + sizeof digits, value);
+        return *this << std::string_view(digits, static_cast<std::size_t>(result.ptr - digits));
+    }
+    TextOut& operator<<(int value) { return *this << static_cast<long long>(value); }
+
+    // Writes what is buffered; false once any write has failed.
+    bool flush() {
+        if (!buffer_.empty() && std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) ok_ = false;
+        buffer_.clear();
+        return ok_;
+    }
+
+private:
+    static constexpr std::size_t capacity = 1 << 16;
+    std::FILE* file_;
+    std::string buffer_;
+    bool ok_ = true;
+};
+
+}  // namespace ddinfer

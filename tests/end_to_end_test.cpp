@@ -1,0 +1,131 @@
+// The built ddinfer with the real glpsol on small networks whose optimum is
+// forced, so every output file is known.
+#include <gtest/gtest.h>
+
+#include "test_util.h"
+
+namespace ddinfer::test {
+namespace {
+
+// Proteins A..G; D0 on A, D1 on B and C, D2 on D and E; F and G carry none.
+const char* const pairs = "5\nA B\nA C\nC D\nE E\nF G\n";
+const char* const domains = "3\nD0: A\nD1: B C\nD2: D E\n";
+const char* const counts =
+    "Interacting protein pairs: 5\nTotal proteins: 7\nTotal domains: 3\nAvailable domain pairs: 3\n";
+const char* const lp_at_zero =
+    "\nMinimize\n"
+    "obj: + x(0,1) + x(1,2) + x(2,2)\n"
+    "\nSubject To\n"
+    "r(2): + x(0,1) +e(0) >= 1.000\n"
+    "r(3): + x(0,1) +e(1) >= 1.000\n"
+    "r(4): + x(1,2) +e(2) >= 1.000\n"
+    "r(5): + x(2,2) +e(3) >= 1.000\n"
+    "r(6): +e(0) +e(1) +e(2) +e(3) +e(4)<=0\n"
+    "End\n";
+
+class EndToEndTest : public TempDirTest {
+protected:
+    void SetUp() override {
+        TempDirTest::SetUp();
+        write_file(path("pairs.txt"), pairs);
+        write_file(path("domains.txt"), domains);
+    }
+    RunResult ddinfer(const std::vector<std::string>& args, const std::string& env = "") {
+        std::vector<std::string> words{bin("ddinfer")};
+        words.insert(words.end(), args.begin(), args.end());
+        return run_in(dir, words, env);
+    }
+    std::vector<std::string> files() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+};
+
+TEST_F(EndToEndTest, NoUnexplainedPairsForcesEveryCandidate) {
+    const RunResult run = ddinfer({"pairs.txt", "domains.txt", "0", "ignored", "extra"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(read_file(path("pairs.txt.0.000000.lp")), lp_at_zero);
+    EXPECT_EQ(read_file(path("pairs.txt.0.000000.dint")), "D0\tD1\nD1\tD2\nD2\tD2\n");
+    // The count lines come before the solver's own log.
+    EXPECT_EQ(run.out.substr(0, std::string(counts).size() + 6), std::string(counts) + "GLPSOL");
+    EXPECT_EQ(run.err, "writing pairs.txt.0.000000.lp\n");
+}
+
+TEST_F(EndToEndTest, ABudgetOfTwoLeavesTheCheapestRowsUnexplained) {
+    // Covering both rows of D0-D1 with one x is the single optimum.
+    const RunResult run = ddinfer({"pairs.txt", "domains.txt", "0.5"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(read_file(path("pairs.txt.0.500000.dint")), "D0\tD1\n");
+}
+
+TEST_F(EndToEndTest, PathsWithSpacesAndLeadingDashesReachTheSolverIntact) {
+    write_file(path("my pairs.txt"), pairs);
+    write_file(path("-p.txt"), pairs);
+    EXPECT_EQ(ddinfer({"my pairs.txt", "domains.txt", "0"}).status, 0);
+    EXPECT_EQ(read_file(path("my pairs.txt.0.000000.dint")), "D0\tD1\nD1\tD2\nD2\tD2\n");
+    EXPECT_EQ(ddinfer({"--", "-p.txt", "domains.txt", "0"}).status, 0);
+    EXPECT_EQ(read_file(path("-p.txt.0.000000.dint")), "D0\tD1\nD1\tD2\nD2\tD2\n");
+}
+
+TEST_F(EndToEndTest, AMissingSolverFailsAndAnOldReportIsNotRead) {
+    write_file(path("pairs.txt.0.000000.out"), "an old report\n");
+    write_file(path("pairs.txt.0.000000.dint"), "old\tpairs\n");
+    const RunResult run = ddinfer({"pairs.txt", "domains.txt", "0"}, "PATH=/nonexistent");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err,
+              "writing pairs.txt.0.000000.lp\n"
+              "glpsol could not be started: glpsol: No such file or directory\n"
+              "parse_glp2: fopen error (pairs.txt.0.000000.out)\n");
+    EXPECT_EQ(read_file(path("pairs.txt.0.000000.lp")), lp_at_zero);
+    EXPECT_EQ(read_file(path("pairs.txt.0.000000.dint")), "");
+    EXPECT_FALSE(fs::exists(path("pairs.txt.0.000000.out")));
+}
+
+TEST_F(EndToEndTest, ANegativeRatioIsInfeasible) {
+    const RunResult run = ddinfer({"pairs.txt", "domains.txt", "-0.5"});
+    EXPECT_EQ(run.status, 1);
+    const std::string lp = read_file(path("pairs.txt.-0.500000.lp"));
+    EXPECT_EQ(lp.substr(lp.find("r(6)")), "r(6): +e(0) +e(1) +e(2) +e(3) +e(4)<=-2\nEnd\n");
+    EXPECT_EQ(run.err.rfind("writing pairs.txt.-0.500000.lp\nparse_glp: Not optimal (pairs.txt.-0.500000.out) [", 0),
+              0u)
+        << run.err;
+    EXPECT_EQ(read_file(path("pairs.txt.-0.500000.dint")), "");
+}
+
+TEST_F(EndToEndTest, CallMistakesGiveOneLineAndStatusTwo) {
+    const std::string usage = "usage: ddinfer [--solver glpsol|clp] PAIRS DOMAINS RATIO\n";
+    const RunResult none = ddinfer({"pairs.txt", "domains.txt"});
+    EXPECT_EQ(none.status, 2);
+    EXPECT_EQ(none.err, "ddinfer: expected three arguments: PAIRS DOMAINS RATIO; " + usage);
+    EXPECT_EQ(ddinfer({"--frobnicate", "pairs.txt", "domains.txt", "0"}).err,
+              "ddinfer: unknown option --frobnicate; " + usage);
+    EXPECT_EQ(ddinfer({"--solver"}).err, "ddinfer: option --solver needs a value; " + usage);
+    EXPECT_EQ(ddinfer({"--solver", "cplex", "pairs.txt", "domains.txt", "0"}).status, 2);
+    EXPECT_EQ(ddinfer({"pairs.txt", "domains.txt", "nan"}).status, 2);
+    EXPECT_EQ(ddinfer({"pairs.txt", "domains.txt", "1e39"}).status, 2);
+    const RunResult help = ddinfer({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind(usage, 0), 0u);
+    EXPECT_EQ(files(), (std::vector<std::string>{"domains.txt", "pairs.txt"}));
+}
+
+TEST_F(EndToEndTest, BadInputNamesTheFileAndLineAndWritesNothing) {
+    const RunResult missing = ddinfer({"nope.txt", "domains.txt", "0.1"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "ddinfer: nope.txt: cannot open: No such file or directory\n");
+    write_file(path("nocount.txt"), "A B\nA C\n");
+    const RunResult nocount = ddinfer({"nocount.txt", "domains.txt", "0.1"});
+    EXPECT_EQ(nocount.status, 1);
+    EXPECT_EQ(nocount.err,
+              "ddinfer: nocount.txt:1: expected the number of protein pairs on the first line, found \"A B\"\n");
+    write_file(path("short.txt"), "2\nA B\nC\n");
+    const RunResult one_name = ddinfer({"short.txt", "domains.txt", "0.1"});
+    EXPECT_EQ(one_name.status, 1);
+    EXPECT_EQ(one_name.err, "ddinfer: short.txt:3: expected two protein names, found one (\"C\")\n");
+    EXPECT_EQ(files(), (std::vector<std::string>{"domains.txt", "nocount.txt", "pairs.txt", "short.txt"}));
+}
+
+}  // namespace
+}  // namespace ddinfer::test

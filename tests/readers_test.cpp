@@ -1,0 +1,147 @@
+#include "readers.h"
+
+#include <gtest/gtest.h>
+
+#include "error.h"
+#include "test_util.h"
+
+namespace ddinfer::test {
+namespace {
+
+std::vector<std::pair<int, int>> records(const inter_table& pint) {
+    std::vector<std::pair<int, int>> pairs;
+    for (int k = 0; k < pint.n; ++k) pairs.emplace_back(pint.list[k].a, pint.list[k].b);
+    return pairs;
+}
+
+std::vector<std::string> protein_names(const protdom& network) {
+    std::vector<std::string> names;
+    for (int p = 0; p < network.nprot; ++p) names.push_back(network.prot[p].name);
+    return names;
+}
+
+using Pairs = std::vector<std::pair<int, int>>;
+using Names = std::vector<std::string>;
+using Ints = std::vector<int>;
+
+TEST(ReadpintTest, NumbersProteinsByFirstAppearanceAndIgnoresExtraColumns) {
+    const Net net = make_net("3\nP Q\nQ R\nP R 0.75\n", "0\n", false);
+    EXPECT_EQ(records(net.pint), (Pairs{{0, 1}, {1, 2}, {0, 2}}));
+    EXPECT_EQ(protein_names(net.network), (Names{"P", "Q", "R"}));
+    EXPECT_EQ(net.pint.nnode, 3);
+    EXPECT_EQ(net.pint.list[2].name_a, "P");
+    EXPECT_EQ(net.pint.list[2].name_b, "R");
+    EXPECT_EQ(net.pint.list[2].value, 1.0);
+    EXPECT_EQ(net.out, "Interacting protein pairs: 3\nTotal proteins: 3\nTotal domains: 0\n");
+    EXPECT_EQ(net.err, "");
+}
+
+TEST(ReadpintTest, KeepsRepeatsBothOrientationsAndSelfPairs) {
+    const Net net = make_net("4\nP P\nP Q\nQ P\nP Q\n", "0\n", false);
+    EXPECT_EQ(records(net.pint), (Pairs{{0, 0}, {0, 1}, {1, 0}, {0, 1}}));
+    EXPECT_EQ(net.network.nprot, 2);
+}
+
+TEST(ReadpintTest, AnySeparatorsAndLineEndsReadAlike) {
+    const Net plain = make_net("3\nP Q\nabc ABC\nQ abc\n", "0\n", false);
+    const Net messy = make_net("3 pairs follow\r\n \tP\t  Q\r\nabc \tABC\r\n\r\nQ abc", "0\n", false);
+    EXPECT_EQ(records(messy.pint), records(plain.pint));
+    EXPECT_EQ(protein_names(messy.network), (Names{"P", "Q", "abc", "ABC"}));
+    EXPECT_EQ(messy.err, "");  // the blank line is not a pair, and not counted
+}
+
+TEST(ReadpintTest, CountsTheLinesReadAndWarnsWhenTheDeclaredCountDiffers) {
+    const Net fewer = make_net("5\nP Q\nQ R\n", "0\n", false);
+    EXPECT_EQ(fewer.pint.n, 2);
+    EXPECT_EQ(fewer.err, "pairs.txt: warning: line 1 declares 5 pairs, but the file holds 2\n");
+    const Net more = make_net("1\nP Q\nQ R\n", "0\n", false);
+    EXPECT_EQ(more.pint.n, 2);
+    EXPECT_EQ(more.out, "Interacting protein pairs: 2\nTotal proteins: 3\nTotal domains: 0\n");
+}
+
+TEST(ReadpintTest, RejectsAMissingCountLineAndALineWithOneName) {
+    try {
+        make_net("P Q\nQ R\n", "0\n", false);
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), "pairs.txt:1: expected the number of protein pairs on the first line, found \"P Q\"");
+    }
+    try {
+        make_net("3\nP Q\nR\nQ R\n", "0\n", false);
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), "pairs.txt:3: expected two protein names, found one (\"R\")");
+    }
+    EXPECT_THROW(make_net("", "0\n", false), Error);
+}
+
+TEST(CreatProtdomTest, KeepsDomainsWithKnownMembersAndLinksBothWays) {
+    const Net net = make_net("3\nP Q\nQ R\nP R\n", "3\nD1: P Q\nD2: X\nD3: Q R Q\n", false);
+    ASSERT_EQ(net.network.ndom, 2);
+    EXPECT_EQ(net.network.dom[0].name, "D1");
+    EXPECT_EQ(net.network.dom[0].links, (Ints{0, 1}));
+    EXPECT_EQ(net.network.dom[1].name, "D3");
+    EXPECT_EQ(net.network.dom[1].n, 3);
+    EXPECT_EQ(net.network.dom[1].links, (Ints{1, 2, 1}));
+    EXPECT_EQ(net.network.dom[1].link_names, (Names{"Q", "R", "Q"}));
+    EXPECT_EQ(net.network.prot[0].links, (Ints{0}));
+    EXPECT_EQ(net.network.prot[1].links, (Ints{0, 1, 1}));
+    EXPECT_EQ(net.network.prot[1].n, 3);
+    EXPECT_EQ(net.network.prot[2].links, (Ints{1}));
+    EXPECT_EQ(net.out, "Interacting protein pairs: 3\nTotal proteins: 3\nTotal domains: 2\n");
+}
+
+TEST(CreatProtdomTest, DomainNamesAreTakenVerbatimBetweenLeadingColonsAndTheNextColon) {
+    const Net net = make_net("1\nP Q\n",
+                             "7\nD4 : P\n  D6:Q\n::D5:P\nD7 P Q\nD8:\tP:x \t Q\r\nD4 : Q\nD9: nobody\n", false);
+    Names names;
+    for (const node& d : net.network.dom) names.push_back(d.name);
+    EXPECT_EQ(names, (Names{"D4 ", "  D6", "D5", "D8", "D4 "}));
+    EXPECT_EQ(net.network.dom[3].link_names, (Names{"Q"}));  // "P:x" is no protein
+    EXPECT_EQ(net.network.prot[0].links, (Ints{0, 2}));
+    EXPECT_EQ(net.network.prot[1].links, (Ints{1, 3, 4}));
+}
+
+TEST(CreatProtdomTest, MoreLinesThanDeclaredAreReadWithAWarningFewerSilently) {
+    const Net more = make_net("1\nP Q\n", "1\nA: P\nB: Q\n", false);
+    EXPECT_EQ(more.network.ndom, 2);
+    EXPECT_EQ(more.err, "domains.txt: warning: line 1 declares 1 domain lines, but the file holds 2\n");
+    const Net fewer = make_net("1\nP Q\n", "9\nA: P\n", false);
+    EXPECT_EQ(fewer.network.ndom, 1);
+    EXPECT_EQ(fewer.err, "");
+    const Net none = make_net("1\nP Q\n", "2\nA: X\nB: Y\n", false);
+    EXPECT_EQ(none.network.ndom, 0);
+    EXPECT_EQ(none.network.prot[0].n, 0);
+}
+
+TEST(CreatProtdomTest, NothingHasFixedRoom) {
+    // 60 domains on one protein, 1500 members on one line, a 20,000-byte line.
+    std::string pairs = "750\n", domains = "61\n", members;
+    for (int i = 0; i < 750; ++i) pairs += numbered("p", 2 * i, numbered(" p", 2 * i + 1, "\n"));
+    for (int i = 0; i < 60; ++i) domains += numbered("D", i, ": p0\n");
+    for (int i = 0; i < 1500; ++i) members += numbered(" p", i, std::string(10, ' '));
+    domains += "BIG:" + members + "\n";
+    ASSERT_GT(members.size(), 20000u);
+    const Net net = make_net(pairs, domains, false);
+    EXPECT_EQ(net.network.prot[0].n, 61);
+    EXPECT_EQ(net.network.dom[60].n, 1500);
+    EXPECT_EQ(net.network.prot[1499].links, (Ints{60}));
+}
+
+class ReaddataTest : public TempDirTest {};
+
+TEST_F(ReaddataTest, NamesAFileThatCannotBeOpened) {
+    protdom network;
+    inter_table pint;
+    std::ostringstream out, err;
+    write_file(path("pairs.txt"), "1\nP Q\n");
+    try {
+        readdata(network, pint, path("pairs.txt").string(), path("nope.txt").string(), Streams{out, err});
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(std::string(e.what()), path("nope.txt").string() + ": cannot open: No such file or directory");
+    }
+}
+
+}  // namespace
+}  // namespace ddinfer::test

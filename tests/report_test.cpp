@@ -1,0 +1,164 @@
+#include "report.h"
+
+#include <gtest/gtest.h>
+
+#include "test_util.h"
+
+namespace ddinfer::test {
+namespace {
+
+// Candidates of the worked example: record 0 = (0,1), 1 = (1,1), 2 = (0,0).
+const char* const pairs = "3\nP0 P1\nP1 P2\nP2 P3\n";
+const char* const domains = "2\nD0: P1 P2\nD1: P0 P1 P2\n";
+
+const char* const head =
+    "Problem:    \n"
+    "Rows:       3\n"
+    "Columns:    6\n"
+    "Non-zeros:  10\n";
+const char* const optimal = "Status:     OPTIMAL\n";
+const char* const middle =
+    "Objective:  obj = 0.5 (MINimum)\n"
+    "\n"
+    "   No.   Row name   St   Activity     Lower bound   Upper bound    Marginal\n"
+    "------ ------------ -- ------------- ------------- ------------- -------------\n"
+    "     1 r(2)         NL             1             1                         0.5 \n"
+    "\n"
+    "   No. Column name  St   Activity     Lower bound   Upper bound    Marginal\n"
+    "------ ------------ -- ------------- ------------- ------------- -------------\n";
+
+class ReportTest : public TempDirTest {
+protected:
+    // Reads `text` as a glpsol report; returns the result, messages in err.
+    int glp(const std::string& text) {
+        net = make_net(pairs, domains);
+        write_file(path("r.out"), text);
+        std::ostringstream stream;
+        const int result = my_parse_glp(path("r.out").string(), net.network, net.pint, net.dint, stream, &sums);
+        err = stream.str();
+        return result;
+    }
+    int clp(const std::string& text) {
+        net = make_net(pairs, domains);
+        write_file(path("r.sol"), text);
+        std::ostringstream stream;
+        const int result = parse_clp(path("r.sol").string(), net.network, net.pint, net.dint, stream, &sums);
+        err = stream.str();
+        return result;
+    }
+    std::vector<double> values() const {
+        std::vector<double> v;
+        for (const inter& record : net.dint.list) v.push_back(record.value);
+        return v;
+    }
+
+    Net net;
+    std::string err;
+    ReportSums sums;
+};
+
+using Values = std::vector<double>;
+
+TEST_F(ReportTest, StoresClampedActivitiesUpToTheFirstErrorColumn) {
+    EXPECT_EQ(glp(std::string(head) + optimal + middle +
+                  "     1 x(0,1)       B            1.5             0               \n"
+                  "     2 x(1,1)       NL          0.25             0                       < eps\n"
+                  "     3 x(0,0)       NL          -0.5             0                         0.5 \n"
+                  "     4 e(0)         B            0.5             0               \n"
+                  "     5 x(1,1)       B              1             0               \n"),
+              0);
+    EXPECT_EQ(values(), (Values{1.0, 0.25, 0.0}));
+    EXPECT_EQ(sums.x_sum, 1.25);
+    EXPECT_EQ(err, "");
+}
+
+TEST_F(ReportTest, ReportsAStatusOtherThanOptimalWithLineFiveAsRead) {
+    const std::string report = std::string(head) + "Status:     UNDEFINED\n" + middle + "     1 x(0,1) B 1 0\n";
+    EXPECT_EQ(glp(report), 1);
+    EXPECT_EQ(err, "parse_glp: Not optimal (" + path("r.out").string() + ") [Status:     UNDEFINED\n]");
+    EXPECT_EQ(values(), (Values{0, 0, 0}));
+    // A short report is judged on its last line; an empty one on nothing.
+    EXPECT_EQ(glp("Problem:\nRows: 3"), 1);
+    EXPECT_EQ(err, "parse_glp: Not optimal (" + path("r.out").string() + ") [Rows: 3]\n");
+    EXPECT_EQ(glp(""), 1);
+    EXPECT_EQ(err, "parse_glp: Not optimal (" + path("r.out").string() + ") []\n");
+}
+
+TEST_F(ReportTest, AMissingReport) {
+    net = make_net(pairs, domains);
+    std::ostringstream stream;
+    EXPECT_EQ(my_parse_glp(path("none.out").string(), net.network, net.pint, net.dint, stream), 1);
+    EXPECT_EQ(stream.str(), "parse_glp2: fopen error (" + path("none.out").string() + ")\n");
+}
+
+TEST_F(ReportTest, FindsAHeadingOnLineSixAndFailsWithoutOne) {
+    EXPECT_EQ(glp(std::string(head) + "Status:     OPTIMAL and more\n"
+                                      "   No. Column name  St   Activity\n"
+                                      "     1 x(1,0)       B            0.5\n"),
+              0);
+    EXPECT_EQ(values(), (Values{0.5, 0, 0}));  // x(1,0) is the pair (0, 1)
+    EXPECT_EQ(glp(std::string(head) + optimal + "nothing more\n"), 1);
+    EXPECT_EQ(err, "parse_glp: no columns table (" + path("r.out").string() + ")\n");
+}
+
+TEST_F(ReportTest, JoinsANameStandingAloneOnItsLine) {
+    EXPECT_EQ(glp(std::string(head) + optimal + middle +
+                  "     1 x(0,1)\n"
+                  "                    B              1             0               \n"
+                  "     2 x(0,0)       B            0.5             0\n"),
+              0);
+    EXPECT_EQ(values(), (Values{1, 0, 0.5}));
+}
+
+TEST_F(ReportTest, SkipsLinesThatNameNoAvailableCandidate) {
+    EXPECT_EQ(glp(std::string(head) + optimal + middle +
+                  "\n"
+                  "justone\n"
+                  "     1 x(0,5)       B              1\n"          // no such domain
+                  "     2 x(0,1        B              1\n"          // not x(i,j)
+                  "     3 x(0,-1)      B              1\n"
+                  "     4 x(00000000000000000000000000000000,1) B 1\n"  // too long
+                  "     5 B            B              1\n"
+                  "     6 y(0,0)       B              1\n"
+                  "     7 x(1,1)       B            0.5\n"),
+              0);
+    EXPECT_EQ(values(), (Values{0, 0.5, 0}));
+}
+
+TEST_F(ReportTest, ASingleCharacterNameFailsKeepingWhatCameBefore) {
+    EXPECT_EQ(glp(std::string(head) + optimal + middle +
+                  "     1 x(0,1)       B            0.5\n"
+                  "     2 7            B            1\n"
+                  "     3 x(0,0)       B            1\n"),
+              1);
+    EXPECT_EQ(err, "less 1 7\n");
+    EXPECT_EQ(values(), (Values{0.5, 0, 0}));
+}
+
+TEST_F(ReportTest, ALineOfTwoOrThreeFieldsEndsTheReading) {
+    EXPECT_EQ(glp(std::string(head) + optimal + middle +
+                  "     1 x(0,1)       B            0.5\n"
+                  "Karush-Kuhn-Tucker optimality conditions:\n"
+                  "     3 x(0,0)       B            1\n"),
+              0);
+    EXPECT_EQ(values(), (Values{0.5, 0, 0}));
+}
+
+TEST_F(ReportTest, ClpSolutionFile) {
+    EXPECT_EQ(clp("Optimal - objective value             0.5\n"
+                  "      0 x0_1                 0.5                       0\n"
+                  "      1 x1_1                 1.5                       0\n"
+                  "      2 x0_0                -0.25                    0.5\n"
+                  "      3 e0                   0.5                       0\n"
+                  "      4 x7_7                   1                       0\n"
+                  "      5 zz                     1                       0\n"),
+              0);
+    EXPECT_EQ(values(), (Values{0.5, 1, 0}));
+    EXPECT_EQ(sums.x_sum, 1.75);
+    EXPECT_EQ(clp("Infeasible - objective value 0\n      0 x0_1 1 0\n"), 1);
+    EXPECT_EQ(err, "parse_clp: Not optimal (" + path("r.sol").string() + ") [Infeasible - objective value 0]\n");
+    EXPECT_EQ(values(), (Values{0, 0, 0}));
+}
+
+}  // namespace
+}  // namespace ddinfer::test
