@@ -1,5 +1,6 @@
 #include "dint.h"
 
+#include <algorithm>
 #include <ostream>
 #include <utility>
 #include <vector>
@@ -40,21 +41,35 @@ void construct_dint(const protdom& network, inter_table& pint, inter_table& dint
 
     // Availability, from the domain side: a candidate {j, i} is available
     // when some member p of j and member q of i form an indexed protein pair
-    // whose record is active. Walking the indexed protein pairs once finds
-    // every such candidate without looping over members times members.
+    // whose record is active.
+    std::vector<char> available(pairs.size(), 0);
     std::vector<std::vector<int>> domains_of(static_cast<std::size_t>(network.nprot));
     for (int d = 0; d < network.ndom; ++d) {
         const node& domain = network.dom[d];
         for (int m = 0; m < domain.n; ++m) domains_of[domain.links[m]].push_back(d);
     }
-    std::vector<char> available(pairs.size(), 0);
-    for (int k = 0; k < pint.n; ++k) {
-        const inter& record = pint.list[k];
-        if (pint.index.get(record.a, record.b) != k || record.active != 1) continue;
-        for (int d1 : domains_of[record.a]) {
-            for (int d2 : domains_of[record.b]) {
-                const int r = dint.index.get(d1, d2);
-                if (r >= 0) available[r] = 1;
+    bool sides_agree = true;
+    for (int p = 0; p < network.nprot && sides_agree; ++p) {
+        const node& protein = network.prot[p];
+        sides_agree = std::equal(protein.links.begin(), protein.links.begin() + protein.n, domains_of[p].begin(),
+                                 domains_of[p].end());
+    }
+    if (sides_agree) {
+        // Each candidate was met through a protein pair whose index entry
+        // names an active record (step one set them all), and the domain
+        // side lists the same memberships: every candidate is available.
+        std::fill(available.begin(), available.end(), 1);
+    } else {
+        // Walking the indexed protein pairs once finds every supported
+        // candidate without looping over members times members.
+        for (int k = 0; k < pint.n; ++k) {
+            const inter& record = pint.list[k];
+            if (pint.index.get(record.a, record.b) != k || record.active != 1) continue;
+            for (int d1 : domains_of[record.a]) {
+                for (int d2 : domains_of[record.b]) {
+                    const int r = dint.index.get(d1, d2);
+                    if (r >= 0) available[r] = 1;
+                }
             }
         }
     }

@@ -4,16 +4,15 @@ namespace ddinfer {
 
 void PairIndex::set(int i, int j, int r) {
     if ((size_ + 1) * 2 > slots_.size()) grow(slots_.empty() ? 64 : slots_.size() * 2);
-    const std::uint64_t k = key(i, j);
+    const Slot k = key(i, j);
     for (std::size_t s = hash(k) & mask_;; s = (s + 1) & mask_) {
         Slot& slot = slots_[s];
         if (slot.value < 0) {
-            slot.key = k;
-            slot.value = r;
+            slot = Slot{k.lo, k.hi, r};
             ++size_;
             return;
         }
-        if (slot.key == k) {
+        if (slot.lo == k.lo && slot.hi == k.hi) {
             slot.value = r;
             return;
         }
@@ -38,7 +37,7 @@ void PairIndex::grow(std::size_t capacity) {
     mask_ = capacity - 1;
     size_ = 0;
     for (const Slot& slot : old) {
-        if (slot.value >= 0) set(static_cast<int>(slot.key >> 32), static_cast<int>(slot.key & 0xffffffffu), slot.value);
+        if (slot.value >= 0) set(static_cast<int>(slot.lo), static_cast<int>(slot.hi), slot.value);
     }
 }
 

@@ -14,11 +14,11 @@ public:
     // Number of the record set for {i, j}, or -1.
     int get(int i, int j) const {
         if (slots_.empty()) return -1;
-        const std::uint64_t k = key(i, j);
+        const Slot k = key(i, j);
         for (std::size_t s = hash(k) & mask_;; s = (s + 1) & mask_) {
             const Slot& slot = slots_[s];
             if (slot.value < 0) return -1;
-            if (slot.key == k) return slot.value;
+            if (slot.lo == k.lo && slot.hi == k.hi) return slot.value;
         }
     }
 
@@ -31,17 +31,18 @@ public:
     std::size_t size() const { return size_; }
 
 private:
+    // Twelve bytes: the smaller index, the larger, the record number.
     struct Slot {
-        std::uint64_t key = 0;
+        std::uint32_t lo = 0;
+        std::uint32_t hi = 0;
         int value = -1;  // -1 marks an empty slot
     };
 
-    static std::uint64_t key(int i, int j) {
-        const auto lo = static_cast<std::uint32_t>(i < j ? i : j);
-        const auto hi = static_cast<std::uint32_t>(i < j ? j : i);
-        return (static_cast<std::uint64_t>(lo) << 32) | hi;
+    static Slot key(int i, int j) {
+        return Slot{static_cast<std::uint32_t>(i < j ? i : j), static_cast<std::uint32_t>(i < j ? j : i), 0};
     }
-    static std::size_t hash(std::uint64_t k) {
+    static std::size_t hash(const Slot& slot) {
+        std::uint64_t k = (static_cast<std::uint64_t>(slot.lo) << 32) | slot.hi;
         k ^= k >> 33;
         k *= 0xff51afd7ed558ccdULL;
         k ^= k >> 33;

@@ -1,6 +1,7 @@
 #include "readers.h"
 
 #include "error.h"
+#include "lines.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -37,16 +38,21 @@ std::size_t reservation(long declared) {
     return static_cast<std::size_t>(std::clamp<long>(declared, 0, 1L << 22));
 }
 
+// Name -> protein index; the first protein of a name is the one kept.
+// Looked up by string_view without building a string.
+struct NameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
+};
+using NameIndex = std::unordered_map<std::string, int, NameHash, std::equal_to<>>;
+
+}  // namespace
+
 std::ifstream open_input(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw Error(path + ": cannot open: " + std::strerror(errno));
     return in;
 }
-
-// Name -> protein index; the first protein of a name is the one kept.
-using NameIndex = std::unordered_map<std::string, int>;
-
-}  // namespace
 
 int read_count_line(std::istream& in, const std::string& file, const std::string& what) {
     std::string line;
@@ -78,18 +84,19 @@ void readpint(protdom& network, inter_table& pint, std::istream& in, const std::
     names.reserve(reservation(declared));
 
     auto lookup = [&](std::string_view name) {
-        auto [it, added] = names.try_emplace(std::string(name), static_cast<int>(network.prot.size()));
-        if (added) {
-            node protein;
-            protein.name = std::string(name);
-            network.prot.push_back(std::move(protein));
-        }
-        return it->second;
+        if (auto it = names.find(name); it != names.end()) return it->second;
+        const int index = static_cast<int>(network.prot.size());
+        names.emplace(std::string(name), index);
+        node protein;
+        protein.name = std::string(name);
+        network.prot.push_back(std::move(protein));
+        return index;
     };
 
-    std::string line;
+    Lines lines(in);
+    std::string_view line;
     long line_no = 1;
-    while (std::getline(in, line)) {
+    while (lines.next(line)) {
         ++line_no;
         std::size_t pos = 0;
         const std::string_view t1 = next_field(line, pos, pair_separators);
@@ -106,7 +113,7 @@ void readpint(protdom& network, inter_table& pint, std::istream& in, const std::
         record.value = 1.0;
         pint.list.push_back(std::move(record));
     }
-    if (in.bad()) throw Error(file + ": read error");
+    if (lines.bad()) throw Error(file + ": read error");
 
     pint.n = static_cast<int>(pint.list.size());
     if (pint.n != declared) {
@@ -127,11 +134,11 @@ void creat_protdom(protdom& network, std::istream& in, const std::string& file, 
 
     network.dom.clear();
     network.dom.reserve(reservation(declared));
-    std::string line;
+    Lines source(in);
+    std::string_view text;
     long lines = 0;
-    while (std::getline(in, line)) {
+    while (source.next(text)) {
         ++lines;
-        const std::string_view text(line);
         // The name runs from the first byte that is not a colon to the next
         // colon; a line with no colon after its name has no members.
         const std::size_t start = text.find_first_not_of(':');
@@ -142,7 +149,7 @@ void creat_protdom(protdom& network, std::istream& in, const std::string& file, 
         node domain;
         std::size_t pos = colon + 1;
         for (std::string_view member; !(member = next_field(text, pos, member_separators)).empty();) {
-            auto it = proteins.find(std::string(member));
+            auto it = proteins.find(member);
             if (it == proteins.end()) continue;
             domain.link_names.emplace_back(member);
             domain.links.push_back(it->second);
@@ -152,7 +159,7 @@ void creat_protdom(protdom& network, std::istream& in, const std::string& file, 
         domain.n = static_cast<int>(domain.links.size());
         network.dom.push_back(std::move(domain));
     }
-    if (in.bad()) throw Error(file + ": read error");
+    if (source.bad()) throw Error(file + ": read error");
     if (lines > declared) {
         streams.err << file << ": warning: line 1 declares " << declared << " domain lines, but the file holds "
                     << lines << "\n";

@@ -9,6 +9,7 @@
 // protein all grow as needed.
 #pragma once
 
+#include <fstream>
 #include <iosfwd>
 #include <string>
 
@@ -38,6 +39,9 @@ void readpint(protdom& network, inter_table& pint, std::istream& in, const std::
 // the proteins of readpint. protdom.ndom holds the declared count on entry
 // and the number of kept domains on return.
 void creat_protdom(protdom& network, std::istream& in, const std::string& file, const Streams& streams);
+
+// Opens a file for reading; throws Error "PATH: cannot open: REASON".
+std::ifstream open_input(const std::string& path);
 
 // The integer at the start of line 1 (leading white space and a sign
 // allowed, the rest of the line ignored). Throws Error naming file:1.

@@ -1,21 +1,16 @@
 #include "report.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <ostream>
 #include <string_view>
 #include <vector>
 
+#include "lines.h"
+
 namespace ddinfer {
 namespace {
-
-// Reads one line; `ended` tells whether it had its line feed (kept out of
-// `line`).
-bool read_line(std::istream& in, std::string& line, bool& ended) {
-    if (!std::getline(in, line)) return false;
-    ended = !in.eof();
-    return true;
-}
 
 void split(std::string_view line, std::string_view seps, std::vector<std::string_view>& fields) {
     fields.clear();
@@ -40,7 +35,13 @@ long index_number(std::string_view text, long limit) {
 }
 
 // The activity as atof reads it: the longest leading number, else 0.
-double activity(std::string_view field) { return std::atof(std::string(field).c_str()); }
+double activity(std::string_view field) {
+    char text[64];
+    const std::size_t length = std::min(field.size(), sizeof text - 1);
+    field.copy(text, length);
+    text[length] = '\0';
+    return std::atof(text);
+}
 
 // Stores a solution value into the available candidate {i, j}.
 void store(inter_table& dint, long i, long j, double value) {
@@ -61,32 +62,28 @@ int my_parse_glp(const std::string& path, const protdom&, const inter_table&, in
         err << "parse_glp2: fopen error (" << path << ")\n";
         return 1;
     }
+    Lines lines(in);
     // Lines 1 to 5; a report shorter than that is judged on its last line.
-    std::string line, status;
+    std::string_view line, status;
     bool ended = false, status_ended = false;
-    for (int n = 1; n <= 5 && read_line(in, line, ended); ++n) {
+    for (int n = 1; n <= 5 && lines.next(line, &ended); ++n) {
         status = line;
         status_ended = ended;
     }
-    if (status.compare(0, 19, "Status:     OPTIMAL") != 0) {
+    if (status.substr(0, 19) != "Status:     OPTIMAL") {
         err << "parse_glp: Not optimal (" << path << ") [" << status << (status_ended ? "\n]" : "]\n");
         return 1;
     }
     bool found = false;
-    while (read_line(in, line, ended)) {
-        if (line.compare(0, 18, "   No. Column name") == 0) {
-            found = true;
-            break;
-        }
-    }
+    while (!found && lines.next(line)) found = line.substr(0, 18) == "   No. Column name";
     if (!found) {
         err << "parse_glp: no columns table (" << path << ")\n";
         return 1;
     }
 
-    std::vector<std::string_view> fields, more;
+    std::vector<std::string_view> fields;
     std::string joined;
-    while (read_line(in, line, ended)) {
+    while (lines.next(line)) {
         split(line, " \t\n", fields);
         if (fields.size() < 2) continue;
         const std::string_view name = fields[1];
@@ -95,14 +92,12 @@ int my_parse_glp(const std::string& path, const protdom&, const inter_table&, in
             return 1;
         }
         if (name[0] == 'e') return 0;
-        if (fields.size() == 2 && name[0] == 'x') {
+        std::string_view next;
+        if (fields.size() == 2 && name[0] == 'x' && lines.next(next)) {
             // glpsol puts a long column name alone on its line and the
             // column's other fields on the next.
-            joined = line;
-            std::string next;
-            if (read_line(in, next, ended)) joined += " " + next;
-            line = std::move(joined);
-            split(line, " \t\n", fields);
+            joined.assign(line).append(" ").append(next);
+            split(joined, " \t\n", fields);
         }
         if (fields.size() < 4) return 0;
         if (fields[1][0] != 'x' || fields[1].size() > longest_name) continue;
@@ -128,14 +123,14 @@ int parse_clp(const std::string& path, const protdom&, const inter_table&, inter
         err << "parse_clp: cannot open " << path << "\n";
         return 1;
     }
-    std::string line;
-    bool ended = false;
-    if (!read_line(in, line, ended) || line.compare(0, 7, "Optimal") != 0) {
+    Lines lines(in);
+    std::string_view line;
+    if (!lines.next(line) || line.substr(0, 7) != "Optimal") {
         err << "parse_clp: Not optimal (" << path << ") [" << line << "]\n";
         return 1;
     }
     std::vector<std::string_view> fields;
-    while (read_line(in, line, ended)) {
+    while (lines.next(line)) {
         split(line, " \t\r", fields);
         // number, name, value, reduced cost; a "**" marks an infeasibility
         if (!fields.empty() && fields[0] == "**") fields.erase(fields.begin());

@@ -1,0 +1,208 @@
+// Benchmark of the tool's own stages, and of the solvers where they finish.
+//
+//   ddinfer-bench gen PAIRS SEED DIR      writes DIR/pairs.txt, DIR/domains.txt
+//   ddinfer-bench run PAIRS DOMAINS RATIO [SOLVER_LIMIT_S]
+//
+// "gen" draws a network like a real interactome: power-law protein degrees,
+// a quarter of the proteins without domains, 1 to 6 domains for most of the
+// rest, and a skewed domain popularity. "run" times each stage in this
+// process and prints one markdown table row; the solvers run under
+// `timeout`, and a solver that does not finish is shown as "> limit".
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iomanip>
+#include <iostream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "dint.h"
+#include "lp_out.h"
+#include "out_doms.h"
+#include "permut.h"
+#include "process.h"
+#include "readers.h"
+#include "report.h"
+#include "solver.h"
+
+namespace fs = std::filesystem;
+using namespace ddinfer;
+
+namespace {
+
+double seconds_since(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+double peak_mb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+// Index drawn with probability proportional to (i + 1)^-alpha.
+class Zipf {
+public:
+    Zipf(int n, double alpha) : cumulative_(static_cast<std::size_t>(n)) {
+        double total = 0;
+        for (int i = 0; i < n; ++i) cumulative_[i] = total += std::pow(i + 1.0, -alpha);
+    }
+    int draw(SeededRandom& random) const {
+        const double x = random.uniform() * cumulative_.back();
+        return static_cast<int>(std::upper_bound(cumulative_.begin(), cumulative_.end(), x) - cumulative_.begin());
+    }
+
+private:
+    std::vector<double> cumulative_;
+};
+
+int generate(long pairs, std::uint64_t seed, const fs::path& dir) {
+    SeededRandom random(seed, 0);
+    const int proteins = static_cast<int>(pairs / 18 + 50);
+    const int domains = proteins / 3 + 10;
+    const Zipf degree(proteins, 0.8), popularity(domains, 0.9);
+    fs::create_directories(dir);
+
+    std::ofstream p(dir / "pairs.txt");
+    p << pairs << "\n";
+    std::set<std::pair<int, int>> seen;
+    while (static_cast<long>(seen.size()) < pairs) {
+        int a = degree.draw(random), b = degree.draw(random);
+        if (a == b) continue;
+        if (!seen.emplace(std::min(a, b), std::max(a, b)).second) continue;
+        p << "P" << a << " P" << b << "\n";
+    }
+
+    // Domain counts for proteins with domains: mostly 1 to 6, rarely more.
+    const double shares[] = {0.45, 0.25, 0.12, 0.08, 0.05, 0.03, 0.02};
+    std::vector<std::vector<int>> members(static_cast<std::size_t>(domains));
+    for (int protein = 0; protein < proteins; ++protein) {
+        if (rand_int(4, random) == 0) continue;
+        double x = random.uniform();
+        int count = 1;
+        for (double s : shares) {
+            if ((x -= s) < 0) break;
+            ++count;
+        }
+        if (count == 7) count = 7 + rand_int(8, random);
+        std::set<int> mine;
+        while (static_cast<int>(mine.size()) < count) mine.insert(popularity.draw(random));
+        for (int d : mine) members[d].push_back(protein);
+    }
+    std::ofstream d(dir / "domains.txt");
+    d << domains << "\n";
+    for (int i = 0; i < domains; ++i) {
+        d << "DOM" << i << ":";
+        for (int protein : members[i]) d << " P" << protein;
+        d << "\n";
+    }
+    return 0;
+}
+
+// A glpsol-style report that sets every x to 1, for timing the reader when
+// the solver did not finish.
+void synthetic_glpsol_report(const inter_table& dint, const inter_table& pint, const std::string& path) {
+    std::ofstream out(path);
+    out << "Problem:\nRows:\nColumns:\nNon-zeros:\nStatus:     OPTIMAL\nObjective:  obj = 0\n\n"
+        << "   No. Column name  St   Activity     Lower bound   Upper bound    Marginal\n"
+        << "------ ------------ -- ------------- ------------- ------------- -------------\n";
+    int column = 0;
+    for (const inter& record : dint.list) {
+        const std::string name = "x(" + std::to_string(record.a) + "," + std::to_string(record.b) + ")";
+        out << std::setw(6) << ++column << " " << name;
+        if (name.size() > 12) out << "\n                   ";
+        out << " B              1             0\n";
+    }
+    if (pint.n > 0) out << std::setw(6) << ++column << " e(0)         B              0             0\n";
+}
+
+// Runs a solver under a time limit; the seconds it took, or -1.
+double timed_solve(const Solver& solver, const RunFiles& files, int limit) {
+    SpawnRunner runner;
+    std::vector<std::string> argv{"timeout", "--signal=KILL", std::to_string(limit)};
+    for (const std::string& word : solver.command(files)) argv.push_back(word);
+    fs::remove(files.out);
+    const auto start = std::chrono::steady_clock::now();
+    const ProcessResult result = runner.run(argv, files.out + ".log");
+    const double took = seconds_since(start);
+    return result.ok() ? took : -1;
+}
+
+std::string cell(double value, const char* format) {
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+int run(const std::string& pairs, const std::string& domains, float ratio, int limit) {
+    std::ostringstream quiet;
+    protdom network;
+    inter_table pint, dint;
+    auto start = std::chrono::steady_clock::now();
+    readdata(network, pint, pairs, domains, Streams{quiet, quiet});
+    const double t_read = seconds_since(start);
+    start = std::chrono::steady_clock::now();
+    construct_dint(network, pint, dint, quiet);
+    const double t_cand = seconds_since(start);
+    const RunFiles files = run_files(pairs, ratio);
+    start = std::chrono::steady_clock::now();
+    LP_out(network, pint, dint, files.lp, ratio);
+    const double t_lp = seconds_since(start);
+
+    const auto glpsol = make_solver("glpsol");
+    const double t_glpsol = limit > 0 ? timed_solve(*glpsol, files, limit) : -1;
+    if (t_glpsol < 0) synthetic_glpsol_report(dint, pint, files.out);
+    std::ostringstream err;
+    start = std::chrono::steady_clock::now();
+    my_parse_glp(files.out, network, pint, dint, err);
+    const double t_report = seconds_since(start);
+    start = std::chrono::steady_clock::now();
+    out_doms(network, dint, files.dint);
+    const double t_result = seconds_since(start);
+    const double own = t_read + t_cand + t_lp + t_report + t_result;
+    const double peak = peak_mb();
+
+    // The opt-in solver: the MPS file, clp itself, and its reader.
+    const auto clp = make_solver("clp");
+    start = std::chrono::steady_clock::now();
+    MPS_out(network, pint, dint, files.mps, ratio);
+    const double t_mps = seconds_since(start);
+    const double t_clp = limit > 0 ? timed_solve(*clp, files, limit) : -1;
+    double t_clp_read = -1;
+    if (t_clp >= 0) {
+        start = std::chrono::steady_clock::now();
+        parse_clp(files.out, network, pint, dint, err);
+        t_clp_read = seconds_since(start);
+    }
+    for (const std::string& f : {files.lp, files.mps, files.out, files.dint, files.out + ".log"}) fs::remove(f);
+
+    const std::string over = "> " + std::to_string(limit) + " s";
+    std::cout << "| " << fs::path(pairs).parent_path().filename().string() << " | " << pint.n << " | "
+              << network.nprot << " | " << network.ndom << " | " << dint.n << " | " << cell(t_read, "%.3f") << " | "
+              << cell(t_cand, "%.3f") << " | " << cell(t_lp, "%.3f") << " | " << cell(t_report, "%.3f")
+              << (t_glpsol < 0 ? "*" : "") << " | " << cell(t_result, "%.3f") << " | " << cell(own, "%.3f") << " | "
+              << cell(peak, "%.0f") << " | " << (t_glpsol < 0 ? over : cell(t_glpsol, "%.1f")) << " | "
+              << (t_glpsol < 0 ? "-" : cell(100.0 * own / t_glpsol, "%.2f%%")) << " | " << cell(t_mps, "%.3f")
+              << " | " << (t_clp < 0 ? over : cell(t_clp, "%.1f")) << " | "
+              << (t_clp_read < 0 ? "-" : cell(t_clp_read, "%.3f")) << " |" << std::endl;
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 4 && args[0] == "gen") return generate(std::stol(args[1]), std::stoull(args[2]), args[3]);
+    if ((args.size() == 4 || args.size() == 5) && args[0] == "run") {
+        return run(args[1], args[2], static_cast<float>(std::atof(args[3].c_str())),
+                   args.size() == 5 ? std::stoi(args[4]) : 0);
+    }
+    std::cerr << "usage: ddinfer-bench gen PAIRS SEED DIR | run PAIRS DOMAINS RATIO [SOLVER_LIMIT_S]\n";
+    return 2;
+}

@@ -1,0 +1,55 @@
+// Judging a result against a gold list of known domain-domain interactions
+// (from solved structures, say): how many candidates and inferred pairs the
+// gold list confirms, the precision, the recall and the enrichment over the
+// base rate. Pairs are compared by their domain names, unordered.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "network.h"
+
+namespace ddinfer {
+
+// Unordered pairs of names.
+class NamePairs {
+public:
+    // true when the pair was new
+    bool add(const std::string& a, const std::string& b) { return set_.insert(key(a, b)).second; }
+    bool contains(const std::string& a, const std::string& b) const { return set_.count(key(a, b)) != 0; }
+    std::size_t size() const { return set_.size(); }
+
+private:
+    static std::string key(const std::string& a, const std::string& b) {
+        return a < b ? a + '\0' + b : b + '\0' + a;
+    }
+    std::unordered_set<std::string> set_;
+};
+
+// Two names a line, separated by tabs or spaces; "#" starts a comment line;
+// blank lines are skipped. Throws Error naming file:line.
+NamePairs read_gold(std::istream& in, const std::string& file);
+
+// An inferred pair list: "A<TAB>B" a line, names as the domain file gives
+// them (spaces included). Each pair must be a candidate; throws Error.
+std::vector<std::pair<std::string, std::string>> read_inferred(std::istream& in, const std::string& file,
+                                                               const NamePairs& candidates);
+
+// The candidate pairs of a built table, by name.
+NamePairs candidate_names(const protdom& network, const inter_table& dint);
+
+struct Share {
+    std::size_t pairs = 0;
+    std::size_t in_gold = 0;
+    double rate() const { return pairs == 0 ? 0.0 : static_cast<double>(in_gold) / static_cast<double>(pairs); }
+};
+
+// One line of the table: the pairs and how many of them the gold list holds.
+Share share(const std::vector<std::pair<std::string, std::string>>& pairs, const NamePairs& gold);
+
+// The table for one inferred list against the candidates.
+std::string format_evaluation(const Share& candidates, const Share& inferred);
+
+}  // namespace ddinfer
