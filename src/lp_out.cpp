@@ -135,33 +135,28 @@ int MPS_out(const protdom& network, const inter_table& pint, const inter_table& 
     // Gather the programme by column, columns in order of first occurrence:
     // the objective's x, then the rows' terms and e, then the budget row.
     struct Column {
-        std::string name;
-        double cost = 0.0;
-        std::vector<long long> rows;
+        int a;  // -1 for e(b)
+        int b;
+        double cost;
     };
     std::vector<Column> columns;
+    std::vector<std::pair<int, long long>> entries;  // (column, row), rows ascending
     std::vector<int> x_column(static_cast<std::size_t>(dint.n), -1);
     std::map<Pair, int> stray_column;
     std::vector<int> e_column(static_cast<std::size_t>(pint.n), -1);
-    auto x_name = [](int i, int j) {
-        std::string name(1, 'x');
-        name.append(std::to_string(i)).append(1, '_').append(std::to_string(j));
-        return name;
-    };
-    auto add = [&](std::string name) {
-        columns.push_back(Column{std::move(name), 0.0, {}});
+    auto add = [&](int a, int b, double cost) {
+        columns.push_back(Column{a, b, cost});
         return static_cast<int>(columns.size()) - 1;
     };
     auto e_of = [&](int k) {
-        if (e_column[k] < 0) e_column[k] = add(std::string(1, 'e').append(std::to_string(k)));
+        if (e_column[k] < 0) e_column[k] = add(-1, k, 0.0);
         return e_column[k];
     };
 
     for (int r = 0; r < dint.n; ++r) {
         const inter& record = dint.list[r];
         if (record.active != 1) continue;
-        x_column[r] = add(x_name(std::min(record.a, record.b), std::max(record.a, record.b)));
-        columns[x_column[r]].cost = costs.empty() ? 1.0 : costs[r];
+        x_column[r] = add(std::min(record.a, record.b), std::max(record.a, record.b), costs.empty() ? 1.0 : costs[r]);
     }
     long long next_row = 2;
     const std::int64_t nrows = visit_rows(network, pint, dint, [&](int k, const std::vector<Pair>& terms) {
@@ -169,22 +164,33 @@ int MPS_out(const protdom& network, const inter_table& pint, const inter_table& 
             const int r = dint.index.get(term.first, term.second);
             int c = -1;
             if (r >= 0) {
-                if (x_column[r] < 0) x_column[r] = add(x_name(term.first, term.second));
+                if (x_column[r] < 0) x_column[r] = add(term.first, term.second, 0.0);
                 c = x_column[r];
             } else {
                 auto [it, added] = stray_column.try_emplace(term, 0);
-                if (added) it->second = add(x_name(term.first, term.second));
+                if (added) it->second = add(term.first, term.second, 0.0);
                 c = it->second;
             }
-            columns[c].rows.push_back(next_row);
+            entries.emplace_back(c, next_row);
         }
-        columns[e_of(k)].rows.push_back(next_row);
+        entries.emplace_back(e_of(k), next_row);
         ++next_row;
     });
     const long long budget_row = next_row;
     for (int k = 0; k < pint.n; ++k) {
-        if (pint.list[k].active == 1) columns[e_of(k)].rows.push_back(budget_row);
+        if (pint.list[k].active == 1) entries.emplace_back(e_of(k), budget_row);
     }
+    // Group the entries by column, keeping each column's rows in order.
+    std::vector<std::size_t> first(columns.size() + 1, 0);
+    for (const auto& entry : entries) ++first[static_cast<std::size_t>(entry.first) + 1];
+    for (std::size_t c = 0; c < columns.size(); ++c) first[c + 1] += first[c];
+    std::vector<long long> rows(entries.size());
+    {
+        std::vector<std::size_t> fill(first.begin(), first.end() - 1);
+        for (const auto& entry : entries) rows[fill[static_cast<std::size_t>(entry.first)]++] = entry.second;
+    }
+    entries.clear();
+    entries.shrink_to_fit();
 
     std::FILE* file = open_output(path);
     if (file == nullptr) return 1;
@@ -192,9 +198,17 @@ int MPS_out(const protdom& network, const inter_table& pint, const inter_table& 
     out << "NAME ddinfer FREE\nROWS\n N obj\n";
     for (long long row = 2; row < budget_row; ++row) out << " G r" << row << '\n';
     out << " L r" << budget_row << "\nCOLUMNS\n";
-    for (const Column& column : columns) {
-        if (column.cost != 0.0) out << ' ' << column.name << " obj " << exact(column.cost) << '\n';
-        for (long long row : column.rows) out << ' ' << column.name << " r" << row << " 1\n";
+    std::string name;
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        const Column& column = columns[c];
+        name.assign(1, ' ');
+        if (column.a < 0) {
+            name.append(1, 'e').append(std::to_string(column.b));
+        } else {
+            name.append(1, 'x').append(std::to_string(column.a)).append(1, '_').append(std::to_string(column.b));
+        }
+        if (column.cost != 0.0) out << name << " obj " << exact(column.cost) << '\n';
+        for (std::size_t i = first[c]; i < first[c + 1]; ++i) out << name << " r" << rows[i] << " 1\n";
     }
     out << "RHS\n";
     for (long long row = 2; row < budget_row; ++row) out << " rhs r" << row << " 1\n";

@@ -127,5 +127,50 @@ TEST_F(EndToEndTest, BadInputNamesTheFileAndLineAndWritesNothing) {
     EXPECT_EQ(files(), (std::vector<std::string>{"domains.txt", "nocount.txt", "pairs.txt", "short.txt"}));
 }
 
+const char* const mps_at_zero =
+    "NAME ddinfer FREE\nROWS\n N obj\n G r2\n G r3\n G r4\n G r5\n L r6\nCOLUMNS\n"
+    " x0_1 obj 1\n x0_1 r2 1\n x0_1 r3 1\n x1_2 obj 1\n x1_2 r4 1\n x2_2 obj 1\n x2_2 r5 1\n"
+    " e0 r2 1\n e0 r6 1\n e1 r3 1\n e1 r6 1\n e2 r4 1\n e2 r6 1\n e3 r5 1\n e3 r6 1\n e4 r6 1\n"
+    "RHS\n rhs r2 1\n rhs r3 1\n rhs r4 1\n rhs r5 1\n rhs r6 0\nENDATA\n";
+
+TEST_F(EndToEndTest, ClpSolvesTheSameProgrammeFromItsMpsFile) {
+    const RunResult run = ddinfer({"--solver", "clp", "pairs.txt", "domains.txt", "0"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(read_file(path("pairs.txt.0.000000.lp")), lp_at_zero);
+    EXPECT_EQ(read_file(path("pairs.txt.0.000000.mps")), mps_at_zero);
+    EXPECT_EQ(read_file(path("pairs.txt.0.000000.dint")), "D0\tD1\nD1\tD2\nD2\tD2\n");
+    EXPECT_EQ(run.out.substr(0, std::string(counts).size()), counts);
+    EXPECT_EQ(run.err, "writing pairs.txt.0.000000.lp\n");
+}
+
+TEST_F(EndToEndTest, BothSolversReachTheSameOptimumOnTheWorkedExample) {
+    write_file(path("ex.txt"), "3\nP0 P1\nP1 P2\nP2 P3\n");
+    write_file(path("exd.txt"), "2\nD0: P1 P2\nD1: P0 P1 P2\n");
+    ASSERT_EQ(ddinfer({"ex.txt", "exd.txt", "0.5"}).status, 0);
+    const std::string glpsol = read_file(path("ex.txt.0.500000.out"));
+    ASSERT_EQ(ddinfer({"--solver=clp", "ex.txt", "exd.txt", "0.5"}).status, 0);
+    const std::string clp = read_file(path("ex.txt.0.500000.out"));
+    const double glpsol_optimum = std::atof(glpsol.substr(glpsol.find("obj = ") + 6).c_str());
+    const double clp_optimum = std::atof(clp.substr(clp.find("objective value") + 15).c_str());
+    EXPECT_EQ(glpsol_optimum, 0.5);
+    EXPECT_EQ(clp_optimum, 0.5);
+}
+
+TEST_F(EndToEndTest, AMissingClpIsNamed) {
+    const RunResult run = ddinfer({"--solver", "clp", "pairs.txt", "domains.txt", "0"}, "PATH=/nonexistent");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err,
+              "writing pairs.txt.0.000000.lp\n"
+              "clp could not be started: clp: No such file or directory\n"
+              "parse_clp: cannot open pairs.txt.0.000000.out\n");
+    EXPECT_EQ(read_file(path("pairs.txt.0.000000.dint")), "");
+}
+
+TEST_F(EndToEndTest, Version) {
+    const RunResult run = ddinfer({"--version"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "ddinfer 1.0.0\n");
+}
+
 }  // namespace
 }  // namespace ddinfer::test
