@@ -81,4 +81,16 @@ int solve(const Solver& solver, CommandRunner& runner, const protdom& network, c
     return status;
 }
 
+int write_and_solve(const Solver& solver, CommandRunner& runner, const protdom& network, const inter_table& pint,
+                    inter_table& dint, const RunFiles& files, float err_ratio, const Costs& costs,
+                    const std::string& log_path, std::ostream& err, ReportSums* sums) {
+    int status = 0;
+    if (LP_out(network, pint, dint, files.lp, err_ratio, costs) != 0) {
+        err << "cannot write " << files.lp << "\n";
+        status = 1;
+    }
+    if (solve(solver, runner, network, pint, dint, files, err_ratio, costs, log_path, err, sums) != 0) status = 1;
+    return status;
+}
+
 }  // namespace ddinfer

@@ -47,4 +47,10 @@ int solve(const Solver& solver, CommandRunner& runner, const protdom& network, c
           inter_table& dint, const RunFiles& files, float err_ratio, const Costs& costs, const std::string& log_path,
           std::ostream& err, ReportSums* sums = nullptr);
 
+// Writes the LP file, then solves as `solve` does; a file that cannot be
+// written adds its message and makes the result 1.
+int write_and_solve(const Solver& solver, CommandRunner& runner, const protdom& network, const inter_table& pint,
+                    inter_table& dint, const RunFiles& files, float err_ratio, const Costs& costs,
+                    const std::string& log_path, std::ostream& err, ReportSums* sums = nullptr);
+
 }  // namespace ddinfer

@@ -1,0 +1,125 @@
+#include "significance.h"
+
+#include <gtest/gtest.h>
+
+#include "test_util.h"
+
+namespace ddinfer::test {
+namespace {
+
+TEST(BhAdjustTest, HandCheckedTable) {
+    // Sorted: .001 .02 .021 .04 .5; p * 5 / rank: .005 .05 .035 .05 .5;
+    // the running minimum from the end gives the q values.
+    const std::vector<double> q = bh_adjust({0.001, 0.02, 0.021, 0.5, 0.04});
+    const std::vector<double> expected{0.005, 0.035, 0.035, 0.5, 0.05};
+    ASSERT_EQ(q.size(), expected.size());
+    for (std::size_t i = 0; i < q.size(); ++i) EXPECT_DOUBLE_EQ(q[i], expected[i]) << i;
+    EXPECT_EQ(bh_adjust({0.3, 0.3, 0.3}), (std::vector<double>{0.3, 0.3, 0.3}));
+    EXPECT_EQ(bh_adjust({0.9, 0.6}), (std::vector<double>{0.9, 0.9}));
+    EXPECT_TRUE(bh_adjust({}).empty());
+}
+
+class NullCommandTest : public TempDirTest {
+protected:
+    void SetUp() override {
+        TempDirTest::SetUp();
+        fs::create_directory(path("tmp"));
+        // Every protein carries the one domain: every shuffle gives back a
+        // network whose only candidate, (D0, D0), is forced to 1.
+        write_file(path("one.txt"), "3\nA B\nB C\nC A\n");
+        write_file(path("oned.txt"), "1\nD0: A B C\n");
+        write_file(path("pairs.txt"), "5\nA B\nA C\nC D\nE E\nF G\n");
+        write_file(path("domains.txt"), "3\nD0: A\nD1: B C\nD2: D E\n");
+    }
+    RunResult null(const std::vector<std::string>& args, const std::string& env = "") {
+        std::vector<std::string> words{bin("ddinfer-null")};
+        words.insert(words.end(), args.begin(), args.end());
+        return run_in(dir, words, "TMPDIR=" + quoted(path("tmp").string()) + " " + env);
+    }
+    bool tmp_empty() const { return fs::is_empty(path("tmp")); }
+};
+
+const char* const header = "domain_a\tdomain_b\tvalue\thits\truns\tp_value\tq_value\n";
+
+TEST_F(NullCommandTest, AShuffleThatChangesNothingHitsInEveryRun) {
+    for (const char* model : {"1", "2", "3"}) {
+        const RunResult run = null({"--model", model, "--runs", "5", "one.txt", "oned.txt", "0"});
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(read_file(path(std::string("one.txt.0.000000.m") + model + ".null.tsv")),
+                  std::string(header) + "D0\tD0\t1\t5\t5\t1\t1\n");
+    }
+    EXPECT_TRUE(tmp_empty());
+}
+
+TEST_F(NullCommandTest, TheSeedNotTheJobsDecidesTheFile) {
+    const RunResult one = null({"--jobs", "1", "--runs", "8", "--seed", "3", "pairs.txt", "domains.txt", "0"});
+    ASSERT_EQ(one.status, 0) << one.err;
+    const std::string first = read_file(path("pairs.txt.0.000000.m2.null.tsv"));
+    const RunResult two = null({"--jobs", "2", "--runs", "8", "--seed", "3", "pairs.txt", "domains.txt", "0"});
+    ASSERT_EQ(two.status, 0) << two.err;
+    EXPECT_EQ(read_file(path("pairs.txt.0.000000.m2.null.tsv")), first);
+    // Three pairs, each line with runs 8 and p = (hits + 1) / 9.
+    std::istringstream lines(first);
+    std::string line;
+    std::getline(lines, line);
+    EXPECT_EQ(line + "\n", header);
+    int count = 0;
+    while (std::getline(lines, line)) {
+        ++count;
+        std::istringstream fields(line);
+        std::string a, b;
+        double value = 0, p = 0, q = 0;
+        int hits = -1, runs = 0;
+        fields >> a >> b >> value >> hits >> runs >> p >> q;
+        EXPECT_EQ(value, 1.0);
+        EXPECT_EQ(runs, 8);
+        EXPECT_NEAR(p, (hits + 1) / 9.0, 1e-5) << line;
+        EXPECT_GE(q, p);
+    }
+    EXPECT_EQ(count, 3);
+    // One progress line a run when standard error is no terminal.
+    EXPECT_NE(two.err.find("run 8/8 done, "), std::string::npos);
+    EXPECT_TRUE(tmp_empty());
+}
+
+TEST_F(NullCommandTest, FailedRunsLeaveNoResultFile) {
+    write_file(path("twice.txt"), "1\nD0: A A B\n");
+    const RunResult refused = null({"--model", "1", "--jobs", "1", "--runs", "3", "one.txt", "twice.txt", "0"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("ddinfer-null: run 1: model 1 cannot shuffle this network"), std::string::npos)
+        << refused.err;
+    EXPECT_FALSE(fs::exists(path("one.txt.0.000000.m1.null.tsv")));
+
+    const RunResult missing = null({"--runs", "3", "pairs.txt", "domains.txt", "0"}, "PATH=/nonexistent");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err.substr(missing.err.find("ddinfer-null:")),
+              "ddinfer-null: the real network: glpsol could not be started: glpsol: No such file or directory\n");
+    EXPECT_FALSE(fs::exists(path("pairs.txt.0.000000.m2.null.tsv")));
+    EXPECT_TRUE(tmp_empty());
+}
+
+TEST_F(NullCommandTest, KeepLeavesTheWorkingFolder) {
+    ASSERT_EQ(null({"--keep", "--runs", "2", "one.txt", "oned.txt", "0"}).status, 0);
+    ASSERT_FALSE(tmp_empty());
+    const fs::path work = fs::directory_iterator(path("tmp"))->path();
+    EXPECT_TRUE(fs::exists(work / "run2.0.000000.lp"));
+    EXPECT_TRUE(fs::exists(work / "observed.0.000000.out"));
+}
+
+TEST_F(NullCommandTest, CallMistakes) {
+    const std::string usage =
+        "usage: ddinfer-null [--model 1|2|3] [--solver glpsol|clp] [--runs N] [--seed S] [--jobs J] [--keep] "
+        "PAIRS DOMAINS RATIO\n";
+    EXPECT_EQ(null({"--model", "4", "one.txt", "oned.txt", "0"}).err,
+              "ddinfer-null: --model takes a whole number from 1 to 3, not \"4\"; " + usage);
+    EXPECT_EQ(null({"--runs", "0", "one.txt", "oned.txt", "0"}).status, 2);
+    EXPECT_EQ(null({"--jobs", "two", "one.txt", "oned.txt", "0"}).status, 2);
+    EXPECT_EQ(null({"--bogus", "one.txt", "oned.txt", "0"}).status, 2);
+    EXPECT_EQ(null({"one.txt", "oned.txt"}).status, 2);
+    const RunResult help = null({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind(usage, 0), 0u);
+}
+
+}  // namespace
+}  // namespace ddinfer::test
