@@ -11,7 +11,7 @@
 
 namespace {
 
-const char* const usage = "usage: ddinfer-eval PAIRS DOMAINS DINT GOLD\n";
+const char* const usage = "usage: ddinfer-eval PAIRS DOMAINS DINT|ROBUST_TSV GOLD\n";
 
 }  // namespace
 
@@ -34,12 +34,23 @@ int main(int argc, char** argv) {
         const NamePairs candidates = candidate_names(network, dint);
         std::ifstream gold_in = open_input(argv[4]);
         const NamePairs gold = read_gold(gold_in, argv[4]);
-        std::ifstream result_in = open_input(argv[3]);
-        const auto inferred = read_inferred(result_in, argv[3], candidates);
-
         std::vector<std::pair<std::string, std::string>> all;
-        for (int r = 0; r < dint.n; ++r) all.emplace_back(network.dom[dint.list[r].a].name, network.dom[dint.list[r].b].name);
-        std::cout << format_evaluation(share(all, gold), share(inferred, gold));
+        for (int r = 0; r < dint.n; ++r) {
+            all.emplace_back(network.dom[dint.list[r].a].name, network.dom[dint.list[r].b].name);
+        }
+        const Share base = share(all, gold);
+
+        // A ranked table of ddinfer-robust, or a plain inferred pair list.
+        std::ifstream result_in = open_input(argv[3]);
+        std::string first;
+        std::getline(result_in, first);
+        if (first == robust_header) {
+            std::cout << format_ranked_evaluation(base, read_ranked(result_in, argv[3], candidates), gold);
+        } else {
+            result_in.clear();
+            result_in.seekg(0);
+            std::cout << format_evaluation(base, share(read_inferred(result_in, argv[3], candidates), gold));
+        }
     } catch (const Error& e) {
         std::cerr << "ddinfer-eval: " << e.what() << "\n";
         return 1;

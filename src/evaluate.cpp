@@ -1,6 +1,7 @@
 #include "evaluate.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <istream>
 
 #include "error.h"
@@ -82,6 +83,74 @@ std::string format_evaluation(const Share& candidates, const Share& inferred) {
                   "enrichment  %.2f (precision / base rate)\n",
                   candidates.pairs, candidates.in_gold, 100.0 * candidates.rate(), inferred.pairs, inferred.in_gold,
                   100.0 * inferred.rate(), 100.0 * recall, enrichment);
+    return text;
+}
+
+std::vector<RankedPair> read_ranked(std::istream& in, const std::string& file, const NamePairs& candidates) {
+    std::vector<RankedPair> ranked;
+    std::string line;
+    long line_no = 1;
+    while (std::getline(in, line)) {
+        ++line_no;
+        std::vector<std::string> fields;
+        for (std::size_t pos = 0;;) {
+            const std::size_t tab = line.find('\t', pos);
+            fields.push_back(line.substr(pos, tab == std::string::npos ? std::string::npos : tab - pos));
+            if (tab == std::string::npos) break;
+            pos = tab + 1;
+        }
+        RankedPair pair;
+        char* end_classic = nullptr;
+        char* end_freq = nullptr;
+        if (fields.size() == 4) {
+            pair.classic = std::strtod(fields[2].c_str(), &end_classic);
+            pair.freq = std::strtod(fields[3].c_str(), &end_freq);
+        }
+        if (fields.size() != 4 || fields[2].empty() || *end_classic != '\0' || fields[3].empty() ||
+            *end_freq != '\0') {
+            throw input_error(file, line_no, "expected two domain names, the classic value and the frequency");
+        }
+        if (!candidates.contains(fields[0], fields[1])) {
+            throw input_error(file, line_no,
+                              "\"" + fields[0] + "\" with \"" + fields[1] + "\" is no candidate pair of these inputs");
+        }
+        pair.a = fields[0];
+        pair.b = fields[1];
+        ranked.push_back(std::move(pair));
+    }
+    return ranked;
+}
+
+std::string format_ranked_evaluation(const Share& candidates, const std::vector<RankedPair>& ranked,
+                                     const NamePairs& gold) {
+    struct Row {
+        const char* label;
+        bool (*keep)(const RankedPair&);
+    };
+    const Row rows[] = {
+        {"classic", [](const RankedPair& p) { return p.classic >= 0.5; }},
+        {"freq = 1", [](const RankedPair& p) { return p.freq >= 1.0; }},
+        {"freq >= 0.75", [](const RankedPair& p) { return p.freq >= 0.75; }},
+        {"freq >= 0.5", [](const RankedPair& p) { return p.freq >= 0.5; }},
+        {"freq >= 0.25", [](const RankedPair& p) { return p.freq >= 0.25; }},
+        {"freq > 0", [](const RankedPair& p) { return p.freq > 0.0; }},
+    };
+    std::string text = "                pairs  in gold  share  enrichment\n";
+    char line[160];
+    std::snprintf(line, sizeof line, "%-12s%9zu %8zu  %5.1f%%  (base rate)\n", "candidates", candidates.pairs,
+                  candidates.in_gold, 100.0 * candidates.rate());
+    text += line;
+    for (const Row& row : rows) {
+        std::vector<std::pair<std::string, std::string>> pairs;
+        for (const RankedPair& p : ranked) {
+            if (row.keep(p)) pairs.emplace_back(p.a, p.b);
+        }
+        const Share s = share(pairs, gold);
+        const double enrichment = candidates.rate() == 0.0 ? 0.0 : s.rate() / candidates.rate();
+        std::snprintf(line, sizeof line, "%-12s%9zu %8zu  %5.1f%%  %.2f\n", row.label, s.pairs, s.in_gold,
+                      100.0 * s.rate(), enrichment);
+        text += line;
+    }
     return text;
 }
 

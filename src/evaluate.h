@@ -52,4 +52,23 @@ Share share(const std::vector<std::pair<std::string, std::string>>& pairs, const
 // The table for one inferred list against the candidates.
 std::string format_evaluation(const Share& candidates, const Share& inferred);
 
+// A ranked table of ddinfer-robust: its header line, then
+// "A<TAB>B<TAB>classic<TAB>freq" a line.
+constexpr const char* robust_header = "domain_a\tdomain_b\tclassic\tfreq";
+
+struct RankedPair {
+    std::string a, b;
+    double classic = 0.0;
+    double freq = 0.0;
+};
+
+// The rows after the header line (already read); each pair must be a
+// candidate. Throws Error naming file:line.
+std::vector<RankedPair> read_ranked(std::istream& in, const std::string& file, const NamePairs& candidates);
+
+// The classic list and the pairs at freq = 1, >= 0.75, >= 0.5, >= 0.25 and
+// > 0, each with its precision and enrichment.
+std::string format_ranked_evaluation(const Share& candidates, const std::vector<RankedPair>& ranked,
+                                     const NamePairs& gold);
+
 }  // namespace ddinfer

@@ -1,0 +1,185 @@
+#include "robust.h"
+
+#include <gtest/gtest.h>
+
+#include "error.h"
+#include "evaluate.h"
+#include "lp_out.h"
+#include "test_util.h"
+
+namespace ddinfer::test {
+namespace {
+
+class FixedDraws : public RandomSource {
+public:
+    explicit FixedDraws(std::vector<std::int32_t> draws) : draws_(std::move(draws)) {}
+    std::int32_t next() override { return draws_.at(used_++); }
+
+private:
+    std::vector<std::int32_t> draws_;
+    std::size_t used_ = 0;
+};
+
+class RobustTest : public TempDirTest {};
+
+TEST_F(RobustTest, TheChangedObjectiveInBothFormats) {
+    // The worked example's candidates: (0,1), (1,1), (0,0); u = 0, 1/2, 1/4.
+    const Net net = make_net("3\nP0 P1\nP1 P2\nP2 P3\n", "2\nD0: P1 P2\nD1: P0 P1 P2\n");
+    FixedDraws draws({0, 1073741824, 536870912});
+    const Costs costs = perturbed_costs(net.dint, 0.25, draws);
+    EXPECT_EQ(costs, (Costs{1.0, 1.125, 1.0625}));
+    ASSERT_EQ(LP_out(net.network, net.pint, net.dint, path("c.lp").string(), 0.5f, costs), 0);
+    EXPECT_EQ(read_file(path("c.lp")),
+              "\nMinimize\n"
+              "obj: + 1 x(0,1) + 1.125 x(1,1) + 1.0625 x(0,0)\n"
+              "\nSubject To\n"
+              "r(2): + x(0,1) + x(1,1) +e(0) >= 1.000\n"
+              "r(3): + x(0,0) + x(0,1) + x(1,1) +e(1) >= 1.000\n"
+              "r(4): +e(0) +e(1) +e(2)<=1\n"
+              "End\n");
+    ASSERT_EQ(MPS_out(net.network, net.pint, net.dint, path("c.mps").string(), 0.5f, costs), 0);
+    const std::string mps = read_file(path("c.mps"));
+    EXPECT_EQ(mps.substr(mps.find("COLUMNS"), mps.find(" e0 ") - mps.find("COLUMNS")),
+              "COLUMNS\n x0_1 obj 1\n x0_1 r2 1\n x0_1 r3 1\n x1_1 obj 1.125\n x1_1 r2 1\n x1_1 r3 1\n"
+              " x0_0 obj 1.0625\n x0_0 r3 1\n");
+}
+
+// Runs the real solver, and adds a stray x line at 1 to the reports of the
+// changed programmes it is told to, so their sum of x misses the optimum.
+class DriftingRunner : public CommandRunner {
+public:
+    explicit DriftingRunner(int drifting) : drifting_(drifting) {}
+    ProcessResult run(const std::vector<std::string>& argv, const std::string& log) override {
+        const ProcessResult result = real_.run(argv, log);
+        if (++calls > 1 && calls <= 1 + drifting_) {
+            const std::string report = argv.at(4);  // glpsol --lp --simplex -o REPORT LP
+            std::string text = read_file(report);
+            const std::size_t heading = text.find("   No. Column name");
+            const std::size_t after_rule = text.find('\n', text.find('\n', heading) + 1) + 1;
+            text.insert(after_rule, "     0 x(0,2)       B              1\n");
+            write_file(report, text);
+        }
+        return result;
+    }
+    int calls = 0;
+
+private:
+    SpawnRunner real_;
+    int drifting_;
+};
+
+// A (D0, D1) with B (D2): two equally good explanations; C and D share D3.
+const char* const pairs = "2\nA B\nC D\n";
+const char* const domains = "4\nD0: A\nD1: A\nD2: B\nD3: C D\n";
+
+class RobustCommandTest : public TempDirTest {
+protected:
+    void SetUp() override {
+        TempDirTest::SetUp();
+        write_file(path("pairs.txt"), pairs);
+        write_file(path("domains.txt"), domains);
+    }
+    int robust(CommandRunner& runner, std::vector<std::string> args) {
+        args.insert(args.begin(), "ddinfer-robust");
+        std::vector<char*> argv;
+        for (std::string& arg : args) argv.push_back(arg.data());
+        std::ostringstream out, errors;
+        const int status = robust_main(static_cast<int>(argv.size()), argv.data(), runner, out, errors, false);
+        err = errors.str();
+        return status;
+    }
+    std::string result() const { return read_file(path("pairs.txt.0.000000.robust.tsv")); }
+    std::string err;
+};
+
+TEST_F(RobustCommandTest, TwoEqualExplanationsShareTheRunsAndAForcedPairHasThemAll) {
+    SpawnRunner runner;
+    ASSERT_EQ(robust(runner, {"--runs", "20", "--jobs", "2", path("pairs.txt"), path("domains.txt"), "0"}), 0)
+        << err;
+    std::istringstream lines(result());
+    std::string line;
+    std::getline(lines, line);
+    EXPECT_EQ(line, "domain_a\tdomain_b\tclassic\tfreq");
+    std::map<std::string, std::pair<double, double>> rows;
+    while (std::getline(lines, line)) {
+        std::istringstream fields(line);
+        std::string a, b;
+        double classic = -1, freq = -1;
+        fields >> a >> b >> classic >> freq;
+        rows[a + "-" + b] = {classic, freq};
+    }
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows["D3-D3"], (std::pair<double, double>{1, 1}));
+    const auto [classic0, freq0] = rows["D0-D2"];
+    const auto [classic1, freq1] = rows["D1-D2"];
+    EXPECT_GT(freq0, 0);
+    EXPECT_GT(freq1, 0);
+    EXPECT_DOUBLE_EQ(freq0 + freq1, 1.0);  // every run picks exactly one
+    EXPECT_EQ(classic0 + classic1, 1.0);
+    EXPECT_EQ(result().substr(0, 41), "domain_a\tdomain_b\tclassic\tfreq\nD3\tD3\t1\t1\n");
+}
+
+TEST_F(RobustCommandTest, TheSameSeedGivesTheSameFileWhateverTheJobs) {
+    SpawnRunner runner;
+    ASSERT_EQ(robust(runner, {"--runs", "6", "--jobs", "1", path("pairs.txt"), path("domains.txt"), "0"}), 0);
+    const std::string one = result();
+    ASSERT_EQ(robust(runner, {"--runs", "6", "--jobs", "2", path("pairs.txt"), path("domains.txt"), "0"}), 0);
+    EXPECT_EQ(result(), one);
+    ASSERT_EQ(robust(runner, {"--runs", "6", "--seed", "2", path("pairs.txt"), path("domains.txt"), "0"}), 0);
+}
+
+TEST_F(RobustCommandTest, ADriftedOptimumIsSolvedAgainWithASmallerChange) {
+    SpawnRunner plain;
+    ASSERT_EQ(robust(plain, {"--runs", "3", "--jobs", "1", path("pairs.txt"), path("domains.txt"), "0"}), 0);
+    const std::string expected = result();
+    fs::remove(path("pairs.txt.0.000000.robust.tsv"));
+
+    DriftingRunner once(1);
+    ASSERT_EQ(robust(once, {"--runs", "3", "--jobs", "1", path("pairs.txt"), path("domains.txt"), "0"}), 0) << err;
+    EXPECT_EQ(once.calls, 1 + 3 + 1);  // the classic solve, three runs, one of them twice
+    EXPECT_EQ(result(), expected);
+    fs::remove(path("pairs.txt.0.000000.robust.tsv"));
+
+    DriftingRunner always(100);
+    EXPECT_EQ(robust(always, {"--runs", "3", "--jobs", "1", path("pairs.txt"), path("domains.txt"), "0"}), 1);
+    EXPECT_EQ(always.calls, 1 + 6);  // run 1 and its five retries
+    EXPECT_EQ(err.substr(err.find("ddinfer-robust:")),
+              "ddinfer-robust: run 1: the changed objective still moves the optimum (sum of x 3, not 2) after "
+              "halving d 5 times\n");
+    EXPECT_FALSE(fs::exists(path("pairs.txt.0.000000.robust.tsv")));
+}
+
+TEST_F(RobustCommandTest, CallMistakes) {
+    SpawnRunner runner;
+    EXPECT_EQ(robust(runner, {"--runs", "0", "p", "d", "0"}), 2);
+    EXPECT_EQ(err,
+              "ddinfer-robust: --runs takes a whole number from 1 to 100000, not \"0\"; usage: ddinfer-robust "
+              "[--solver glpsol|clp] [--runs K] [--seed S] [--jobs J] [--keep] PAIRS DOMAINS RATIO\n");
+    EXPECT_EQ(robust(runner, {"--solver", "simplex", "p", "d", "0"}), 2);
+    EXPECT_EQ(robust(runner, {"p", "d"}), 2);
+    EXPECT_EQ(robust(runner, {"--help"}), 0);
+}
+
+TEST(RankedEvaluationTest, ThresholdsBesideTheClassicList) {
+    NamePairs gold;
+    gold.add("D0", "D2");
+    gold.add("D3", "D3");
+    const std::vector<RankedPair> ranked{{"D3", "D3", 1, 1}, {"D1", "D2", 0, 0.55}, {"D0", "D2", 1, 0.45}};
+    const Share candidates{3, 2};
+    EXPECT_EQ(format_ranked_evaluation(candidates, ranked, gold),
+              "                pairs  in gold  share  enrichment\n"
+              "candidates          3        2   66.7%  (base rate)\n"
+              "classic             2        2  100.0%  1.50\n"
+              "freq = 1            1        1  100.0%  1.50\n"
+              "freq >= 0.75        1        1  100.0%  1.50\n"
+              "freq >= 0.5         2        1   50.0%  0.75\n"
+              "freq >= 0.25        3        2   66.7%  1.00\n"
+              "freq > 0            3        2   66.7%  1.00\n");
+    std::istringstream bad("D0\tD2\t1\n");
+    NamePairs candidate_names;
+    candidate_names.add("D0", "D2");
+    EXPECT_THROW(read_ranked(bad, "r.tsv", candidate_names), Error);
+}
+
+}  // namespace
+}  // namespace ddinfer::test
