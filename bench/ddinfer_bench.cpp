@@ -183,14 +183,14 @@ int run(const std::string& pairs, const std::string& domains, float ratio, int l
     for (const std::string& f : {files.lp, files.mps, files.out, files.dint, files.out + ".log"}) fs::remove(f);
 
     const std::string over = "> " + std::to_string(limit) + " s";
-    std::cout << "| " << fs::path(pairs).parent_path().filename().string() << " | " << pint.n << " | "
-              << network.nprot << " | " << network.ndom << " | " << dint.n << " | " << cell(t_read, "%.3f") << " | "
+    std::cout << "| " << fs::path(pairs).parent_path().filename().string() << " | " << pint.n << " | " << network.nprot
+              << " | " << network.ndom << " | " << dint.n << " | " << cell(t_read, "%.3f") << " | "
               << cell(t_cand, "%.3f") << " | " << cell(t_lp, "%.3f") << " | " << cell(t_report, "%.3f")
               << (t_glpsol < 0 ? "*" : "") << " | " << cell(t_result, "%.3f") << " | " << cell(own, "%.3f") << " | "
               << cell(peak, "%.0f") << " | " << (t_glpsol < 0 ? over : cell(t_glpsol, "%.1f")) << " | "
-              << (t_glpsol < 0 ? "-" : cell(100.0 * own / t_glpsol, "%.2f%%")) << " | " << cell(t_mps, "%.3f")
-              << " | " << (t_clp < 0 ? over : cell(t_clp, "%.1f")) << " | "
-              << (t_clp_read < 0 ? "-" : cell(t_clp_read, "%.3f")) << " |" << std::endl;
+              << (t_glpsol < 0 ? "-" : cell(100.0 * own / t_glpsol, "%.2f%%")) << " | " << cell(t_mps, "%.3f") << " | "
+              << (t_clp < 0 ? over : cell(t_clp, "%.1f")) << " | " << (t_clp_read < 0 ? "-" : cell(t_clp_read, "%.3f"))
+              << " |" << std::endl;
     return 0;
 }
 

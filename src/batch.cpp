@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -10,7 +11,10 @@
 #include <thread>
 #include <vector>
 
+#include "dint.h"
+#include "driver.h"
 #include "error.h"
+#include "readers.h"
 
 namespace ddinfer {
 
@@ -72,6 +76,76 @@ std::string run_pool(int count, int jobs, const std::function<std::string(int)>&
     for (std::thread& t : threads) t.join();
     progress.finish();
     return failures.empty() ? std::string() : failures.begin()->second;
+}
+
+BatchCall parse_batch_call(int argc, char** argv, const std::vector<OptionSpec>& extra, long default_runs,
+                           long max_runs) {
+    std::vector<OptionSpec> specs{{"solver", true}, {"runs", true},  {"seed", true},
+                                  {"jobs", true},   {"keep", false}, {"help", false}};
+    specs.insert(specs.end(), extra.begin(), extra.end());
+    BatchCall call;
+    call.args = parse_args(argc, argv, specs);
+    if (call.help()) return call;
+    call.runs = static_cast<int>(call.args.get_long("runs", default_runs, 1, max_runs));
+    call.seed = static_cast<unsigned long long>(call.args.get_long("seed", 1, 0, 9223372036854775807L));
+    call.jobs = static_cast<int>(call.args.get_long("jobs", default_jobs(), 1, 1024));
+    call.keep = call.args.has("keep");
+    call.solver = make_solver(call.args.get("solver", "glpsol"));
+    if (!call.solver) throw UsageError("--solver takes glpsol or clp, not \"" + call.args.get("solver", "") + "\"");
+    if (call.args.positional.size() != 3) throw UsageError("expected three arguments: PAIRS DOMAINS RATIO");
+    call.err_ratio = parse_ratio(call.args.positional[2].c_str());
+    if (!std::isfinite(call.err_ratio)) throw UsageError("RATIO must be a finite number");
+    return call;
+}
+
+void start_batch(const BatchCall& call, const std::string& prefix, BatchInput& input, std::ostream& out,
+                 std::ostream& err) {
+    readdata(input.network, input.pint, call.pairs(), call.domains(), Streams{out, err});
+    construct_dint(input.network, input.pint, input.dint, out);
+    input.work = std::make_unique<WorkDir>(prefix, call.keep);
+    if (call.keep) err << "working folder: " << input.work->path().string() << "\n";
+}
+
+int open_batch(const BatchCommand& command, int argc, char** argv, BatchCall& call, BatchInput& input,
+               std::ostream& out, std::ostream& err) {
+    try {
+        call = parse_batch_call(argc, argv, command.extra, command.default_runs, command.max_runs);
+        if (call.help()) {
+            out << command.usage << command.help;
+            return 0;
+        }
+        if (command.check) command.check(call);
+    } catch (const UsageError& e) {
+        err << command.name << ": " << e.what() << "; " << command.usage;
+        return 2;
+    }
+    try {
+        start_batch(call, command.name, input, out, err);
+    } catch (const Error& e) {
+        err << command.name << ": " << e.what() << "\n";
+        return 1;
+    }
+    return -1;
+}
+
+int finish_batch(const BatchCommand& command, const std::string& path, const std::string& table, std::ostream& err) {
+    if (!write_whole(path, table)) {
+        err << command.name << ": cannot write " << path << "\n";
+        return 1;
+    }
+    err << "wrote " << path << "\n";
+    return 0;
+}
+
+std::string first_line(const std::string& text) {
+    const std::string line = text.substr(0, text.find('\n'));
+    return line.empty() ? "failed" : line;
+}
+
+std::string format_g(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
 }
 
 bool write_whole(const std::string& path, const std::string& text) {

@@ -7,8 +7,14 @@
 #include <filesystem>
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
+
+#include "cli.h"
+#include "network.h"
+#include "solver.h"
 
 namespace ddinfer {
 
@@ -47,6 +53,66 @@ private:
 // empty string on success or a message; after the first failure no new run
 // starts. Returns the message of the lowest failed run, or "".
 std::string run_pool(int count, int jobs, const std::function<std::string(int)>& work, Progress& progress);
+
+// The call of a companion command: --solver, --runs, --seed, --jobs, --keep
+// and --help, any options of its own, then PAIRS DOMAINS RATIO.
+struct BatchCall {
+    ParsedArgs args;
+    std::unique_ptr<Solver> solver;
+    int runs = 0;
+    unsigned long long seed = 1;
+    int jobs = 1;
+    bool keep = false;
+    float err_ratio = 0;
+
+    bool help() const { return args.has("help"); }
+    const std::string& pairs() const { return args.positional[0]; }
+    const std::string& domains() const { return args.positional[1]; }
+};
+
+// Throws UsageError. When --help is given, nothing else is checked.
+BatchCall parse_batch_call(int argc, char** argv, const std::vector<OptionSpec>& extra, long default_runs,
+                           long max_runs);
+
+// The real network with its candidates, and the working folder.
+struct BatchInput {
+    protdom network;
+    inter_table pint;
+    inter_table dint;
+    std::unique_ptr<WorkDir> work;
+};
+
+// Reads the inputs (count lines to `out`), builds the candidates and makes
+// the working folder, naming it on `err` when it is kept. Throws Error.
+void start_batch(const BatchCall& call, const std::string& prefix, BatchInput& input, std::ostream& out,
+                 std::ostream& err);
+
+// What a companion command says about itself.
+struct BatchCommand {
+    std::string name;   // "ddinfer-null"
+    std::string usage;  // one line
+    std::string help;   // the lines after it for --help
+    std::vector<OptionSpec> extra;
+    long default_runs = 0;
+    long max_runs = 0;
+    // Checks the command's own options; throws UsageError.
+    std::function<void(const BatchCall&)> check = nullptr;
+};
+
+// Parses the call, reads the inputs and makes the working folder. Returns
+// -1 to go on, else the exit status: 0 after --help, 2 for a mistake in the
+// call, 1 for bad input; the message is on `err`.
+int open_batch(const BatchCommand& command, int argc, char** argv, BatchCall& call, BatchInput& input,
+               std::ostream& out, std::ostream& err);
+
+// Writes the result table whole and says so; returns the exit status.
+int finish_batch(const BatchCommand& command, const std::string& path, const std::string& table, std::ostream& err);
+
+// The first line of a run's messages, for a one-line report of a failure.
+std::string first_line(const std::string& text);
+
+// "%g"
+std::string format_g(double value);
 
 // Writes `text` to a new file beside `path` and renames it over `path`, so
 // the file is never seen half written. Returns false on failure.

@@ -24,8 +24,7 @@ NamePairs read_gold(std::istream& in, const std::string& file) {
             pos = line.find_first_not_of(" \t", end == std::string::npos ? line.size() : end);
         }
         if (fields.size() != 2) {
-            throw input_error(file, line_no,
-                              "expected two domain names, found " + std::to_string(fields.size()));
+            throw input_error(file, line_no, "expected two domain names, found " + std::to_string(fields.size()));
         }
         gold.add(fields[0], fields[1]);
     }
@@ -45,8 +44,7 @@ std::vector<std::pair<std::string, std::string>> read_inferred(std::istream& in,
         }
         std::string a = line.substr(0, tab), b = line.substr(tab + 1);
         if (!candidates.contains(a, b)) {
-            throw input_error(file, line_no,
-                              "\"" + a + "\" with \"" + b + "\" is no candidate pair of these inputs");
+            throw input_error(file, line_no, "\"" + a + "\" with \"" + b + "\" is no candidate pair of these inputs");
         }
         pairs.emplace_back(std::move(a), std::move(b));
     }
@@ -106,8 +104,7 @@ std::vector<RankedPair> read_ranked(std::istream& in, const std::string& file, c
             pair.classic = std::strtod(fields[2].c_str(), &end_classic);
             pair.freq = std::strtod(fields[3].c_str(), &end_freq);
         }
-        if (fields.size() != 4 || fields[2].empty() || *end_classic != '\0' || fields[3].empty() ||
-            *end_freq != '\0') {
+        if (fields.size() != 4 || fields[2].empty() || *end_classic != '\0' || fields[3].empty() || *end_freq != '\0') {
             throw input_error(file, line_no, "expected two domain names, the classic value and the frequency");
         }
         if (!candidates.contains(fields[0], fields[1])) {

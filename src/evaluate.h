@@ -22,9 +22,7 @@ public:
     std::size_t size() const { return set_.size(); }
 
 private:
-    static std::string key(const std::string& a, const std::string& b) {
-        return a < b ? a + '\0' + b : b + '\0' + a;
-    }
+    static std::string key(const std::string& a, const std::string& b) { return a < b ? a + '\0' + b : b + '\0' + a; }
     std::unordered_set<std::string> set_;
 };
 

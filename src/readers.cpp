@@ -1,8 +1,5 @@
 #include "readers.h"
 
-#include "error.h"
-#include "lines.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -11,6 +8,9 @@
 #include <ostream>
 #include <string_view>
 #include <unordered_map>
+
+#include "error.h"
+#include "lines.h"
 
 namespace ddinfer {
 namespace {
@@ -34,9 +34,7 @@ std::string_view next_field(std::string_view line, std::size_t& pos, std::string
 
 // Reserving from a declared count guards against a count far beyond what
 // any file holds.
-std::size_t reservation(long declared) {
-    return static_cast<std::size_t>(std::clamp<long>(declared, 0, 1L << 22));
-}
+std::size_t reservation(long declared) { return static_cast<std::size_t>(std::clamp<long>(declared, 0, 1L << 22)); }
 
 // Name -> protein index; the first protein of a name is the one kept.
 // Looked up by string_view without building a string.

@@ -8,11 +8,6 @@
 #include <sstream>
 
 #include "batch.h"
-#include "cli.h"
-#include "dint.h"
-#include "driver.h"
-#include "error.h"
-#include "readers.h"
 #include "solver.h"
 
 namespace ddinfer {
@@ -32,17 +27,6 @@ const char* const help_text =
 
 constexpr int retries = 5;
 
-std::string first_line(const std::string& text) {
-    const std::string line = text.substr(0, text.find('\n'));
-    return line.empty() ? "failed" : line;
-}
-
-std::string g(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", value);
-    return text;
-}
-
 bool same_optimum(double sum, double optimum) {
     return std::fabs(sum - optimum) <= 1e-6 * std::max(1.0, std::fabs(optimum));
 }
@@ -56,52 +40,23 @@ Costs perturbed_costs(const inter_table& dint, double d, RandomSource& random) {
 }
 
 int robust_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, std::ostream& err, bool terminal) {
-    ParsedArgs args;
-    std::unique_ptr<Solver> solver;
-    int runs = 20, jobs = 1;
-    unsigned long long seed = 1;
-    float err_ratio = 0;
-    try {
-        args = parse_args(argc, argv,
-                          {{"solver", true}, {"runs", true}, {"seed", true}, {"jobs", true}, {"keep", false},
-                           {"help", false}});
-        if (args.has("help")) {
-            out << usage_line << help_text;
-            return 0;
-        }
-        runs = static_cast<int>(args.get_long("runs", 20, 1, 100000));
-        seed = static_cast<unsigned long long>(args.get_long("seed", 1, 0, 9223372036854775807L));
-        jobs = static_cast<int>(args.get_long("jobs", default_jobs(), 1, 1024));
-        solver = make_solver(args.get("solver", "glpsol"));
-        if (!solver) throw UsageError("--solver takes glpsol or clp, not \"" + args.get("solver", "") + "\"");
-        if (args.positional.size() != 3) throw UsageError("expected three arguments: PAIRS DOMAINS RATIO");
-        err_ratio = parse_ratio(args.positional[2].c_str());
-        if (!std::isfinite(err_ratio)) throw UsageError("RATIO must be a finite number");
-    } catch (const UsageError& e) {
-        err << "ddinfer-robust: " << e.what() << "; " << usage_line;
-        return 2;
-    }
-    const std::string& pint_path = args.positional[0];
-    const bool keep = args.has("keep");
+    BatchCall call;
+    BatchInput input;
+    const BatchCommand command{"ddinfer-robust", usage_line, help_text, {}, 20, 100000, nullptr};
+    if (const int status = open_batch(command, argc, argv, call, input, out, err); status >= 0) return status;
+    const protdom& network = input.network;
+    const inter_table& pint = input.pint;
+    inter_table& dint = input.dint;
+    const Solver& solver = *call.solver;
+    const float err_ratio = call.err_ratio;
+    const int runs = call.runs;
+    const std::filesystem::path& work = input.work->path();
 
-    protdom network;
-    inter_table pint, dint;
-    std::unique_ptr<WorkDir> work;
-    try {
-        readdata(network, pint, pint_path, args.positional[1], Streams{out, err});
-        work = std::make_unique<WorkDir>("ddinfer-robust", keep);
-    } catch (const Error& e) {
-        err << "ddinfer-robust: " << e.what() << "\n";
-        return 1;
-    }
-    construct_dint(network, pint, dint, out);
-    if (keep) err << "working folder: " << work->path().string() << "\n";
-
-    const RunFiles classic_files = run_files((work->path() / "classic").string(), err_ratio);
+    const RunFiles classic_files = run_files((work / "classic").string(), err_ratio);
     std::ostringstream messages;
     ReportSums classic_sums;
-    if (write_and_solve(*solver, runner, network, pint, dint, classic_files, err_ratio, {},
-                        classic_files.out + ".log", messages, &classic_sums) != 0) {
+    if (write_and_solve(solver, runner, network, pint, dint, classic_files, err_ratio, {}, classic_files.out + ".log",
+                        messages, &classic_sums) != 0) {
         err << "ddinfer-robust: the classic programme: " << first_line(messages.str()) << "\n";
         return 1;
     }
@@ -111,10 +66,10 @@ int robust_main(int argc, char** argv, CommandRunner& runner, std::ostream& out,
 
     std::vector<std::vector<char>> inferred(static_cast<std::size_t>(runs));
     auto one_run = [&](int run) -> std::string {
-        SeededRandom random(seed, static_cast<std::uint64_t>(run));
+        SeededRandom random(call.seed, static_cast<std::uint64_t>(run));
         const Costs unit = perturbed_costs(dint, 1.0, random);
         double d = 0.1 / (optimum + 1.0);
-        const RunFiles files = run_files((work->path() / ("run" + std::to_string(run))).string(), err_ratio);
+        const RunFiles files = run_files((work / ("run" + std::to_string(run))).string(), err_ratio);
         for (int attempt = 0;; ++attempt) {
             Costs costs(unit.size());
             for (std::size_t r = 0; r < unit.size(); ++r) costs[r] = 1.0 + d * (unit[r] - 1.0);
@@ -122,8 +77,8 @@ int robust_main(int argc, char** argv, CommandRunner& runner, std::ostream& out,
             for (inter& record : run_dint.list) record.value = 0.0;
             std::ostringstream run_messages;
             ReportSums sums;
-            if (write_and_solve(*solver, runner, network, pint, run_dint, files, err_ratio, costs,
-                                files.out + ".log", run_messages, &sums) != 0) {
+            if (write_and_solve(solver, runner, network, pint, run_dint, files, err_ratio, costs, files.out + ".log",
+                                run_messages, &sums) != 0) {
                 return "run " + std::to_string(run) + ": " + first_line(run_messages.str());
             }
             if (same_optimum(sums.x_sum, optimum)) {
@@ -142,13 +97,13 @@ int robust_main(int argc, char** argv, CommandRunner& runner, std::ostream& out,
             }
             d /= 2;
         }
-        if (!keep) {
+        if (!call.keep) {
             for (const std::string& f : {files.lp, files.mps, files.out, files.out + ".log"}) std::remove(f.c_str());
         }
         return "";
     };
     Progress progress(err, runs, terminal);
-    const std::string failure = run_pool(runs, jobs, one_run, progress);
+    const std::string failure = run_pool(runs, call.jobs, one_run, progress);
     if (!failure.empty()) {
         err << "ddinfer-robust: " << failure << "\n";
         return 1;
@@ -166,16 +121,10 @@ int robust_main(int argc, char** argv, CommandRunner& runner, std::ostream& out,
     std::string table = "domain_a\tdomain_b\tclassic\tfreq\n";
     for (int r : listed) {
         const inter& pair = dint.list[r];
-        table += network.dom[pair.a].name + "\t" + network.dom[pair.b].name + "\t" + g(classic[r]) + "\t" +
-                 g(static_cast<double>(count[r]) / runs) + "\n";
+        table += network.dom[pair.a].name + "\t" + network.dom[pair.b].name + "\t" + format_g(classic[r]) + "\t" +
+                 format_g(static_cast<double>(count[r]) / runs) + "\n";
     }
-    const std::string result = pint_path + "." + ratio_text(err_ratio) + ".robust.tsv";
-    if (!write_whole(result, table)) {
-        err << "ddinfer-robust: cannot write " << result << "\n";
-        return 1;
-    }
-    err << "wrote " << result << "\n";
-    return 0;
+    return finish_batch(command, call.pairs() + "." + ratio_text(err_ratio) + ".robust.tsv", table, err);
 }
 
 }  // namespace ddinfer

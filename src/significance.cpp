@@ -8,12 +8,9 @@
 #include <sstream>
 
 #include "batch.h"
-#include "cli.h"
 #include "dint.h"
-#include "driver.h"
 #include "error.h"
 #include "permut.h"
-#include "readers.h"
 #include "solver.h"
 
 namespace ddinfer {
@@ -34,17 +31,6 @@ const char* const help_text =
     "  --seed S    default 1; the same seed gives the same file whatever --jobs is\n"
     "  --jobs J    solver runs at once, default the number of cores\n"
     "  --keep      keep the working folder of LP files and reports\n";
-
-std::string first_line(const std::string& text) {
-    const std::string line = text.substr(0, text.find('\n'));
-    return line.empty() ? "failed" : line;
-}
-
-std::string g(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", value);
-    return text;
-}
 
 int shuffle(int model, protdom& network, inter_table& pint, RandomSource& random) {
     switch (model) {
@@ -74,59 +60,27 @@ std::vector<double> bh_adjust(const std::vector<double>& p) {
 }
 
 int null_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, std::ostream& err, bool terminal) {
-    ParsedArgs args;
-    std::unique_ptr<Solver> solver;
-    int model = 2, runs = 100, jobs = 1;
-    unsigned long long seed = 1;
-    float err_ratio = 0;
-    try {
-        args = parse_args(argc, argv,
-                          {{"model", true}, {"solver", true}, {"runs", true}, {"seed", true}, {"jobs", true},
-                           {"keep", false}, {"help", false}});
-        if (args.has("help")) {
-            out << usage_line << help_text;
-            return 0;
-        }
-        model = static_cast<int>(args.get_long("model", 2, 1, 3));
-        runs = static_cast<int>(args.get_long("runs", 100, 1, 1000000));
-        seed = static_cast<unsigned long long>(args.get_long("seed", 1, 0, 9223372036854775807L));
-        jobs = static_cast<int>(args.get_long("jobs", default_jobs(), 1, 1024));
-        solver = make_solver(args.get("solver", "glpsol"));
-        if (!solver) throw UsageError("--solver takes glpsol or clp, not \"" + args.get("solver", "") + "\"");
-        if (args.positional.size() != 3) throw UsageError("expected three arguments: PAIRS DOMAINS RATIO");
-        err_ratio = parse_ratio(args.positional[2].c_str());
-        if (!std::isfinite(err_ratio)) throw UsageError("RATIO must be a finite number");
-    } catch (const UsageError& e) {
-        err << "ddinfer-null: " << e.what() << "; " << usage_line;
-        return 2;
-    }
-    const std::string& pint_path = args.positional[0];
+    BatchCall call;
+    BatchInput input;
+    const BatchCommand command{
+        "ddinfer-null", usage_line, help_text, {{"model", true}}, 100, 1000000, [](const BatchCall& c) {
+            c.args.get_long("model", 2, 1, 3);
+        }};
+    if (const int status = open_batch(command, argc, argv, call, input, out, err); status >= 0) return status;
+    const int model = static_cast<int>(call.args.get_long("model", 2, 1, 3));
+    const protdom& network = input.network;
+    const inter_table& pint = input.pint;
+    inter_table& dint = input.dint;
+    const Solver& solver = *call.solver;
+    const float err_ratio = call.err_ratio;
+    const int runs = call.runs;
+    const bool keep = call.keep;
+    const std::filesystem::path& work = input.work->path();
 
-    protdom network;
-    inter_table pint, dint;
-    try {
-        readdata(network, pint, pint_path, args.positional[1], Streams{out, err});
-    } catch (const Error& e) {
-        err << "ddinfer-null: " << e.what() << "\n";
-        return 1;
-    }
-    const protdom read_network = network;
-    const inter_table read_pint = pint;
-    construct_dint(network, pint, dint, out);
-
-    std::unique_ptr<WorkDir> work;
-    try {
-        work = std::make_unique<WorkDir>("ddinfer-null", args.has("keep"));
-    } catch (const Error& e) {
-        err << "ddinfer-null: " << e.what() << "\n";
-        return 1;
-    }
-    if (args.has("keep")) err << "working folder: " << work->path().string() << "\n";
-
-    const RunFiles observed_files = run_files((work->path() / "observed").string(), err_ratio);
+    const RunFiles observed_files = run_files((work / "observed").string(), err_ratio);
     std::ostringstream messages;
-    if (write_and_solve(*solver, runner, network, pint, dint, observed_files, err_ratio, {},
-                        observed_files.out + ".log", messages) != 0) {
+    if (write_and_solve(solver, runner, network, pint, dint, observed_files, err_ratio, {}, observed_files.out + ".log",
+                        messages) != 0) {
         err << "ddinfer-null: the real network: " << first_line(messages.str()) << "\n";
         return 1;
     }
@@ -137,11 +91,10 @@ int null_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, s
 
     // reached[run - 1][i]: the run's value of chosen pair i reached the observed one
     std::vector<std::vector<char>> reached(static_cast<std::size_t>(runs));
-    const bool keep = args.has("keep");
     auto one_run = [&](int run) -> std::string {
-        protdom shuffled = read_network;
-        inter_table shuffled_pint = read_pint;
-        SeededRandom random(seed, static_cast<std::uint64_t>(run));
+        protdom shuffled = network;
+        inter_table shuffled_pint = pint;
+        SeededRandom random(call.seed, static_cast<std::uint64_t>(run));
         if (shuffle(model, shuffled, shuffled_pint, random) != 0) {
             return "run " + std::to_string(run) + ": model " + std::to_string(model) +
                    " cannot shuffle this network (a protein holds more domain places than there are domains, "
@@ -150,8 +103,8 @@ int null_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, s
         inter_table run_dint;
         std::ostringstream quiet, run_messages;
         construct_dint(shuffled, shuffled_pint, run_dint, quiet);
-        const RunFiles files = run_files((work->path() / ("run" + std::to_string(run))).string(), err_ratio);
-        const int status = write_and_solve(*solver, runner, shuffled, shuffled_pint, run_dint, files, err_ratio, {},
+        const RunFiles files = run_files((work / ("run" + std::to_string(run))).string(), err_ratio);
+        const int status = write_and_solve(solver, runner, shuffled, shuffled_pint, run_dint, files, err_ratio, {},
                                            files.out + ".log", run_messages);
         if (!keep) {
             for (const std::string& f : {files.lp, files.mps, files.out, files.out + ".log"}) std::remove(f.c_str());
@@ -168,7 +121,7 @@ int null_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, s
         return "";
     };
     Progress progress(err, runs, terminal);
-    const std::string failure = run_pool(runs, jobs, one_run, progress);
+    const std::string failure = run_pool(runs, call.jobs, one_run, progress);
     if (!failure.empty()) {
         err << "ddinfer-null: " << failure << "\n";
         return 1;
@@ -188,16 +141,12 @@ int null_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, s
     std::string table = "domain_a\tdomain_b\tvalue\thits\truns\tp_value\tq_value\n";
     for (std::size_t i : order) {
         const inter& pair = dint.list[chosen[i]];
-        table += network.dom[pair.a].name + "\t" + network.dom[pair.b].name + "\t" + g(pair.value) + "\t" +
-                 std::to_string(hits[i]) + "\t" + std::to_string(runs) + "\t" + g(p[i]) + "\t" + g(q[i]) + "\n";
+        table += network.dom[pair.a].name + "\t" + network.dom[pair.b].name + "\t" + format_g(pair.value) + "\t" +
+                 std::to_string(hits[i]) + "\t" + std::to_string(runs) + "\t" + format_g(p[i]) + "\t" + format_g(q[i]) +
+                 "\n";
     }
-    const std::string result = pint_path + "." + ratio_text(err_ratio) + ".m" + std::to_string(model) + ".null.tsv";
-    if (!write_whole(result, table)) {
-        err << "ddinfer-null: cannot write " << result << "\n";
-        return 1;
-    }
-    err << "wrote " << result << "\n";
-    return 0;
+    return finish_batch(
+        command, call.pairs() + "." + ratio_text(err_ratio) + ".m" + std::to_string(model) + ".null.tsv", table, err);
 }
 
 }  // namespace ddinfer

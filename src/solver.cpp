@@ -26,8 +26,8 @@ public:
 class Clp : public Solver {
 public:
     std::string program() const override { return "clp"; }
-    int write_input(const protdom& network, const inter_table& pint, const inter_table& dint,
-                    const RunFiles& files, float err_ratio, const Costs& costs) const override {
+    int write_input(const protdom& network, const inter_table& pint, const inter_table& dint, const RunFiles& files,
+                    float err_ratio, const Costs& costs) const override {
         return MPS_out(network, pint, dint, files.mps, err_ratio, costs);
     }
     std::vector<std::string> command(const RunFiles& files) const override {

@@ -32,8 +32,8 @@ public:
     virtual int write_input(const protdom& network, const inter_table& pint, const inter_table& dint,
                             const RunFiles& files, float err_ratio, const Costs& costs) const = 0;
     virtual std::vector<std::string> command(const RunFiles& files) const = 0;
-    virtual int read_report(const std::string& path, const protdom& network, const inter_table& pint,
-                            inter_table& dint, std::ostream& err, ReportSums* sums) const = 0;
+    virtual int read_report(const std::string& path, const protdom& network, const inter_table& pint, inter_table& dint,
+                            std::ostream& err, ReportSums* sums) const = 0;
 };
 
 // "glpsol" or "clp"; nullptr for any other name.

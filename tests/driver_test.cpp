@@ -26,9 +26,9 @@ TEST(SolverTest, CommandLinesHandPathsOverIntact) {
     EXPECT_EQ(make_solver("glpsol")->command(files),
               (std::vector<std::string>{"glpsol", "--lp", "--simplex", "-o", "./-my pairs;$(x).txt.0.500000.out",
                                         "./-my pairs;$(x).txt.0.500000.lp"}));
-    EXPECT_EQ(make_solver("clp")->command(run_files("p.txt", 0.5f)),
-              (std::vector<std::string>{"clp", "p.txt.0.500000.mps", "-primalsimplex", "-solution",
-                                        "p.txt.0.500000.out"}));
+    EXPECT_EQ(
+        make_solver("clp")->command(run_files("p.txt", 0.5f)),
+        (std::vector<std::string>{"clp", "p.txt.0.500000.mps", "-primalsimplex", "-solution", "p.txt.0.500000.out"}));
     EXPECT_EQ(make_solver("cplex"), nullptr);
 }
 

@@ -248,7 +248,8 @@ TEST_F(ShuffleInvariantsTest, ListShuffleKeepsTheModelledPairCount) {
         Net net = random_net(run);
         const protdom& g = net.network;
         int modelled = 0;
-        for (int k = 0; k < net.pint.n; ++k) modelled += g.prot[net.pint.list[k].a].n > 0 && g.prot[net.pint.list[k].b].n > 0;
+        for (int k = 0; k < net.pint.n; ++k)
+            modelled += g.prot[net.pint.list[k].a].n > 0 && g.prot[net.pint.list[k].b].n > 0;
         SeededRandom random(7, run);
         ASSERT_EQ(permut_test3(net.network, net.pint, random), 0);
         EXPECT_EQ(net.pint.n, modelled);

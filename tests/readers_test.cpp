@@ -92,8 +92,8 @@ TEST(CreatProtdomTest, KeepsDomainsWithKnownMembersAndLinksBothWays) {
 }
 
 TEST(CreatProtdomTest, DomainNamesAreTakenVerbatimBetweenLeadingColonsAndTheNextColon) {
-    const Net net = make_net("1\nP Q\n",
-                             "7\nD4 : P\n  D6:Q\n::D5:P\nD7 P Q\nD8:\tP:x \t Q\r\nD4 : Q\nD9: nobody\n", false);
+    const Net net =
+        make_net("1\nP Q\n", "7\nD4 : P\n  D6:Q\n::D5:P\nD7 P Q\nD8:\tP:x \t Q\r\nD4 : Q\nD9: nobody\n", false);
     Names names;
     for (const node& d : net.network.dom) names.push_back(d.name);
     EXPECT_EQ(names, (Names{"D4 ", "  D6", "D5", "D8", "D4 "}));

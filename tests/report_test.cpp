@@ -114,8 +114,8 @@ TEST_F(ReportTest, SkipsLinesThatNameNoAvailableCandidate) {
     EXPECT_EQ(glp(std::string(head) + optimal + middle +
                   "\n"
                   "justone\n"
-                  "     1 x(0,5)       B              1\n"          // no such domain
-                  "     2 x(0,1        B              1\n"          // not x(i,j)
+                  "     1 x(0,5)       B              1\n"  // no such domain
+                  "     2 x(0,1        B              1\n"  // not x(i,j)
                   "     3 x(0,-1)      B              1\n"
                   "     4 x(00000000000000000000000000000000,1) B 1\n"  // too long
                   "     5 B            B              1\n"

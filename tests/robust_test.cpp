@@ -94,8 +94,7 @@ protected:
 
 TEST_F(RobustCommandTest, TwoEqualExplanationsShareTheRunsAndAForcedPairHasThemAll) {
     SpawnRunner runner;
-    ASSERT_EQ(robust(runner, {"--runs", "20", "--jobs", "2", path("pairs.txt"), path("domains.txt"), "0"}), 0)
-        << err;
+    ASSERT_EQ(robust(runner, {"--runs", "20", "--jobs", "2", path("pairs.txt"), path("domains.txt"), "0"}), 0) << err;
     std::istringstream lines(result());
     std::string line;
     std::getline(lines, line);
