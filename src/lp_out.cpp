@@ -18,14 +18,41 @@ using Pair = std::pair<int, int>;
 // order; terms are the distinct unordered domain pairs (smaller index first)
 // joining a domain of one protein with a domain of the other, each at the
 // place where it is first met. Returns the number of rows.
+// Drops from `terms` every pair met before in it, keeping first places.
+// Short rows are checked pair by pair; longer ones through a sort, so the
+// cost never grows with the square of the row.
+void keep_first(std::vector<Pair>& terms, std::vector<std::pair<Pair, std::size_t>>& scratch) {
+    constexpr std::size_t short_row = 16;
+    if (terms.size() <= short_row) {
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < terms.size(); ++i) {
+            if (std::find(terms.begin(), terms.begin() + kept, terms[i]) == terms.begin() + kept) terms[kept++] = terms[i];
+        }
+        terms.resize(kept);
+        return;
+    }
+    scratch.clear();
+    for (std::size_t i = 0; i < terms.size(); ++i) scratch.emplace_back(terms[i], i);
+    std::sort(scratch.begin(), scratch.end());  // by pair, then first place
+    std::vector<char> first(terms.size(), 0);
+    for (std::size_t i = 0; i < scratch.size(); ++i) {
+        if (i == 0 || scratch[i].first != scratch[i - 1].first) first[scratch[i].second] = 1;
+    }
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < terms.size(); ++i) {
+        if (first[i]) terms[kept++] = terms[i];
+    }
+    terms.resize(kept);
+}
+
+// Calls row(k, terms) for every protein pair k that gets a row, in record
+// order; terms are the distinct unordered domain pairs (smaller index first)
+// joining a domain of one protein with a domain of the other, each at the
+// place where it is first met. Returns the number of rows.
 template <class Row>
-std::int64_t visit_rows(const protdom& network, const inter_table& pint, const inter_table& dint, Row row) {
-    // stamp[r] is the last row that wrote candidate r; pairs without a
-    // candidate record (never the case for a table built from this network)
-    // fall back to a scan of the row's own list.
-    std::vector<int> stamp(static_cast<std::size_t>(dint.n), -1);
+std::int64_t visit_rows(const protdom& network, const inter_table& pint, Row row) {
     std::vector<Pair> terms;
-    std::vector<Pair> strays;
+    std::vector<std::pair<Pair, std::size_t>> scratch;
     std::int64_t rows = 0;
     for (int k = 0; k < pint.n; ++k) {
         const inter& record = pint.list[k];
@@ -34,22 +61,12 @@ std::int64_t visit_rows(const protdom& network, const inter_table& pint, const i
         const node& pb = network.prot[record.b];
         if (pa.n <= 0 || pb.n <= 0) continue;
         terms.clear();
-        strays.clear();
         for (int u = 0; u < pa.n; ++u) {
             for (int w = 0; w < pb.n; ++w) {
-                const int s = std::min(pa.links[u], pb.links[w]);
-                const int t = std::max(pa.links[u], pb.links[w]);
-                const int r = dint.index.get(s, t);
-                if (r >= 0) {
-                    if (stamp[r] == k) continue;
-                    stamp[r] = k;
-                } else {
-                    if (std::find(strays.begin(), strays.end(), Pair(s, t)) != strays.end()) continue;
-                    strays.emplace_back(s, t);
-                }
-                terms.emplace_back(s, t);
+                terms.emplace_back(std::min(pa.links[u], pb.links[w]), std::max(pa.links[u], pb.links[w]));
             }
         }
+        keep_first(terms, scratch);
         row(k, terms);
         ++rows;
     }
@@ -109,7 +126,7 @@ int LP_out(const protdom& network, const inter_table& pint, const inter_table& d
     out << "\n\nSubject To\n";
 
     long long next_row = 2;
-    const std::int64_t rows = visit_rows(network, pint, dint, [&](int k, const std::vector<Pair>& terms) {
+    const std::int64_t rows = visit_rows(network, pint, [&](int k, const std::vector<Pair>& terms) {
         count = 0;
         out << "r(" << next_row++ << "):";
         for (const Pair& term : terms) {
@@ -159,7 +176,7 @@ int MPS_out(const protdom& network, const inter_table& pint, const inter_table& 
         x_column[r] = add(std::min(record.a, record.b), std::max(record.a, record.b), costs.empty() ? 1.0 : costs[r]);
     }
     long long next_row = 2;
-    const std::int64_t nrows = visit_rows(network, pint, dint, [&](int k, const std::vector<Pair>& terms) {
+    const std::int64_t nrows = visit_rows(network, pint, [&](int k, const std::vector<Pair>& terms) {
         for (const Pair& term : terms) {
             const int r = dint.index.get(term.first, term.second);
             int c = -1;

@@ -43,13 +43,30 @@ double activity(std::string_view field) {
     return std::atof(text);
 }
 
-// Stores a solution value into the available candidate {i, j}.
-void store(inter_table& dint, long i, long j, double value) {
-    if (value < 0) value = 0;
-    if (value > 1) value = 1;
-    const int r = dint.index.get(static_cast<int>(i), static_cast<int>(j));
-    if (r >= 0 && dint.list[r].active == 1) dint.list[r].value = value;
-}
+// Stores solution values into the available candidates. The solvers list
+// the x columns in the record order of the available candidates, so the
+// next available record is tried before the index.
+class Store {
+public:
+    explicit Store(inter_table& dint) : dint_(dint) {}
+    void operator()(long i, long j, double value) {
+        if (value < 0) value = 0;
+        if (value > 1) value = 1;
+        const int a = static_cast<int>(std::min(i, j)), b = static_cast<int>(std::max(i, j));
+        while (next_ < dint_.n && dint_.list[next_].active != 1) ++next_;
+        int r = -1;
+        if (next_ < dint_.n && dint_.list[next_].a == a && dint_.list[next_].b == b) {
+            r = next_++;
+        } else {
+            r = dint_.index.get(a, b);
+        }
+        if (r >= 0 && dint_.list[r].active == 1) dint_.list[r].value = value;
+    }
+
+private:
+    inter_table& dint_;
+    int next_ = 0;
+};
 
 constexpr std::size_t longest_name = 31;
 
@@ -83,6 +100,7 @@ int my_parse_glp(const std::string& path, const protdom&, const inter_table&, in
 
     std::vector<std::string_view> fields;
     std::string joined;
+    Store store(dint);
     while (lines.next(line)) {
         split(line, " \t\n", fields);
         if (fields.size() < 2) continue;
@@ -111,7 +129,7 @@ int my_parse_glp(const std::string& path, const protdom&, const inter_table&, in
         if (i < 0 || j < 0) continue;
         const double value = activity(fields[3]);
         if (sums != nullptr) sums->x_sum += value;
-        store(dint, i, j, value);
+        store(i, j, value);
     }
     return 0;
 }
@@ -130,6 +148,7 @@ int parse_clp(const std::string& path, const protdom&, const inter_table&, inter
         return 1;
     }
     std::vector<std::string_view> fields;
+    Store store(dint);
     while (lines.next(line)) {
         split(line, " \t\r", fields);
         // number, name, value, reduced cost; a "**" marks an infeasibility
@@ -143,7 +162,7 @@ int parse_clp(const std::string& path, const protdom&, const inter_table&, inter
         if (i < 0 || j < 0) continue;
         const double value = activity(fields[2]);
         if (sums != nullptr) sums->x_sum += value;
-        store(dint, i, j, value);
+        store(i, j, value);
     }
     return 0;
 }

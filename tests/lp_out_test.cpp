@@ -86,6 +86,18 @@ TEST_F(LpOutTest, EachUnorderedPairOnceARowAndRepeatedPairsGetRowsOfTheirOwn) {
               "End\n");
 }
 
+TEST_F(LpOutTest, ALongRowKeepsEachPairOnceAtItsFirstPlace) {
+    // A and B both carry D0..D4: 25 meetings, 15 distinct pairs.
+    std::string domains = "5\n";
+    for (int d = 0; d < 5; ++d) domains += numbered("D", d, ": A B\n");
+    const Net net = make_net("1\nA B\n", domains);
+    const std::string text = lp(net, 0.0f);
+    EXPECT_EQ(text.substr(text.find("r(2):")),
+              "r(2): + x(0,0) + x(0,1) + x(0,2) + x(0,3) + x(0,4) + x(1,1) + x(1,2) + x(1,3)\n"
+              " + x(1,4) + x(2,2) + x(2,3) + x(2,4) + x(3,3) + x(3,4) + x(4,4) +e(0) >= 1.000\n"
+              "r(3): +e(0)<=0\nEnd\n");
+}
+
 TEST_F(LpOutTest, ARowMayHoldMoreThanAHundredPairs) {
     // 11 domains on A and 10 on B: 110 distinct pairs in one row.
     std::string domains = "21\n";
