@@ -65,7 +65,7 @@ fi
 {
   echo "# Benchmarks"
   echo
-  echo "Made by \`bench/run.sh $limit\` on $(date -u +%Y-%m-%d): $(nproc) cores,"
+  echo "Made by \`bench/run.sh $limit $proteome_limit\` on $(date -u +%Y-%m-%d): $(nproc) cores,"
   echo "$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(free -g | awk '/Mem:/{print $2}') GiB,"
   echo "$(glpsol --version | head -1), $(clp -quit 2>/dev/null | head -1 | sed 's/,.*//'). Ratio 0.1 throughout."
   echo

@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -19,8 +21,13 @@
 namespace ddinfer {
 
 WorkDir::WorkDir(const std::string& prefix, bool keep) : keep_(keep) {
-    std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
-    if (mkdtemp(pattern.data()) == nullptr) throw Error("cannot create a working folder in " + pattern);
+    std::error_code error;
+    const std::filesystem::path temporary = std::filesystem::temp_directory_path(error);
+    if (error) throw Error("no folder for temporary files: " + error.message());
+    std::string pattern = (temporary / (prefix + "-XXXXXX")).string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw Error("cannot create a working folder " + pattern + ": " + std::strerror(errno));
+    }
     path_ = pattern;
 }
 
@@ -60,7 +67,12 @@ std::string run_pool(int count, int jobs, const std::function<std::string(int)>&
     std::map<int, std::string> failures;
     auto worker = [&] {
         for (int r; !failed && (r = next++) <= count;) {
-            std::string message = work(r);
+            std::string message;
+            try {
+                message = work(r);
+            } catch (const std::exception& e) {
+                message = "run " + std::to_string(r) + ": " + e.what();
+            }
             if (message.empty()) {
                 progress.done(r);
                 continue;

@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
             result_in.seekg(0);
             std::cout << format_evaluation(base, share(read_inferred(result_in, argv[3], candidates), gold));
         }
-    } catch (const Error& e) {
+    } catch (const std::exception& e) {
         std::cerr << "ddinfer-eval: " << e.what() << "\n";
         return 1;
     }

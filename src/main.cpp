@@ -3,6 +3,11 @@
 #include "driver.h"
 
 int main(int argc, char** argv) {
-    ddinfer::SpawnRunner runner;
-    return ddinfer::ddinfer_main(argc, argv, runner, std::cout, std::cerr);
+    try {
+        ddinfer::SpawnRunner runner;
+        return ddinfer::ddinfer_main(argc, argv, runner, std::cout, std::cerr);
+    } catch (const std::exception& e) {
+        std::cerr << "ddinfer: " << e.what() << "\n";
+        return 1;
+    }
 }

@@ -5,6 +5,11 @@
 #include "significance.h"
 
 int main(int argc, char** argv) {
-    ddinfer::SpawnRunner runner;
-    return ddinfer::null_main(argc, argv, runner, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
+    try {
+        ddinfer::SpawnRunner runner;
+        return ddinfer::null_main(argc, argv, runner, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
+    } catch (const std::exception& e) {
+        std::cerr << "ddinfer-null: " << e.what() << "\n";
+        return 1;
+    }
 }
