@@ -4,10 +4,10 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cstring>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <ostream>
 #include <thread>
@@ -138,6 +138,20 @@ int open_batch(const BatchCommand& command, int argc, char** argv, BatchCall& ca
         return 1;
     }
     return -1;
+}
+
+bool run_batch(const BatchCommand& command, const BatchCall& call, const std::function<std::string(int)>& work,
+               std::ostream& err, bool terminal) {
+    Progress progress(err, call.runs, terminal);
+    const std::string failure = run_pool(call.runs, call.jobs, work, progress);
+    if (failure.empty()) return true;
+    err << command.name << ": " << failure << "\n";
+    return false;
+}
+
+void discard_run_files(const BatchCall& call, const RunFiles& files) {
+    if (call.keep) return;
+    for (const std::string& f : {files.lp, files.mps, files.out, files.out + ".log"}) std::remove(f.c_str());
 }
 
 int finish_batch(const BatchCommand& command, const std::string& path, const std::string& table, std::ostream& err) {

@@ -105,6 +105,14 @@ struct BatchCommand {
 int open_batch(const BatchCommand& command, int argc, char** argv, BatchCall& call, BatchInput& input,
                std::ostream& out, std::ostream& err);
 
+// Runs work(r) for r = 1..call.runs on call.jobs threads with progress on
+// `err`; false, after one line naming the failed run, when any failed.
+bool run_batch(const BatchCommand& command, const BatchCall& call, const std::function<std::string(int)>& work,
+               std::ostream& err, bool terminal);
+
+// Removes a run's files unless --keep asked for them.
+void discard_run_files(const BatchCall& call, const RunFiles& files);
+
 // Writes the result table whole and says so; returns the exit status.
 int finish_batch(const BatchCommand& command, const std::string& path, const std::string& table, std::ostream& err);
 

@@ -26,7 +26,8 @@ void keep_first(std::vector<Pair>& terms, std::vector<std::pair<Pair, std::size_
     if (terms.size() <= short_row) {
         std::size_t kept = 0;
         for (std::size_t i = 0; i < terms.size(); ++i) {
-            if (std::find(terms.begin(), terms.begin() + kept, terms[i]) == terms.begin() + kept) terms[kept++] = terms[i];
+            if (std::find(terms.begin(), terms.begin() + kept, terms[i]) == terms.begin() + kept)
+                terms[kept++] = terms[i];
         }
         terms.resize(kept);
         return;

@@ -97,17 +97,10 @@ int robust_main(int argc, char** argv, CommandRunner& runner, std::ostream& out,
             }
             d /= 2;
         }
-        if (!call.keep) {
-            for (const std::string& f : {files.lp, files.mps, files.out, files.out + ".log"}) std::remove(f.c_str());
-        }
+        discard_run_files(call, files);
         return "";
     };
-    Progress progress(err, runs, terminal);
-    const std::string failure = run_pool(runs, call.jobs, one_run, progress);
-    if (!failure.empty()) {
-        err << "ddinfer-robust: " << failure << "\n";
-        return 1;
-    }
+    if (!run_batch(command, call, one_run, err, terminal)) return 1;
 
     std::vector<int> listed, count(static_cast<std::size_t>(dint.n), 0);
     for (int r = 0; r < dint.n; ++r) {

@@ -74,7 +74,6 @@ int null_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, s
     const Solver& solver = *call.solver;
     const float err_ratio = call.err_ratio;
     const int runs = call.runs;
-    const bool keep = call.keep;
     const std::filesystem::path& work = input.work->path();
 
     const RunFiles observed_files = run_files((work / "observed").string(), err_ratio);
@@ -106,9 +105,7 @@ int null_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, s
         const RunFiles files = run_files((work / ("run" + std::to_string(run))).string(), err_ratio);
         const int status = write_and_solve(solver, runner, shuffled, shuffled_pint, run_dint, files, err_ratio, {},
                                            files.out + ".log", run_messages);
-        if (!keep) {
-            for (const std::string& f : {files.lp, files.mps, files.out, files.out + ".log"}) std::remove(f.c_str());
-        }
+        discard_run_files(call, files);
         if (status != 0) return "run " + std::to_string(run) + ": " + first_line(run_messages.str());
         std::vector<char>& mine = reached[static_cast<std::size_t>(run - 1)];
         mine.resize(chosen.size());
@@ -120,12 +117,7 @@ int null_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, s
         }
         return "";
     };
-    Progress progress(err, runs, terminal);
-    const std::string failure = run_pool(runs, call.jobs, one_run, progress);
-    if (!failure.empty()) {
-        err << "ddinfer-null: " << failure << "\n";
-        return 1;
-    }
+    if (!run_batch(command, call, one_run, err, terminal)) return 1;
 
     std::vector<int> hits(chosen.size(), 0);
     std::vector<double> p(chosen.size());
