@@ -34,6 +34,16 @@ TEST_F(LpOutTest, WorkedExample) {
               "End\n");
 }
 
+TEST_F(LpOutTest, TheDashWritesToStandardOutputAndLeavesItOpen) {
+    const Net net = make_net(example_pairs, example_domains);
+    const std::string file = lp(net, 0.5f);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(LP_out(net.network, net.pint, net.dint, "-", 0.5f), 0);
+    std::printf("still open\n");
+    std::fflush(stdout);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), file + "still open\n");
+}
+
 TEST_F(LpOutTest, EightTermsEndALineInTheObjectiveAndInARow) {
     // A carries D0..D7, B carries D8: eight candidates, one row of eight.
     std::string domains = "9\n";
