@@ -90,6 +90,9 @@ std::string run_pool(int count, int jobs, const std::function<std::string(int)>&
     return failures.empty() ? std::string() : failures.begin()->second;
 }
 
+namespace {
+
+// Throws UsageError. When --help is given, nothing else is checked.
 BatchCall parse_batch_call(int argc, char** argv, const std::vector<OptionSpec>& extra, long default_runs,
                            long max_runs) {
     std::vector<OptionSpec> specs{{"solver", true}, {"runs", true},  {"seed", true},
@@ -110,6 +113,8 @@ BatchCall parse_batch_call(int argc, char** argv, const std::vector<OptionSpec>&
     return call;
 }
 
+// Reads the inputs (count lines to `out`), builds the candidates and makes
+// the working folder, naming it on `err` when it is kept. Throws Error.
 void start_batch(const BatchCall& call, const std::string& prefix, BatchInput& input, std::ostream& out,
                  std::ostream& err) {
     readdata(input.network, input.pint, call.pairs(), call.domains(), Streams{out, err});
@@ -117,6 +122,8 @@ void start_batch(const BatchCall& call, const std::string& prefix, BatchInput& i
     input.work = std::make_unique<WorkDir>(prefix, call.keep);
     if (call.keep) err << "working folder: " << input.work->path().string() << "\n";
 }
+
+}  // namespace
 
 int open_batch(const BatchCommand& command, int argc, char** argv, BatchCall& call, BatchInput& input,
                std::ostream& out, std::ostream& err) {

@@ -70,10 +70,6 @@ struct BatchCall {
     const std::string& domains() const { return args.positional[1]; }
 };
 
-// Throws UsageError. When --help is given, nothing else is checked.
-BatchCall parse_batch_call(int argc, char** argv, const std::vector<OptionSpec>& extra, long default_runs,
-                           long max_runs);
-
 // The real network with its candidates, and the working folder.
 struct BatchInput {
     protdom network;
@@ -81,11 +77,6 @@ struct BatchInput {
     inter_table dint;
     std::unique_ptr<WorkDir> work;
 };
-
-// Reads the inputs (count lines to `out`), builds the candidates and makes
-// the working folder, naming it on `err` when it is kept. Throws Error.
-void start_batch(const BatchCall& call, const std::string& prefix, BatchInput& input, std::ostream& out,
-                 std::ostream& err);
 
 // What a companion command says about itself.
 struct BatchCommand {

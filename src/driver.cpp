@@ -20,8 +20,8 @@
 namespace ddinfer {
 namespace {
 
-const char* const usage =
-    "usage: ddinfer [--solver glpsol|clp] PAIRS DOMAINS RATIO\n"
+const char* const usage_line = "usage: ddinfer [--solver glpsol|clp] PAIRS DOMAINS RATIO\n";
+const char* const help_text =
     "  Infers interacting domain pairs from the protein pairs in PAIRS and the\n"
     "  domain memberships in DOMAINS, leaving at most RATIO of the protein pairs\n"
     "  unexplained. Writes PAIRS.RATIO.lp, PAIRS.RATIO.out and PAIRS.RATIO.dint.\n"
@@ -44,7 +44,7 @@ int ddinfer_main(int argc, char** argv, CommandRunner& runner, std::ostream& out
     try {
         args = parse_args(argc, argv, {{"solver", true}, {"help", false}, {"version", false}});
         if (args.has("help")) {
-            out << usage;
+            out << usage_line << help_text;
             return 0;
         }
         if (args.has("version")) {
@@ -59,7 +59,7 @@ int ddinfer_main(int argc, char** argv, CommandRunner& runner, std::ostream& out
             throw UsageError("RATIO must be a finite number, not \"" + args.positional[2] + "\"");
         }
     } catch (const UsageError& e) {
-        err << "ddinfer: " << e.what() << "; usage: ddinfer [--solver glpsol|clp] PAIRS DOMAINS RATIO\n";
+        err << "ddinfer: " << e.what() << "; " << usage_line;
         return 2;
     }
     const std::string& pint_path = args.positional[0];
