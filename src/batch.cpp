@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "atomic_file.h"
 #include "dint.h"
 #include "driver.h"
 #include "error.h"
@@ -162,8 +163,10 @@ void discard_run_files(const BatchCall& call, const RunFiles& files) {
 }
 
 int finish_batch(const BatchCommand& command, const std::string& path, const std::string& table, std::ostream& err) {
-    if (!write_whole(path, table)) {
-        err << command.name << ": cannot write " << path << "\n";
+    try {
+        write_whole(path, table);
+    } catch (const Error& e) {
+        err << command.name << ": " << e.what() << "\n";
         return 1;
     }
     err << "wrote " << path << "\n";
@@ -179,18 +182,6 @@ std::string format_g(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%g", value);
     return text;
-}
-
-bool write_whole(const std::string& path, const std::string& text) {
-    const std::string temporary = path + ".partial";
-    std::FILE* file = std::fopen(temporary.c_str(), "w");
-    if (file == nullptr) return false;
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    if (std::fclose(file) != 0 || !written || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
 }
 
 }  // namespace ddinfer

@@ -113,8 +113,4 @@ std::string first_line(const std::string& text);
 // "%g"
 std::string format_g(double value);
 
-// Writes `text` to a new file beside `path` and renames it over `path`, so
-// the file is never seen half written. Returns false on failure.
-bool write_whole(const std::string& path, const std::string& text);
-
 }  // namespace ddinfer

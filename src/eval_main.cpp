@@ -1,56 +1,105 @@
-// ddinfer-eval PAIRS DOMAINS DINT GOLD: judges an inferred pair list against
-// a gold list of known domain-domain interactions.
-#include <fstream>
+// ddinfer-eval PAIRS DOMAINS RESULT GOLD: judges a result of the other
+// commands against a gold list of known domain-domain interactions.
 #include <iostream>
 #include <sstream>
 
+#include "cli.h"
 #include "dint.h"
 #include "error.h"
 #include "evaluate.h"
 #include "readers.h"
 
+#ifndef DDINFER_VERSION
+#define DDINFER_VERSION "unknown"
+#endif
+
 namespace {
 
-const char* const usage = "usage: ddinfer-eval PAIRS DOMAINS DINT|ROBUST_TSV GOLD\n";
+const char* const usage = "usage: ddinfer-eval PAIRS DOMAINS RESULT GOLD\n";
+const char* const help =
+    "  Judges RESULT, computed from PAIRS and DOMAINS, against GOLD, a list of\n"
+    "  known domain-domain interactions, and prints the figures.\n"
+    "  PAIRS, DOMAINS  the inputs of the run, as ddinfer reads them\n"
+    "  GOLD            two domain names a line, separated by tabs or spaces, in\n"
+    "                  either order; lines starting with # and blank lines skipped\n"
+    "  RESULT, one of:\n"
+    "    a .dint file of ddinfer: DOMAIN_A<TAB>DOMAIN_B a line; prints precision,\n"
+    "      recall and enrichment over the candidates' base rate\n"
+    "    a table of ddinfer-robust (header domain_a, domain_b, classic, freq):\n"
+    "      the same for the classic list and for pairs at freq = 1, >= 0.75,\n"
+    "      >= 0.5, >= 0.25 and > 0, then the figures of a ranking below\n"
+    "    a table of ddinfer-rank or ddinfer-null, or any tab-separated table with\n"
+    "      a header line that begins domain_a<TAB>domain_b: taken as a ranking,\n"
+    "      best first, in file order (the null table is in p-value order)\n"
+    "  A ranking gets precision at the top 250, 500, 1000, 2000 and 5000 pairs\n"
+    "  and the average precision (AP) over the whole ranking, with the gold\n"
+    "  pairs among the candidates as its denominator; once for all pairs and\n"
+    "  once for heterotypic pairs (two different domains) alone.\n"
+    "  Every pair of RESULT must be a candidate of PAIRS and DOMAINS.\n"
+    "  Exit status: 0 done, 1 a file cannot be read or holds bad input, 2 a\n"
+    "  mistake in the call.\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
     using namespace ddinfer;
-    if (argc == 2 && std::string(argv[1]) == "--help") {
-        std::cout << usage;
-        return 0;
-    }
-    if (argc != 5) {
-        std::cerr << "ddinfer-eval: expected four arguments; " << usage;
+    ParsedArgs args;
+    try {
+        args = parse_args(argc, argv, {{"help", false}, {"version", false}});
+        if (args.has("help")) {
+            std::cout << usage << help;
+            return 0;
+        }
+        if (args.has("version")) {
+            std::cout << "ddinfer-eval " << DDINFER_VERSION << "\n";
+            return 0;
+        }
+        if (args.positional.size() != 4) throw UsageError("expected four arguments");
+    } catch (const UsageError& e) {
+        std::cerr << "ddinfer-eval: " << e.what() << "; " << usage;
         return 2;
     }
+    const std::string& result_path = args.positional[2];
+    const std::string& gold_path = args.positional[3];
     try {
         protdom network;
         inter_table pint, dint;
         std::ostringstream quiet;
-        readdata(network, pint, argv[1], argv[2], Streams{quiet, std::cerr});
+        readdata(network, pint, args.positional[0], args.positional[1], Streams{quiet, std::cerr});
         construct_dint(network, pint, dint, quiet);
         const NamePairs candidates = candidate_names(network, dint);
-        std::ifstream gold_in = open_input(argv[4]);
-        const NamePairs gold = read_gold(gold_in, argv[4]);
+        std::ifstream gold_in = open_input(gold_path);
+        const NamePairs gold = read_gold(gold_in, gold_path);
         std::vector<std::pair<std::string, std::string>> all;
         for (int r = 0; r < dint.n; ++r) {
             all.emplace_back(network.dom[dint.list[r].a].name, network.dom[dint.list[r].b].name);
         }
         const Share base = share(all, gold);
 
-        // A ranked table of ddinfer-robust, or a plain inferred pair list.
-        std::ifstream result_in = open_input(argv[3]);
+        // The result is read once, front to back, so that a pipe serves too.
+        std::ifstream result_file = open_input(result_path);
+        std::stringstream result_in;
+        result_in << result_file.rdbuf();
+        if (result_file.bad()) throw Error(result_path + ": read error");
         std::string first;
         std::getline(result_in, first);
-        if (first == robust_header) {
-            std::cout << format_ranked_evaluation(base, read_ranked(result_in, argv[3], candidates), gold);
-        } else {
-            result_in.clear();
-            result_in.seekg(0);
-            std::cout << format_evaluation(base, share(read_inferred(result_in, argv[3], candidates), gold));
+        result_in.seekg(0);
+        if (table_header(first).empty()) {
+            std::cout << format_evaluation(base, share(read_inferred(result_in, result_path, candidates), gold));
+            return 0;
         }
+        const Table table = read_table(result_in, result_path, candidates);
+        std::vector<std::pair<std::string, std::string>> ranking;
+        for (const std::vector<std::string>& row : table.rows) ranking.emplace_back(row[0], row[1]);
+        if (first == robust_header) {
+            std::cout << format_ranked_evaluation(base, ranked_pairs(table, result_path), gold) << "\n";
+        } else {
+            char line[120];
+            std::snprintf(line, sizeof line, "candidates  %9zu pairs, %zu in gold (%.1f%%, the base rate)\n\n",
+                          base.pairs, base.in_gold, 100.0 * base.rate());
+            std::cout << line;
+        }
+        std::cout << format_ranking(ranking, all, gold);
     } catch (const std::exception& e) {
         std::cerr << "ddinfer-eval: " << e.what() << "\n";
         return 1;

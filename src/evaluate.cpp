@@ -84,38 +84,126 @@ std::string format_evaluation(const Share& candidates, const Share& inferred) {
     return text;
 }
 
-std::vector<RankedPair> read_ranked(std::istream& in, const std::string& file, const NamePairs& candidates) {
-    std::vector<RankedPair> ranked;
+namespace {
+
+std::vector<std::string> split_tabs(const std::string& line) {
+    std::vector<std::string> fields;
+    for (std::size_t pos = 0;;) {
+        const std::size_t tab = line.find('\t', pos);
+        fields.push_back(line.substr(pos, tab == std::string::npos ? std::string::npos : tab - pos));
+        if (tab == std::string::npos) return fields;
+        pos = tab + 1;
+    }
+}
+
+// The whole field as a number; false for an empty field or trailing text.
+bool whole_number(const std::string& field, double& value) {
+    if (field.empty()) return false;
+    char* end = nullptr;
+    value = std::strtod(field.c_str(), &end);
+    return *end == '\0';
+}
+
+Table read_rows(std::istream& in, const std::string& file, const NamePairs& candidates,
+                std::vector<std::string> header) {
+    Table table;
+    table.header = std::move(header);
     std::string line;
     long line_no = 1;
     while (std::getline(in, line)) {
         ++line_no;
-        std::vector<std::string> fields;
-        for (std::size_t pos = 0;;) {
-            const std::size_t tab = line.find('\t', pos);
-            fields.push_back(line.substr(pos, tab == std::string::npos ? std::string::npos : tab - pos));
-            if (tab == std::string::npos) break;
-            pos = tab + 1;
-        }
-        RankedPair pair;
-        char* end_classic = nullptr;
-        char* end_freq = nullptr;
-        if (fields.size() == 4) {
-            pair.classic = std::strtod(fields[2].c_str(), &end_classic);
-            pair.freq = std::strtod(fields[3].c_str(), &end_freq);
-        }
-        if (fields.size() != 4 || fields[2].empty() || *end_classic != '\0' || fields[3].empty() || *end_freq != '\0') {
-            throw input_error(file, line_no, "expected two domain names, the classic value and the frequency");
+        if (in.eof()) throw input_error(file, line_no, "the line has no line end: the table was cut short");
+        std::vector<std::string> fields = split_tabs(line);
+        if (fields.size() != table.header.size()) {
+            throw input_error(file, line_no,
+                              "expected " + std::to_string(table.header.size()) + " tab-separated fields, found " +
+                                  std::to_string(fields.size()));
         }
         if (!candidates.contains(fields[0], fields[1])) {
             throw input_error(file, line_no,
                               "\"" + fields[0] + "\" with \"" + fields[1] + "\" is no candidate pair of these inputs");
+        }
+        table.rows.push_back(std::move(fields));
+        table.line_numbers.push_back(line_no);
+    }
+    if (in.bad()) throw Error(file + ": read error");
+    return table;
+}
+
+}  // namespace
+
+std::vector<std::string> table_header(const std::string& line) {
+    if (line.rfind("domain_a\tdomain_b\t", 0) != 0) return {};
+    return split_tabs(line);
+}
+
+Table read_table(std::istream& in, const std::string& file, const NamePairs& candidates) {
+    std::string line;
+    std::getline(in, line);
+    std::vector<std::string> header = table_header(line);
+    if (header.empty()) throw input_error(file, 1, "expected a header line beginning domain_a<TAB>domain_b");
+    return read_rows(in, file, candidates, std::move(header));
+}
+
+std::vector<RankedPair> ranked_pairs(const Table& table, const std::string& file) {
+    std::vector<RankedPair> ranked;
+    for (std::size_t i = 0; i < table.rows.size(); ++i) {
+        const std::vector<std::string>& fields = table.rows[i];
+        RankedPair pair;
+        if (fields.size() != 4 || !whole_number(fields[2], pair.classic) || !whole_number(fields[3], pair.freq)) {
+            throw input_error(file, table.line_numbers[i],
+                              "expected two domain names, the classic value and the frequency");
         }
         pair.a = fields[0];
         pair.b = fields[1];
         ranked.push_back(std::move(pair));
     }
     return ranked;
+}
+
+std::vector<RankedPair> read_ranked(std::istream& in, const std::string& file, const NamePairs& candidates) {
+    return ranked_pairs(read_rows(in, file, candidates, split_tabs(robust_header)), file);
+}
+
+std::string format_ranking(const std::vector<std::pair<std::string, std::string>>& ranking,
+                           const std::vector<std::pair<std::string, std::string>>& candidates, const NamePairs& gold) {
+    constexpr std::size_t tops[] = {250, 500, 1000, 2000, 5000};
+    std::string text = "ranking          pairs   P@250   P@500  P@1000  P@2000  P@5000      AP\n";
+    for (const bool heterotypic_only : {false, true}) {
+        auto counted = [&](const std::pair<std::string, std::string>& p) {
+            return !heterotypic_only || p.first != p.second;
+        };
+        std::size_t relevant = 0;
+        NamePairs seen;
+        for (const auto& [a, b] : candidates) {
+            if (counted({a, b}) && seen.add(a, b)) relevant += gold.contains(a, b);
+        }
+        seen = NamePairs();
+        std::size_t listed = 0, hits = 0;
+        double precision_sum = 0.0;
+        std::string columns;
+        char cell[16];
+        const std::size_t* next_top = std::begin(tops);
+        for (const auto& pair : ranking) {
+            if (!counted(pair) || !seen.add(pair.first, pair.second)) continue;
+            ++listed;
+            if (gold.contains(pair.first, pair.second)) {
+                ++hits;
+                precision_sum += static_cast<double>(hits) / static_cast<double>(listed);
+            }
+            if (next_top != std::end(tops) && listed == *next_top) {
+                std::snprintf(cell, sizeof cell, "  %5.1f%%", 100.0 * static_cast<double>(hits) / static_cast<double>(listed));
+                columns += cell;
+                ++next_top;
+            }
+        }
+        for (; next_top != std::end(tops); ++next_top) columns += "       -";
+        std::snprintf(cell, sizeof cell, "  %5.1f%%", relevant == 0 ? 0.0 : 100.0 * precision_sum / static_cast<double>(relevant));
+        char head[40];
+        std::snprintf(head, sizeof head, "%-12s%10zu", heterotypic_only ? "heterotypic" : "all", listed);
+        text += head + columns + cell + "\n";
+    }
+    return text;
 }
 
 std::string format_ranked_evaluation(const Share& candidates, const std::vector<RankedPair>& ranked,

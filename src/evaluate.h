@@ -54,15 +54,42 @@ std::string format_evaluation(const Share& candidates, const Share& inferred);
 // "A<TAB>B<TAB>classic<TAB>freq" a line.
 constexpr const char* robust_header = "domain_a\tdomain_b\tclassic\tfreq";
 
+// A table with a header line whose first two columns are domain_a and
+// domain_b (the tables of ddinfer-robust, ddinfer-rank and ddinfer-null),
+// its rows in file order. Every row has as many fields as the header and
+// ends with a line feed (a table cut short is refused), and names a
+// candidate pair. Throws Error naming file:line.
+struct Table {
+    std::vector<std::string> header;
+    std::vector<std::vector<std::string>> rows;
+    std::vector<long> line_numbers;
+};
+Table read_table(std::istream& in, const std::string& file, const NamePairs& candidates);
+
+// The header's fields when `line` is the header line of such a table;
+// empty otherwise.
+std::vector<std::string> table_header(const std::string& line);
+
 struct RankedPair {
     std::string a, b;
     double classic = 0.0;
     double freq = 0.0;
 };
 
-// The rows after the header line (already read); each pair must be a
-// candidate. Throws Error naming file:line.
+// The rows of a ddinfer-robust table; each number must parse whole.
+// Throws Error naming file:line.
+std::vector<RankedPair> ranked_pairs(const Table& table, const std::string& file);
+
+// Reads a ddinfer-robust table whose header line has been read.
 std::vector<RankedPair> read_ranked(std::istream& in, const std::string& file, const NamePairs& candidates);
+
+// Precision at the top 250, 500, 1000, 2000 and 5000 pairs of a ranking
+// (a pair listed again counts once, at its first place) and the average
+// precision over the whole ranking, whose denominator is the number of gold
+// pairs among the candidates; once for all pairs and once for heterotypic
+// pairs alone.
+std::string format_ranking(const std::vector<std::pair<std::string, std::string>>& ranking,
+                           const std::vector<std::pair<std::string, std::string>>& candidates, const NamePairs& gold);
 
 // The classic list and the pairs at freq = 1, >= 0.75, >= 0.5, >= 0.25 and
 // > 0, each with its precision and enrichment.

@@ -1,5 +1,7 @@
 #include "readers.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -49,6 +51,9 @@ using NameIndex = std::unordered_map<std::string, int, NameHash, std::equal_to<>
 std::ifstream open_input(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw Error(path + ": cannot open: " + std::strerror(errno));
+    // A folder opens, but reads as an empty file.
+    struct stat info;
+    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) throw Error(path + ": cannot open: " + std::strerror(EISDIR));
     return in;
 }
 

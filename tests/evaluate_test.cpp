@@ -45,6 +45,28 @@ TEST(EvaluateTest, InferredPairsMustBeCandidates) {
     EXPECT_THROW(read_inferred(untabbed, "x.dint", candidates), Error);
 }
 
+// 100 homotypic candidates ranked first, half of them gold; then 500
+// heterotypic ones, every tenth gold, with D0-E0 listed twice (counted once).
+TEST(EvaluateTest, RankingsGetPrecisionAtTheTopAndAveragePrecision) {
+    std::vector<std::pair<std::string, std::string>> candidates, ranking;
+    NamePairs gold;
+    gold.add("Q", "R");  // not a candidate: in no denominator
+    for (int i = 0; i < 100; ++i) {
+        candidates.emplace_back(numbered("H", i, ""), numbered("H", i, ""));
+        if (i < 50) gold.add(numbered("H", i, ""), numbered("H", i, ""));
+    }
+    for (int i = 0; i < 500; ++i) {
+        candidates.emplace_back(numbered("D", i, ""), numbered("E", i, ""));
+        if (i % 10 == 0) gold.add(numbered("E", i, ""), numbered("D", i, ""));
+    }
+    ranking = candidates;
+    ranking.insert(ranking.begin() + 101, {"E0", "D0"});
+    EXPECT_EQ(format_ranking(ranking, candidates, gold),
+              "ranking          pairs   P@250   P@500  P@1000  P@2000  P@5000      AP\n"
+              "all                600   26.0%   18.0%       -       -       -   62.5%\n"
+              "heterotypic        500   10.0%   10.0%       -       -       -   12.6%\n");
+}
+
 class EvalCommandTest : public TempDirTest {
 protected:
     void SetUp() override {
@@ -80,6 +102,21 @@ TEST_F(EvalCommandTest, ErrorsNameTheFileAndLine) {
     EXPECT_EQ(bad.status, 1);
     EXPECT_EQ(bad.err, "ddinfer-eval: bad.tsv:2: expected two domain names, found 1\n");
     EXPECT_EQ(run_in(dir, {bin("ddinfer-eval"), "pairs.txt"}).status, 2);
+    fs::create_directory(path("folder"));
+    const RunResult folder = eval("folder", "gold.tsv");
+    EXPECT_EQ(folder.status, 1);
+    EXPECT_EQ(folder.err, "ddinfer-eval: folder: cannot open: Is a directory\n");
+}
+
+// A result through a pipe is read whole; a table's rows must be complete.
+TEST_F(EvalCommandTest, ReadsPipesAndRefusesTablesCutShort) {
+    const RunResult piped = run_in(dir, {"bash", "-c", bin("ddinfer-eval") + " pairs.txt domains.txt <(cat x.dint) gold.tsv"});
+    EXPECT_EQ(piped.status, 0) << piped.err;
+    EXPECT_EQ(piped.out, eval("x.dint", "gold.tsv").out);
+    write_file(path("r.tsv"), "domain_a\tdomain_b\tclassic\tfreq\nD0\tD1\t1\t0.666667\nD1\tD2\t0\t0.6");
+    EXPECT_EQ(eval("r.tsv", "gold.tsv").err, "ddinfer-eval: r.tsv:3: the line has no line end: the table was cut short\n");
+    write_file(path("r.tsv"), "domain_a\tdomain_b\tp_value\nD0\tD1\t0.5\nD2\tD2\n");
+    EXPECT_EQ(eval("r.tsv", "gold.tsv").err, "ddinfer-eval: r.tsv:3: expected 3 tab-separated fields, found 2\n");
 }
 
 }  // namespace

@@ -1,0 +1,66 @@
+#include "atomic_file.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "error.h"
+
+namespace ddinfer {
+namespace {
+
+Error write_error(const std::string& path, int error) {
+    return Error(path + ": cannot write: " + std::strerror(error));
+}
+
+}  // namespace
+
+AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
+    std::string pattern = path_ + ".tmp-XXXXXX";
+    const int fd = mkstemp(pattern.data());
+    if (fd < 0) throw write_error(path_, errno);
+    // mkstemp makes the file private; a result file gets the usual mode.
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+    file_ = fdopen(fd, "w");
+    if (file_ == nullptr) {
+        const int error = errno;
+        close(fd);
+        std::remove(pattern.c_str());
+        throw write_error(path_, error);
+    }
+    temporary_ = pattern;
+}
+
+AtomicFile::~AtomicFile() {
+    if (committed_) return;
+    if (file_ != nullptr) std::fclose(file_);
+    std::remove(temporary_.c_str());
+}
+
+void AtomicFile::commit(bool written) {
+    // The first failure's reason is the one to report.
+    int error = written ? 0 : (errno != 0 ? errno : EIO);
+    if ((std::fflush(file_) != 0 || std::ferror(file_) != 0) && error == 0) error = errno != 0 ? errno : EIO;
+    if (std::fclose(file_) != 0 && error == 0) error = errno != 0 ? errno : EIO;
+    file_ = nullptr;
+    if (error == 0 && std::rename(temporary_.c_str(), path_.c_str()) != 0) error = errno;
+    if (error != 0) {
+        std::remove(temporary_.c_str());
+        throw write_error(path_, error);
+    }
+    committed_ = true;
+}
+
+void write_whole(const std::string& path, const std::string& text) {
+    AtomicFile out(path);
+    errno = 0;
+    const bool written = std::fwrite(text.data(), 1, text.size(), out.file()) == text.size();
+    out.commit(written);
+}
+
+}  // namespace ddinfer

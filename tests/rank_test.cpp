@@ -1,0 +1,159 @@
+#include "rank.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "test_util.h"
+
+namespace ddinfer::test {
+namespace {
+
+// Proteins A..F; F carries no domain, A is named twice on X's line. The list
+// repeats A-B reversed and holds the self-pair A-A. Distinct modelled pairs:
+// {A,B} {A,C} {A,A} {C,D}; five proteins carry a domain, so with self-pairs
+// there are 5*4/2 + 5 = 15 possible pairs and rho = 4/15.
+const char* const pairs = "6\nA B\nB A\nA C\nA A\nC D\nE F\n";
+const char* const domains = "3\nX: A C A\nY: B C D\nZ: E\n";
+
+TEST(RankTest, SupportAndPossiblePairsCountDistinctProteinPairs) {
+    const Net net = make_net(pairs, domains);
+    const Association a = count_association(net.network, net.pint, net.dint);
+    ASSERT_EQ(net.dint.n, 3);  // {X,Y}, {X,X}, {Y,Y} in that order
+    EXPECT_EQ(a.modelled, 4);
+    EXPECT_EQ(a.universe, 15);
+    EXPECT_TRUE(a.self_pairs);
+    // {X,Y}: A-B, A-C, C-D; {X,X}: A-C, A-A; {Y,Y}: C-D.
+    EXPECT_EQ(a.support, (std::vector<std::int64_t>{3, 2, 1}));
+    // {X,Y}: {A,B} {A,C} {A,D} {C,B} {C,D} and the self-pair of C, which
+    // carries both; {X,X}: {A,C}, {A,A}, {C,C}; {Y,Y}: 3 pairs, 3 self-pairs.
+    EXPECT_EQ(a.possible, (std::vector<std::int64_t>{6, 3, 6}));
+
+    // Without the self-pair, no self-pair counts anywhere.
+    const Net plain = make_net("5\nA B\nB A\nA C\nC D\nE F\n", domains);
+    const Association b = count_association(plain.network, plain.pint, plain.dint);
+    EXPECT_EQ(b.modelled, 3);
+    EXPECT_EQ(b.universe, 10);
+    EXPECT_EQ(b.support, (std::vector<std::int64_t>{3, 1, 1}));
+    EXPECT_EQ(b.possible, (std::vector<std::int64_t>{5, 1, 3}));
+}
+
+// ln P(X >= k) by summing the terms in long double, each from lgamma, up
+// to where they no longer change the sum.
+long double exact_log_upper(std::int64_t n, std::int64_t k, long double rho) {
+    long double sum = 0;
+    for (std::int64_t j = k; j <= n; ++j) {
+        const long double jd = j, nd = n;
+        if (jd > nd * rho + 10 && sum > 0 && std::exp(std::lgamma(nd + 1) - std::lgamma(jd + 1) - std::lgamma(nd - jd + 1) +
+                                                           jd * std::log(rho) + (nd - jd) * std::log1p(-rho)) < sum * 1e-30L)
+            break;
+        sum += std::exp(std::lgamma(nd + 1) - std::lgamma(jd + 1) - std::lgamma(nd - jd + 1) + jd * std::log(rho) +
+                        (nd - jd) * std::log1p(-rho));
+    }
+    return std::log(sum);
+}
+
+TEST(RankTest, BinomialTailMatchesAnExactSumFromTheBulkToFarTails) {
+    struct Case {
+        std::int64_t n, k;
+        double rho;
+    };
+    const Case cases[] = {{1, 1, 0.3},       {10, 1, 0.3},      {10, 3, 0.3},       {10, 4, 0.3},
+                          {10, 10, 0.3},     {200, 1, 0.001},   {200, 2, 0.001},    {200, 150, 0.9},
+                          {200, 185, 0.9},   {200, 200, 0.9},   {5000, 12, 0.0025}, {5000, 13, 0.0025},
+                          {5000, 60, 0.0025}, {300000, 700, 0.0025}, {300000, 2000, 0.0025}};
+    for (const Case& c : cases) {
+        const double got = log_binomial_upper(c.n, c.k, c.rho);
+        const auto want = static_cast<double>(exact_log_upper(c.n, c.k, c.rho));
+        EXPECT_NEAR(got, want, 1e-9 * std::max(1.0, std::fabs(want))) << c.n << " " << c.k << " " << c.rho;
+    }
+    EXPECT_EQ(log_binomial_upper(10, 0, 0.3), 0.0);
+    EXPECT_EQ(log_binomial_upper(10, 11, 0.3), -INFINITY);
+    EXPECT_EQ(log_binomial_upper(10, 1, 0.0), -INFINITY);
+    EXPECT_EQ(log_binomial_upper(10, 10, 1.0), 0.0);
+    // Far below double's smallest number, still finite in log space.
+    EXPECT_NEAR(log_binomial_upper(300000, 5000, 0.0025), exact_log_upper(300000, 5000, 0.0025), 1e-6);
+}
+
+TEST(RankTest, TiedRanksAreAveraged) {
+    const std::vector<int> order{3, 0, 2, 1, 4};
+    const std::vector<int> key{7, 5, 7, 9, 5};  // by item; 3, 0/2... tied where keys are equal
+    const std::vector<double> ranks = tied_ranks(order, [&](int x, int y) { return key[x] == key[y]; });
+    // order 3 | 0 2 | 1 | 4 is keys 9 | 7 7 | 5 | 5: ranks 1, 2.5, 2.5, 4.5, 4.5
+    EXPECT_EQ(ranks, (std::vector<double>{2.5, 4.5, 2.5, 1, 4.5}));
+}
+
+class RankCommandTest : public TempDirTest {
+protected:
+    void SetUp() override {
+        TempDirTest::SetUp();
+        write_file(path("pairs.txt"), pairs);
+        write_file(path("domains.txt"), domains);
+    }
+    RunResult rank(std::vector<std::string> options) {
+        options.insert(options.begin(), bin("ddinfer-rank"));
+        options.push_back("pairs.txt");
+        options.push_back("domains.txt");
+        return run_in(dir, options);
+    }
+};
+
+// Association order: {X,X} (p 0.175), {X,Y} (p 0.197), {Y,Y} (p 0.844),
+// from exact sums. The .dint lists {X,Y}, so its LP rank is 1 and the
+// other two share 2.5: scores -ln 2, -ln 2.5, -ln 2.5 - ln 3.
+TEST_F(RankCommandTest, TheRankProductOrdersTheTable) {
+    write_file(path("x.dint"), "Y\tX\n");
+    const RunResult run = rank({"--dint", "x.dint"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(read_file(path("pairs.txt.rank.tsv")),
+              "domain_a\tdomain_b\thomotypic\tsupport\tpossible\tratio\tp_assoc\tlog10_p\tlp_value\tfreq\tscore\trank\n"
+              "X\tY\t0\t3\t6\t1.875\t0.196653\t-0.7063\t1\t\t-0.693147\t1\n"
+              "X\tX\t1\t2\t3\t2.5\t0.175407\t-0.755952\t0\t\t-0.916291\t2\n"
+              "Y\tY\t1\t1\t6\t0.625\t0.844472\t-0.0734147\t0\t\t-2.0149\t3\n");
+    EXPECT_EQ(run.err, "wrote pairs.txt.rank.tsv: 3 candidate pairs, 4 modelled protein pairs, density 0.266667\n");
+
+    // Homotypic pairs first, each group in score order; without LP evidence
+    // the association alone.
+    ASSERT_EQ(rank({"--homotypic-first", "--dint", "x.dint"}).status, 0);
+    std::string table = read_file(path("pairs.txt.rank.tsv"));
+    EXPECT_NE(table.find("\nX\tX\t1\t2\t3\t2.5\t0.175407\t-0.755952\t0\t\t-0.916291\t1\nY\tY\t"), std::string::npos);
+    ASSERT_EQ(rank({}).status, 0);
+    table = read_file(path("pairs.txt.rank.tsv"));
+    EXPECT_NE(table.find("\nX\tX\t1\t2\t3\t2.5\t0.175407\t-0.755952\t\t\t0\t1\nX\tY\t0\t3\t6\t1.875\t0.196653\t-0.7063"
+                         "\t\t\t-0.693147\t2\n"),
+              std::string::npos)
+        << table;
+}
+
+// The robust table gives freq (the LP evidence) and the classic value; a
+// tie in freq between {X,Y} and {Y,Y} leaves {X,Y} ahead on association.
+TEST_F(RankCommandTest, ARobustTableGivesFrequencies) {
+    write_file(path("r.tsv"), "domain_a\tdomain_b\tclassic\tfreq\nX\tX\t1\t0.75\nY\tY\t0.5\t0.5\nX\tY\t0\t0.5\n");
+    const RunResult run = rank({"--robust", "r.tsv"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string table = read_file(path("pairs.txt.rank.tsv"));
+    EXPECT_NE(table.find("\nX\tX\t1\t2\t3\t2.5\t0.175407\t-0.755952\t1\t0.75\t0\t1\n"
+                         "X\tY\t0\t3\t6\t1.875\t0.196653\t-0.7063\t0\t0.5\t-1.60944\t2\n"
+                         "Y\tY\t1\t1\t6\t0.625\t0.844472\t-0.0734147\t0.5\t0.5\t-2.0149\t3\n"),
+              std::string::npos)
+        << table;
+}
+
+TEST_F(RankCommandTest, EvidenceFilesAreCheckedAndNothingIsWrittenOnError) {
+    write_file(path("x.dint"), "X\tY\nX\tZ\n");
+    RunResult run = rank({"--dint", "x.dint"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "ddinfer-rank: x.dint:2: \"X\" with \"Z\" is no candidate pair of these inputs\n");
+    write_file(path("r.tsv"), "domain_a\tdomain_b\tclassic\tfreq\nX\tX\t1\t0.75\nY\tY\t0.5\t0.5x\n");
+    run = rank({"--robust", "r.tsv"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "ddinfer-rank: r.tsv:3: expected two domain names, the classic value and the frequency\n");
+    write_file(path("r.tsv"), "domain_a\tdomain_b\tclassic\tfreq\nX\tX\t1\t0.6");
+    run = rank({"--robust", "r.tsv"});
+    EXPECT_EQ(run.err, "ddinfer-rank: r.tsv:2: the line has no line end: the table was cut short\n");
+    EXPECT_FALSE(fs::exists(path("pairs.txt.rank.tsv")));
+    EXPECT_EQ(rank({"--dint"}).status, 2);
+}
+
+}  // namespace
+}  // namespace ddinfer::test
