@@ -12,10 +12,13 @@ namespace ddinfer {
 
 class Lines {
 public:
-    explicit Lines(std::istream& in) : in_(in) {}
+    explicit Lines(std::istream& in, std::size_t chunk = default_chunk) : in_(in), chunk_(chunk < 1 ? 1 : chunk) {}
+
+    static constexpr std::size_t default_chunk = 1 << 18;
 
     // The next line without its line feed; `ended` tells whether it had
-    // one. The view stays valid until the next call.
+    // one. The view stays valid only until the next call: the call may move
+    // or reallocate the buffer, so copy a line that must outlive it.
     bool next(std::string_view& line, bool* ended = nullptr) {
         std::size_t scanned = begin_;
         for (;;) {
@@ -40,8 +43,6 @@ public:
     bool bad() const { return in_.bad(); }
 
 private:
-    static constexpr std::size_t chunk = 1 << 18;
-
     // Moves the unread part to the front and reads more; `scanned` follows.
     bool fill(std::size_t& scanned) {
         if (!in_) return false;
@@ -50,13 +51,14 @@ private:
         scanned -= begin_;
         begin_ = 0;
         end_ = unread;
-        if (buffer_.size() < unread + chunk) buffer_.resize(unread + chunk);
-        in_.read(buffer_.data() + end_, static_cast<std::streamsize>(chunk));
+        if (buffer_.size() < unread + chunk_) buffer_.resize(unread + chunk_);
+        in_.read(buffer_.data() + end_, static_cast<std::streamsize>(chunk_));
         end_ += static_cast<std::size_t>(in_.gcount());
         return in_.gcount() > 0;
     }
 
     std::istream& in_;
+    std::size_t chunk_;
     std::string buffer_;
     std::size_t begin_ = 0;  // first unread byte
     std::size_t end_ = 0;    // end of the bytes read

@@ -30,8 +30,9 @@ int LP_out(const protdom& network, const inter_table& pint, const inter_table& d
            float err_ratio, const Costs& costs = {});
 
 // The same programme in free MPS ("NAME ddinfer FREE"), with plain names:
-// x<i>_<j>, e<k>, r<n>, obj. Same result convention as LP_out.
+// x<i>_<j>, e<k>, r<n>, obj. Same result convention as LP_out; the number
+// of columns goes to `columns_written` when given.
 int MPS_out(const protdom& network, const inter_table& pint, const inter_table& dint, const std::string& path,
-            float err_ratio, const Costs& costs = {});
+            float err_ratio, const Costs& costs = {}, std::size_t* columns_written = nullptr);
 
 }  // namespace ddinfer

@@ -70,16 +70,16 @@ private:
 
 constexpr std::size_t longest_name = 31;
 
+
+bool report_end(std::string_view line) {
+    return line.substr(0, 18) == "Karush-Kuhn-Tucker" || line.substr(0, 13) == "End of output";
+}
+
 }  // namespace
 
-int my_parse_glp(const std::string& path, const protdom&, const inter_table&, inter_table& dint, std::ostream& err,
-                 ReportSums* sums) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        err << "parse_glp2: fopen error (" << path << ")\n";
-        return 1;
-    }
-    Lines lines(in);
+int read_glp_report(std::istream& in, const std::string& path, inter_table& dint, std::ostream& err, ReportSums* sums,
+                    std::size_t chunk) {
+    Lines lines(in, chunk);
     // Lines 1 to 5; a report shorter than that is judged on its last line.
     std::string_view line, status;
     bool ended = false, status_ended = false;
@@ -98,26 +98,38 @@ int my_parse_glp(const std::string& path, const protdom&, const inter_table&, in
         return 1;
     }
 
+    // The x columns, up to the first e column; then the report must go on
+    // to the sections that glpsol writes after the table, or it was cut.
     std::vector<std::string_view> fields;
     std::string joined;
     Store store(dint);
-    while (lines.next(line)) {
+    bool complete = false, line_end = true;
+    while (lines.next(line, &line_end)) {
+        if (report_end(line)) {
+            complete = true;
+            break;
+        }
         split(line, " \t\n", fields);
         if (fields.size() < 2) continue;
         const std::string_view name = fields[1];
+        if (!line_end) break;  // a last line cut short
         if (name.size() == 1 && name != "B") {
             err << "less 1 " << name << "\n";
             return 1;
         }
-        if (name[0] == 'e') return 0;
-        std::string_view next;
-        if (fields.size() == 2 && name[0] == 'x' && lines.next(next)) {
+        if (name[0] == 'e') break;
+        if (fields.size() == 2 && name[0] == 'x') {
             // glpsol puts a long column name alone on its line and the
-            // column's other fields on the next.
-            joined.assign(line).append(" ").append(next);
-            split(joined, " \t\n", fields);
+            // column's other fields on the next. The name line is copied
+            // first: reading the next line may refill the buffer under it.
+            joined.assign(line);
+            std::string_view next;
+            if (lines.next(next)) {
+                joined.append(" ").append(next);
+                split(joined, " \t\n", fields);
+            }
         }
-        if (fields.size() < 4) return 0;
+        if (fields.size() < 4) break;
         if (fields[1][0] != 'x' || fields[1].size() > longest_name) continue;
 
         // x(i,j) with both numbers domain indices; anything else is skipped.
@@ -131,11 +143,26 @@ int my_parse_glp(const std::string& path, const protdom&, const inter_table&, in
         if (sums != nullptr) sums->x_sum += value;
         store(i, j, value);
     }
+    while (!complete && lines.next(line)) complete = report_end(line);
+    if (!complete) {
+        err << path << ": the solver's report ends early (no \"End of output\")\n";
+        return 1;
+    }
     return 0;
 }
 
+int my_parse_glp(const std::string& path, const protdom&, const inter_table&, inter_table& dint, std::ostream& err,
+                 ReportSums* sums) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        err << "parse_glp2: fopen error (" << path << ")\n";
+        return 1;
+    }
+    return read_glp_report(in, path, dint, err, sums, Lines::default_chunk);
+}
+
 int parse_clp(const std::string& path, const protdom&, const inter_table&, inter_table& dint, std::ostream& err,
-              ReportSums* sums) {
+              ReportSums* sums, std::size_t columns) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         err << "parse_clp: cannot open " << path << "\n";
@@ -147,12 +174,17 @@ int parse_clp(const std::string& path, const protdom&, const inter_table&, inter
         err << "parse_clp: Not optimal (" << path << ") [" << line << "]\n";
         return 1;
     }
+    // clp has no end marker: the solution is whole when it holds a line for
+    // every column, each with its line end.
     std::vector<std::string_view> fields;
     Store store(dint);
-    while (lines.next(line)) {
+    std::size_t listed = 0;
+    bool ended = true;
+    while (lines.next(line, &ended)) {
         split(line, " \t\r", fields);
         // number, name, value, reduced cost; a "**" marks an infeasibility
         if (!fields.empty() && fields[0] == "**") fields.erase(fields.begin());
+        if (fields.size() >= 3) ++listed;
         if (fields.size() < 3 || fields[1].size() < 4 || fields[1][0] != 'x') continue;
         const std::string_view x = fields[1];
         const std::size_t bar = x.find('_');
@@ -163,6 +195,10 @@ int parse_clp(const std::string& path, const protdom&, const inter_table&, inter
         const double value = activity(fields[2]);
         if (sums != nullptr) sums->x_sum += value;
         store(i, j, value);
+    }
+    if (!ended || (columns > 0 && listed != columns)) {
+        err << path << ": the solver's report ends early (" << listed << " of " << columns << " columns)\n";
+        return 1;
     }
     return 0;
 }

@@ -4,6 +4,7 @@
 // Messages go to `err`; the result is 0, or 1 on a failure.
 #pragma once
 
+#include <cstddef>
 #include <iosfwd>
 #include <string>
 
@@ -18,14 +19,22 @@ struct ReportSums {
 
 // glpsol's printed report (glpsol -o). Line 5 must begin with
 // "Status:     OPTIMAL"; the columns table follows the heading
-// "   No. Column name" and is read up to the first e(k) column.
+// "   No. Column name" and is read up to the first e(k) column; the report
+// is whole only when the "Karush-Kuhn-Tucker" section or "End of output"
+// follows the table (a report cut short is a failure).
 int my_parse_glp(const std::string& path, const protdom& network, const inter_table& pint, inter_table& dint,
                  std::ostream& err, ReportSums* sums = nullptr);
 
+// The same over an open stream, read `chunk` bytes at a time; `path` names
+// the report in messages.
+int read_glp_report(std::istream& in, const std::string& path, inter_table& dint, std::ostream& err, ReportSums* sums,
+                    std::size_t chunk);
+
 // clp's solution file (clp -solution): a status line beginning "Optimal",
 // then one line per column: number, name, value, reduced cost. Columns are
-// named as MPS_out names them (x<i>_<j>, e<k>).
+// named as MPS_out names them (x<i>_<j>, e<k>). With `columns` > 0 the
+// file must hold that many column lines, the last with its line end.
 int parse_clp(const std::string& path, const protdom& network, const inter_table& pint, inter_table& dint,
-              std::ostream& err, ReportSums* sums = nullptr);
+              std::ostream& err, ReportSums* sums = nullptr, std::size_t columns = 0);
 
 }  // namespace ddinfer

@@ -10,15 +10,16 @@ namespace {
 class Glpsol : public Solver {
 public:
     std::string program() const override { return "glpsol"; }
-    int write_input(const protdom&, const inter_table&, const inter_table&, const RunFiles&, float,
-                    const Costs&) const override {
+    int write_input(const protdom&, const inter_table&, const inter_table&, const RunFiles&, float, const Costs&,
+                    std::size_t& columns) const override {
+        columns = 0;
         return 0;
     }
     std::vector<std::string> command(const RunFiles& files) const override {
         return {"glpsol", "--lp", "--simplex", "-o", as_argument(files.out), as_argument(files.lp)};
     }
     int read_report(const std::string& path, const protdom& network, const inter_table& pint, inter_table& dint,
-                    std::ostream& err, ReportSums* sums) const override {
+                    std::ostream& err, ReportSums* sums, std::size_t) const override {
         return my_parse_glp(path, network, pint, dint, err, sums);
     }
 };
@@ -27,15 +28,15 @@ class Clp : public Solver {
 public:
     std::string program() const override { return "clp"; }
     int write_input(const protdom& network, const inter_table& pint, const inter_table& dint, const RunFiles& files,
-                    float err_ratio, const Costs& costs) const override {
-        return MPS_out(network, pint, dint, files.mps, err_ratio, costs);
+                    float err_ratio, const Costs& costs, std::size_t& columns) const override {
+        return MPS_out(network, pint, dint, files.mps, err_ratio, costs, &columns);
     }
     std::vector<std::string> command(const RunFiles& files) const override {
         return {"clp", as_argument(files.mps), "-primalsimplex", "-solution", as_argument(files.out)};
     }
     int read_report(const std::string& path, const protdom& network, const inter_table& pint, inter_table& dint,
-                    std::ostream& err, ReportSums* sums) const override {
-        return parse_clp(path, network, pint, dint, err, sums);
+                    std::ostream& err, ReportSums* sums, std::size_t columns) const override {
+        return parse_clp(path, network, pint, dint, err, sums, columns);
     }
 };
 
@@ -64,7 +65,8 @@ int solve(const Solver& solver, CommandRunner& runner, const protdom& network, c
           inter_table& dint, const RunFiles& files, float err_ratio, const Costs& costs, const std::string& log_path,
           std::ostream& err, ReportSums* sums) {
     int status = 0;
-    if (solver.write_input(network, pint, dint, files, err_ratio, costs) != 0) {
+    std::size_t columns = 0;
+    if (solver.write_input(network, pint, dint, files, err_ratio, costs, columns) != 0) {
         err << "cannot write " << files.mps << "\n";
         status = 1;
     }
@@ -77,7 +79,7 @@ int solve(const Solver& solver, CommandRunner& runner, const protdom& network, c
         err << solver.program() << " " << run.describe() << "\n";
         status = 1;
     }
-    if (solver.read_report(files.out, network, pint, dint, err, sums) != 0) status = 1;
+    if (solver.read_report(files.out, network, pint, dint, err, sums, columns) != 0) status = 1;
     return status;
 }
 

@@ -29,11 +29,13 @@ public:
     virtual ~Solver() = default;
     virtual std::string program() const = 0;
     // Writes what the solver reads, other than the LP file; 1 on failure.
+    // `columns` gets the number of columns the report must list, or 0 when
+    // the report shows its own end.
     virtual int write_input(const protdom& network, const inter_table& pint, const inter_table& dint,
-                            const RunFiles& files, float err_ratio, const Costs& costs) const = 0;
+                            const RunFiles& files, float err_ratio, const Costs& costs, std::size_t& columns) const = 0;
     virtual std::vector<std::string> command(const RunFiles& files) const = 0;
     virtual int read_report(const std::string& path, const protdom& network, const inter_table& pint, inter_table& dint,
-                            std::ostream& err, ReportSums* sums) const = 0;
+                            std::ostream& err, ReportSums* sums, std::size_t columns) const = 0;
 };
 
 // "glpsol" or "clp"; nullptr for any other name.

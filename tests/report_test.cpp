@@ -26,6 +26,13 @@ const char* const middle =
     "\n"
     "   No. Column name  St   Activity     Lower bound   Upper bound    Marginal\n"
     "------ ------------ -- ------------- ------------- ------------- -------------\n";
+const char* const tail =
+    "\n"
+    "Karush-Kuhn-Tucker optimality conditions:\n"
+    "\n"
+    "KKT.PE: max.abs.err = 0.00e+00 on row 0\n"
+    "\n"
+    "End of output\n";
 
 class ReportTest : public TempDirTest {
 protected:
@@ -65,7 +72,7 @@ TEST_F(ReportTest, StoresClampedActivitiesUpToTheFirstErrorColumn) {
                   "     2 x(1,1)       NL          0.25             0                       < eps\n"
                   "     3 x(0,0)       NL          -0.5             0                         0.5 \n"
                   "     4 e(0)         B            0.5             0               \n"
-                  "     5 x(1,1)       B              1             0               \n"),
+                  "     5 x(1,1)       B              1             0               \n" + tail),
               0);
     EXPECT_EQ(values(), (Values{1.0, 0.25, 0.0}));
     EXPECT_EQ(sums.x_sum, 1.25);
@@ -94,7 +101,7 @@ TEST_F(ReportTest, AMissingReport) {
 TEST_F(ReportTest, FindsAHeadingOnLineSixAndFailsWithoutOne) {
     EXPECT_EQ(glp(std::string(head) + "Status:     OPTIMAL and more\n"
                                       "   No. Column name  St   Activity\n"
-                                      "     1 x(1,0)       B            0.5\n"),
+                                      "     1 x(1,0)       B            0.5\n" + tail),
               0);
     EXPECT_EQ(values(), (Values{0.5, 0, 0}));  // x(1,0) is the pair (0, 1)
     EXPECT_EQ(glp(std::string(head) + optimal + "nothing more\n"), 1);
@@ -105,7 +112,7 @@ TEST_F(ReportTest, JoinsANameStandingAloneOnItsLine) {
     EXPECT_EQ(glp(std::string(head) + optimal + middle +
                   "     1 x(0,1)\n"
                   "                    B              1             0               \n"
-                  "     2 x(0,0)       B            0.5             0\n"),
+                  "     2 x(0,0)       B            0.5             0\n" + tail),
               0);
     EXPECT_EQ(values(), (Values{1, 0, 0.5}));
 }
@@ -120,7 +127,7 @@ TEST_F(ReportTest, SkipsLinesThatNameNoAvailableCandidate) {
                   "     4 x(00000000000000000000000000000000,1) B 1\n"  // too long
                   "     5 B            B              1\n"
                   "     6 y(0,0)       B              1\n"
-                  "     7 x(1,1)       B            0.5\n"),
+                  "     7 x(1,1)       B            0.5\n" + tail),
               0);
     EXPECT_EQ(values(), (Values{0, 0.5, 0}));
 }
@@ -155,9 +162,81 @@ TEST_F(ReportTest, ClpSolutionFile) {
               0);
     EXPECT_EQ(values(), (Values{0.5, 1, 0}));
     EXPECT_EQ(sums.x_sum, 1.75);
+    EXPECT_EQ(err, "");
     EXPECT_EQ(clp("Infeasible - objective value 0\n      0 x0_1 1 0\n"), 1);
     EXPECT_EQ(err, "parse_clp: Not optimal (" + path("r.sol").string() + ") [Infeasible - objective value 0]\n");
     EXPECT_EQ(values(), (Values{0, 0, 0}));
+}
+
+// Every cut of a whole report before the sections that follow the columns
+// table fails, whatever values were read; from there on it is whole.
+TEST_F(ReportTest, AReportCutShortFails) {
+    const std::string table =
+        "     1 x(0,1)       B              1             0               \n"
+        "     2 x(1,1)\n"
+        "                    NL          0.25             0                       < eps\n"
+        "     3 x(0,0)       B            0.5             0\n"
+        "     4 e(0)         B              0             0               \n";
+    const std::string whole = std::string(head) + optimal + middle + table + tail;
+    const std::size_t kkt = whole.find("Karush");
+    const std::size_t table_start = whole.find('\n', whole.find("------", whole.find("   No. Column name"))) + 1;
+    for (std::size_t cut = table_start; cut < whole.size(); ++cut) {
+        const int status = glp(whole.substr(0, cut));
+        if (cut < kkt + 18) {
+            ASSERT_EQ(status, 1) << "cut at " << cut;
+            ASSERT_EQ(err, path("r.out").string() + ": the solver's report ends early (no \"End of output\")\n");
+        } else {
+            ASSERT_EQ(status, 0) << "cut at " << cut;
+            ASSERT_EQ(values(), (Values{1, 0.25, 0.5}));
+        }
+    }
+}
+
+// glpsol puts a long name alone on its line; reading the next line may
+// refill the buffer under the name line. Tiny buffers put a refill at every
+// place in the report.
+TEST_F(ReportTest, ANameLineSurvivesTheRefillOfTheBuffer) {
+    const std::string report = std::string(head) + optimal + middle +
+                               "     1 x(0,1)\n"
+                               "                    B            0.75             0\n"
+                               "     2 x(1,1)\n"
+                               "                    B            0.5             0\n"
+                               "     3 x(0,0)\n"
+                               "                    B            0.25             0\n" +
+                               tail;
+    for (std::size_t chunk = 1; chunk <= 80; ++chunk) {
+        net = make_net(pairs, domains);
+        std::istringstream in(report);
+        std::ostringstream messages;
+        ASSERT_EQ(read_glp_report(in, "r.out", net.dint, messages, nullptr, chunk), 0) << messages.str();
+        ASSERT_EQ(values(), (Values{0.75, 0.5, 0.25})) << "chunk " << chunk;
+    }
+}
+
+// A clp solution is whole when it lists every column of the MPS file, the
+// last line with its line end.
+TEST_F(ReportTest, AClpSolutionCutShortFails) {
+    const std::string whole =
+        "Optimal - objective value               1\n"
+        "      0 x0_1                   1                       0\n"
+        "      1 x1_1                   0                       0\n"
+        "      2 x0_0                   0                       0\n"
+        "      3 e0                     0                       0\n"
+        "      4 e1                     1                       0\n";
+    auto read = [&](const std::string& text) {
+        net = make_net(pairs, domains);
+        write_file(path("r.sol"), text);
+        std::ostringstream stream;
+        const int result = parse_clp(path("r.sol").string(), net.network, net.pint, net.dint, stream, nullptr, 5);
+        err = stream.str();
+        return result;
+    };
+    for (std::size_t cut = whole.find('\n') + 1; cut < whole.size(); ++cut) {
+        ASSERT_EQ(read(whole.substr(0, cut)), 1) << "cut at " << cut;
+        ASSERT_EQ(err.find(path("r.sol").string() + ": the solver's report ends early ("), 0u) << err;
+    }
+    EXPECT_EQ(read(whole), 0);
+    EXPECT_EQ(values(), (Values{1, 0, 0}));
 }
 
 }  // namespace
