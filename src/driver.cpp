@@ -1,10 +1,16 @@
 #include "driver.h"
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <cstdio>
+#include <filesystem>
 #include <cstdlib>
 #include <ctime>
 #include <ostream>
+#include <sstream>
 
+#include "atomic_file.h"
 #include "cli.h"
 #include "dint.h"
 #include "error.h"
@@ -77,16 +83,54 @@ int ddinfer_main(int argc, char** argv, CommandRunner& runner, std::ostream& out
 
     const RunFiles files = run_files(pint_path, err_ratio);
     err << "writing " << files.lp << "\n";
+    // The run works under names of its own, so that a run at the same time
+    // with the same PAIRS and RATIO never reads its files half made; they
+    // take the classic names when the solver is done.
+    RunFiles mine;
+    try {
+        mine = private_run_files(files);
+    } catch (const Error& e) {
+        err << "ddinfer: " << e.what() << "\n";
+        return 1;
+    }
     int status = 0;
-    if (LP_out(network, pint, dint, files.lp, err_ratio) != 0) {
+    if (LP_out(network, pint, dint, mine.lp, err_ratio) != 0) {
         err << "ddinfer: cannot write " << files.lp << "\n";
         status = 1;
     }
-    if (solve(*solver, runner, network, pint, dint, files, err_ratio, {}, "", err) != 0) status = 1;
-    if (out_doms(network, dint, files.dint) != 0) {
-        err << "ddinfer: cannot write " << files.dint << "\n";
-        status = 1;
+    ReportSums sums;
+    std::ostringstream messages;
+    if (solve(*solver, runner, network, pint, dint, mine, err_ratio, {}, "", messages, &sums) != 0) status = 1;
+    // Messages name the files as the user will find them.
+    std::string text = messages.str();
+    for (const auto& [from, to] : {std::pair{mine.lp, files.lp}, {mine.mps, files.mps}, {mine.out, files.out}}) {
+        for (std::size_t at; (at = text.find(from)) != std::string::npos;) text.replace(at, from.size(), to);
     }
+    err << text;
+    // An earlier run's report never stands beside this run's programme.
+    if (!std::filesystem::exists(mine.out)) std::remove(files.out.c_str());
+    for (const auto& [from, to] : {std::pair{mine.lp, files.lp}, {mine.mps, files.mps}, {mine.out, files.out}}) {
+        if (std::rename(from.c_str(), to.c_str()) != 0 && errno != ENOENT) {
+            err << "ddinfer: cannot rename " << from << " to " << to << ": " << std::strerror(errno) << "\n";
+            status = 1;
+        }
+    }
+    if (status != 0) {
+        err << "ddinfer: no result written" << (std::filesystem::exists(files.dint) ? "; the earlier " + files.dint + " is left as it was" : std::string()) << "\n";
+        return status;
+    }
+    try {
+        AtomicFile result(files.dint);
+        result.commit(out_doms(network, dint, result.file()) == 0);
+    } catch (const Error& e) {
+        err << "ddinfer: " << e.what() << "\n";
+        return 1;
+    }
+    int inferred = 0;
+    for (int r = 0; r < dint.n; ++r) inferred += dint.list[r].value >= 0.5;
+    char optimum[32];
+    std::snprintf(optimum, sizeof optimum, "%.10g", sums.x_sum);
+    err << "ddinfer: wrote " << files.dint << ": " << inferred << " inferred pairs, optimum " << optimum << "\n";
     return status;
 }
 

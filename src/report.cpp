@@ -82,13 +82,9 @@ int read_glp_report(std::istream& in, const std::string& path, inter_table& dint
     Lines lines(in, chunk);
     // Lines 1 to 5; a report shorter than that is judged on its last line.
     std::string_view line, status;
-    bool ended = false, status_ended = false;
-    for (int n = 1; n <= 5 && lines.next(line, &ended); ++n) {
-        status = line;
-        status_ended = ended;
-    }
+    for (int n = 1; n <= 5 && lines.next(line); ++n) status = line;
     if (status.substr(0, 19) != "Status:     OPTIMAL") {
-        err << "parse_glp: Not optimal (" << path << ") [" << status << (status_ended ? "\n]" : "]\n");
+        err << "parse_glp: Not optimal (" << path << ") [" << status << "]\n";
         return 1;
     }
     bool found = false;

@@ -1,8 +1,16 @@
 #include "solver.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <ostream>
 #include <vector>
+
+#include "error.h"
 
 namespace ddinfer {
 namespace {
@@ -53,6 +61,19 @@ std::string ratio_text(float err_ratio) {
 RunFiles run_files(const std::string& stem, float err_ratio) {
     const std::string base = stem + "." + ratio_text(err_ratio);
     return RunFiles{base + ".lp", base + ".mps", base + ".out", base + ".dint"};
+}
+
+RunFiles private_run_files(const RunFiles& files) {
+    const std::string stem = files.lp.substr(0, files.lp.size() - 3) + ".tmp-XXXXXX";
+    std::string lp = stem + ".lp";
+    const int fd = mkstemps(lp.data(), 3);
+    if (fd < 0) throw Error(files.lp + ": cannot write: " + std::strerror(errno));
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+    close(fd);
+    const std::string base = lp.substr(0, lp.size() - 3);
+    return RunFiles{lp, base + ".mps", base + ".out", base + ".dint"};
 }
 
 std::unique_ptr<Solver> make_solver(const std::string& name) {

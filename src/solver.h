@@ -21,6 +21,10 @@ struct RunFiles {
     std::string lp, mps, out, dint;
 };
 RunFiles run_files(const std::string& stem, float err_ratio);
+// Names of the same shape, unique to this run, beside the given ones:
+// STEM.tmp-XXXXXX.lp and so on; the LP file is created empty to claim the
+// name. Throws Error with the system's reason.
+RunFiles private_run_files(const RunFiles& files);
 // "%f" of the single-precision ratio: 0.100000 for 0.1.
 std::string ratio_text(float err_ratio);
 

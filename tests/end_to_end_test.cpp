@@ -35,6 +35,14 @@ protected:
         words.insert(words.end(), args.begin(), args.end());
         return run_in(dir, words, env);
     }
+    // Puts an executable script named `name` first on PATH; returns the
+    // environment prefix for run_in.
+    std::string fake_solver(const std::string& name, const std::string& script) {
+        fs::create_directories(path("bin"));
+        write_file(path("bin") / name, "#!/bin/sh\n" + script);
+        fs::permissions(path("bin") / name, fs::perms::owner_all);
+        return "PATH=" + quoted(path("bin").string()) + ":\"$PATH\"";
+    }
     std::vector<std::string> files() const {
         std::vector<std::string> names;
         for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
@@ -50,7 +58,8 @@ TEST_F(EndToEndTest, NoUnexplainedPairsForcesEveryCandidate) {
     EXPECT_EQ(read_file(path("pairs.txt.0.000000.dint")), "D0\tD1\nD1\tD2\nD2\tD2\n");
     // The count lines come before the solver's own log.
     EXPECT_EQ(run.out.substr(0, std::string(counts).size() + 6), std::string(counts) + "GLPSOL");
-    EXPECT_EQ(run.err, "writing pairs.txt.0.000000.lp\n");
+    EXPECT_EQ(run.err,
+              "writing pairs.txt.0.000000.lp\nddinfer: wrote pairs.txt.0.000000.dint: 3 inferred pairs, optimum 3\n");
 }
 
 TEST_F(EndToEndTest, ABudgetOfTwoLeavesTheCheapestRowsUnexplained) {
@@ -77,10 +86,72 @@ TEST_F(EndToEndTest, AMissingSolverFailsAndAnOldReportIsNotRead) {
     EXPECT_EQ(run.err,
               "writing pairs.txt.0.000000.lp\n"
               "glpsol could not be started: glpsol: No such file or directory\n"
-              "parse_glp2: fopen error (pairs.txt.0.000000.out)\n");
+              "parse_glp2: fopen error (pairs.txt.0.000000.out)\n"
+              "ddinfer: no result written; the earlier pairs.txt.0.000000.dint is left as it was\n");
     EXPECT_EQ(read_file(path("pairs.txt.0.000000.lp")), lp_at_zero);
-    EXPECT_EQ(read_file(path("pairs.txt.0.000000.dint")), "");
-    EXPECT_FALSE(fs::exists(path("pairs.txt.0.000000.out")));
+    EXPECT_EQ(read_file(path("pairs.txt.0.000000.dint")), "old\tpairs\n");
+    EXPECT_EQ(files(), (std::vector<std::string>{"domains.txt", "pairs.txt", "pairs.txt.0.000000.dint",
+                                                 "pairs.txt.0.000000.lp"}));
+}
+
+// A solver that dies half way through its report, or stops with a status of
+// its own: the run fails, and the result of an earlier run stays as it was.
+TEST_F(EndToEndTest, AFailedSolverLeavesTheEarlierResult) {
+    write_file(path("pairs.txt.0.000000.dint"), "D0\tD1\n");
+    const std::string killed = fake_solver("glpsol",
+                                           "printf 'Problem:\\nRows: 5\\nColumns: 8\\nNon-zeros: 13\\n"
+                                           "Status:     OPTIMAL\\n\\n   No. Column name\\n"
+                                           "     1 x(0,1)       B    1    0\\n' > \"$4\"\nkill -9 $$\n");
+    RunResult run = ddinfer({"pairs.txt", "domains.txt", "0"}, killed);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err,
+              "writing pairs.txt.0.000000.lp\n"
+              "glpsol was killed by signal 9 (Killed)\n"
+              "pairs.txt.0.000000.out: the solver's report ends early (no \"End of output\")\n"
+              "ddinfer: no result written; the earlier pairs.txt.0.000000.dint is left as it was\n");
+    EXPECT_EQ(read_file(path("pairs.txt.0.000000.dint")), "D0\tD1\n");
+    EXPECT_EQ(read_file(path("pairs.txt.0.000000.lp")), lp_at_zero);
+
+    run = ddinfer({"pairs.txt", "domains.txt", "0"}, fake_solver("glpsol", "exit 3\n"));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err,
+              "writing pairs.txt.0.000000.lp\n"
+              "glpsol exited with status 3\n"
+              "parse_glp2: fopen error (pairs.txt.0.000000.out)\n"
+              "ddinfer: no result written; the earlier pairs.txt.0.000000.dint is left as it was\n");
+    EXPECT_EQ(files(), (std::vector<std::string>{"bin", "domains.txt", "pairs.txt", "pairs.txt.0.000000.dint",
+                                                 "pairs.txt.0.000000.lp"}));
+}
+
+// Two runs at once with the same PAIRS and RATIO but other domains: each
+// solves its own programme (glpsol is slowed down so that they overlap).
+TEST_F(EndToEndTest, RunsAtTheSameTimeNeverReadEachOthersFiles) {
+    write_file(path("one.txt"), "1\nD0: A B C D E\n");
+    const RunResult alone = ddinfer({"pairs.txt", "one.txt", "0"});
+    ASSERT_EQ(alone.status, 0) << alone.err;
+    const std::string one_dint = read_file(path("pairs.txt.0.000000.dint"));
+    ASSERT_EQ(one_dint, "D0\tD0\n");
+    std::string real = run_in(dir, {"sh", "-c", "command -v glpsol"}).out;
+    real.resize(real.find('\n'));
+    const std::string slow = fake_solver("glpsol", "sleep 0.3\nexec " + real + " \"$@\"\n");
+    for (int trial = 0; trial < 3; ++trial) {
+        const std::string me = bin("ddinfer");
+        const RunResult both = run_in(dir, {"sh", "-c",
+                                            me + " pairs.txt domains.txt 0 > /dev/null 2> three.err & " + me +
+                                                " pairs.txt one.txt 0 > /dev/null 2> one.err; wait"},
+                                      slow);
+        EXPECT_EQ(read_file(path("three.err")),
+                  "writing pairs.txt.0.000000.lp\nddinfer: wrote pairs.txt.0.000000.dint: 3 inferred pairs, "
+                  "optimum 3\n");
+        EXPECT_EQ(read_file(path("one.err")),
+                  "writing pairs.txt.0.000000.lp\nddinfer: wrote pairs.txt.0.000000.dint: 1 inferred pairs, "
+                  "optimum 1\n");
+        const std::string dint = read_file(path("pairs.txt.0.000000.dint"));
+        EXPECT_TRUE(dint == one_dint || dint == "D0\tD1\nD1\tD2\nD2\tD2\n") << dint;
+    }
+    EXPECT_EQ(files(), (std::vector<std::string>{"bin", "domains.txt", "one.err", "one.txt", "pairs.txt",
+                                                 "pairs.txt.0.000000.dint", "pairs.txt.0.000000.lp",
+                                                 "pairs.txt.0.000000.out", "three.err"}));
 }
 
 TEST_F(EndToEndTest, ANegativeRatioIsInfeasible) {
@@ -91,7 +162,8 @@ TEST_F(EndToEndTest, ANegativeRatioIsInfeasible) {
     EXPECT_EQ(run.err.rfind("writing pairs.txt.-0.500000.lp\nparse_glp: Not optimal (pairs.txt.-0.500000.out) [", 0),
               0u)
         << run.err;
-    EXPECT_EQ(read_file(path("pairs.txt.-0.500000.dint")), "");
+    EXPECT_TRUE(run.err.ends_with("]\nddinfer: no result written\n")) << run.err;
+    EXPECT_FALSE(fs::exists(path("pairs.txt.-0.500000.dint")));
 }
 
 TEST_F(EndToEndTest, CallMistakesGiveOneLineAndStatusTwo) {
@@ -140,7 +212,8 @@ TEST_F(EndToEndTest, ClpSolvesTheSameProgrammeFromItsMpsFile) {
     EXPECT_EQ(read_file(path("pairs.txt.0.000000.mps")), mps_at_zero);
     EXPECT_EQ(read_file(path("pairs.txt.0.000000.dint")), "D0\tD1\nD1\tD2\nD2\tD2\n");
     EXPECT_EQ(run.out.substr(0, std::string(counts).size()), counts);
-    EXPECT_EQ(run.err, "writing pairs.txt.0.000000.lp\n");
+    EXPECT_EQ(run.err,
+              "writing pairs.txt.0.000000.lp\nddinfer: wrote pairs.txt.0.000000.dint: 3 inferred pairs, optimum 3\n");
 }
 
 TEST_F(EndToEndTest, BothSolversReachTheSameOptimumOnTheWorkedExample) {
@@ -162,8 +235,9 @@ TEST_F(EndToEndTest, AMissingClpIsNamed) {
     EXPECT_EQ(run.err,
               "writing pairs.txt.0.000000.lp\n"
               "clp could not be started: clp: No such file or directory\n"
-              "parse_clp: cannot open pairs.txt.0.000000.out\n");
-    EXPECT_EQ(read_file(path("pairs.txt.0.000000.dint")), "");
+              "parse_clp: cannot open pairs.txt.0.000000.out\n"
+              "ddinfer: no result written\n");
+    EXPECT_FALSE(fs::exists(path("pairs.txt.0.000000.dint")));
 }
 
 TEST_F(EndToEndTest, Version) {

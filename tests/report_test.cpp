@@ -82,7 +82,7 @@ TEST_F(ReportTest, StoresClampedActivitiesUpToTheFirstErrorColumn) {
 TEST_F(ReportTest, ReportsAStatusOtherThanOptimalWithLineFiveAsRead) {
     const std::string report = std::string(head) + "Status:     UNDEFINED\n" + middle + "     1 x(0,1) B 1 0\n";
     EXPECT_EQ(glp(report), 1);
-    EXPECT_EQ(err, "parse_glp: Not optimal (" + path("r.out").string() + ") [Status:     UNDEFINED\n]");
+    EXPECT_EQ(err, "parse_glp: Not optimal (" + path("r.out").string() + ") [Status:     UNDEFINED]\n");
     EXPECT_EQ(values(), (Values{0, 0, 0}));
     // A short report is judged on its last line; an empty one on nothing.
     EXPECT_EQ(glp("Problem:\nRows: 3"), 1);
