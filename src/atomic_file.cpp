@@ -6,11 +6,26 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <set>
 
 #include "error.h"
 
 namespace ddinfer {
 namespace {
+
+// The temporary files being written now, for remove_unfinished_files.
+std::mutex unfinished_mutex;
+std::set<std::string> unfinished;
+
+void track(const std::string& temporary, bool add) {
+    std::lock_guard lock(unfinished_mutex);
+    if (add) {
+        unfinished.insert(temporary);
+    } else {
+        unfinished.erase(temporary);
+    }
+}
 
 Error write_error(const std::string& path, int error) {
     return Error(path + ": cannot write: " + std::strerror(error));
@@ -34,12 +49,19 @@ AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
         throw write_error(path_, error);
     }
     temporary_ = pattern;
+    track(temporary_, true);
 }
 
 AtomicFile::~AtomicFile() {
     if (committed_) return;
     if (file_ != nullptr) std::fclose(file_);
     std::remove(temporary_.c_str());
+    track(temporary_, false);
+}
+
+void remove_unfinished_files() {
+    std::lock_guard lock(unfinished_mutex);
+    for (const std::string& temporary : unfinished) std::remove(temporary.c_str());
 }
 
 void AtomicFile::commit(bool written) {
@@ -54,6 +76,7 @@ void AtomicFile::commit(bool written) {
         throw write_error(path_, error);
     }
     committed_ = true;
+    track(temporary_, false);
 }
 
 void write_whole(const std::string& path, const std::string& text) {

@@ -33,6 +33,10 @@ private:
     bool committed_ = false;
 };
 
+// Removes the temporary files of every AtomicFile not yet committed or
+// destroyed: for a command that was told to stop.
+void remove_unfinished_files();
+
 // Writes `text` as a whole file at `path`; throws Error as AtomicFile does.
 void write_whole(const std::string& path, const std::string& text);
 

@@ -121,6 +121,7 @@ void start_batch(const BatchCall& call, const std::string& prefix, BatchInput& i
     readdata(input.network, input.pint, call.pairs(), call.domains(), Streams{out, err});
     construct_dint(input.network, input.pint, input.dint, out);
     input.work = std::make_unique<WorkDir>(prefix, call.keep);
+    input.interrupts = std::make_unique<InterruptGuard>(prefix, input.work->path(), call.keep);
     if (call.keep) err << "working folder: " << input.work->path().string() << "\n";
 }
 

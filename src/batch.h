@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cli.h"
+#include "interrupt.h"
 #include "network.h"
 #include "solver.h"
 
@@ -70,12 +71,14 @@ struct BatchCall {
     const std::string& domains() const { return args.positional[1]; }
 };
 
-// The real network with its candidates, and the working folder.
+// The real network with its candidates, the working folder, and the
+// guard that cleans up when the command is told to stop.
 struct BatchInput {
     protdom network;
     inter_table pint;
     inter_table dint;
     std::unique_ptr<WorkDir> work;
+    std::unique_ptr<InterruptGuard> interrupts;  // after work: destroyed first
 };
 
 // What a companion command says about itself.

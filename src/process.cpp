@@ -5,12 +5,42 @@
 #include <sys/wait.h>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstring>
+#include <mutex>
+#include <set>
+#include <thread>
 
 extern char** environ;
 
 namespace ddinfer {
+namespace {
+
+// The children running now, so that a signal to the command reaches them.
+std::mutex children_mutex;
+std::set<pid_t> children;
+bool stopping = false;
+
+}  // namespace
+
+void stop_children(int signal) {
+    {
+        std::lock_guard lock(children_mutex);
+        stopping = true;
+        for (pid_t pid : children) kill(pid, signal);
+    }
+    for (int tick = 0;; ++tick) {
+        {
+            std::lock_guard lock(children_mutex);
+            if (children.empty()) return;
+            if (tick == 50) {
+                for (pid_t pid : children) kill(pid, SIGKILL);
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+}
 
 std::string ProcessResult::describe() const {
     if (!started) return "could not be started: " + error;
@@ -30,8 +60,26 @@ ProcessResult SpawnRunner::run(const std::vector<std::string>& argv, const std::
         posix_spawn_file_actions_addopen(&actions, 1, log_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_adddup2(&actions, 1, 2);
     }
+    // The child starts with no signal blocked (the command's threads block
+    // the ones it waits for) and their default actions.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none, defaults;
+    sigemptyset(&none);
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGINT);
+    sigaddset(&defaults, SIGTERM);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     pid_t pid = 0;
-    const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    int rc = 0;
+    {
+        std::lock_guard lock(children_mutex);
+        rc = stopping ? ECANCELED : posix_spawnp(&pid, args[0], &actions, &attributes, args.data(), environ);
+        if (rc == 0) children.insert(pid);
+    }
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) {
         result.error = argv[0] + ": " + std::strerror(rc);
@@ -39,12 +87,18 @@ ProcessResult SpawnRunner::run(const std::vector<std::string>& argv, const std::
     }
     result.started = true;
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) {
-            result.error = std::strerror(errno);
-            result.started = false;
-            return result;
-        }
+    pid_t waited = 0;
+    while ((waited = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
+    }
+    const int wait_error = errno;
+    {
+        std::lock_guard lock(children_mutex);
+        children.erase(pid);
+    }
+    if (waited < 0) {
+        result.error = std::strerror(wait_error);
+        result.started = false;
+        return result;
     }
     if (WIFEXITED(status)) {
         result.exit_code = WEXITSTATUS(status);

@@ -31,6 +31,12 @@ public:
     ProcessResult run(const std::vector<std::string>& argv, const std::string& log_path) override;
 };
 
+// Sends `signal` to every child that a SpawnRunner of this process has
+// running, and makes every later run fail to start: for a command that
+// was told to stop. Returns once they have all ended (after a few seconds
+// the stragglers are killed).
+void stop_children(int signal);
+
 // A path handed to a program as an argument: one that begins with "-"
 // would be taken for an option, so it gets "./" in front.
 std::string as_argument(const std::string& path);

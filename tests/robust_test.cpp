@@ -127,6 +127,35 @@ TEST_F(RobustCommandTest, TheSameSeedGivesTheSameFileWhateverTheJobs) {
     ASSERT_EQ(robust(runner, {"--runs", "6", "--seed", "2", path("pairs.txt"), path("domains.txt"), "0"}), 0);
 }
 
+// Two commands at once on the same names: each table appears whole, equal
+// to the table of one of them run alone, and nothing half written remains.
+TEST_F(RobustCommandTest, TwoCommandsAtOnceEachWriteAWholeTable) {
+    const std::string me = bin("ddinfer-robust");
+    ASSERT_EQ(run_in(dir, {me, "--runs", "3", "pairs.txt", "domains.txt", "0"}).status, 0);
+    const std::string three = result();
+    ASSERT_EQ(run_in(dir, {me, "--runs", "4", "--seed", "9", "pairs.txt", "domains.txt", "0"}).status, 0);
+    const std::string four = result();
+    ASSERT_NE(three, four);
+    std::string real = run_in(dir, {"sh", "-c", "command -v glpsol"}).out;
+    real.resize(real.find('\n'));
+    fs::create_directories(path("bin"));
+    write_file(path("bin/glpsol"), "#!/bin/sh\nsleep 0.1\nexec " + real + " \"$@\"\n");
+    fs::permissions(path("bin/glpsol"), fs::perms::owner_all);
+    const RunResult both =
+        run_in(dir, {"sh", "-c",
+                     "PATH=\"$PWD/bin:$PATH\" " + me + " --runs 3 pairs.txt domains.txt 0 > /dev/null 2> a.err & " +
+                         "PATH=\"$PATH\" " + me + " --runs 4 --seed 9 pairs.txt domains.txt 0 > /dev/null 2> b.err; "
+                         "wait $!; echo $?; tail -n 1 a.err b.err"});
+    EXPECT_EQ(both.out, "0\n==> a.err <==\nwrote pairs.txt.0.000000.robust.tsv\n\n==> b.err <==\nwrote "
+                        "pairs.txt.0.000000.robust.tsv\n");
+    EXPECT_TRUE(result() == three || result() == four) << result();
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"a.err", "b.err", "bin", "domains.txt", "pairs.txt",
+                                               "pairs.txt.0.000000.robust.tsv"}));
+}
+
 TEST_F(RobustCommandTest, ADriftedOptimumIsSolvedAgainWithASmallerChange) {
     SpawnRunner plain;
     ASSERT_EQ(robust(plain, {"--runs", "3", "--jobs", "1", path("pairs.txt"), path("domains.txt"), "0"}), 0);

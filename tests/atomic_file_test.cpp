@@ -1,0 +1,72 @@
+#include "atomic_file.h"
+
+#include <gtest/gtest.h>
+
+#include "error.h"
+#include "test_util.h"
+
+namespace ddinfer::test {
+namespace {
+
+class AtomicFileTest : public TempDirTest {
+protected:
+    std::vector<std::string> names() const {
+        std::vector<std::string> found;
+        for (const auto& entry : fs::directory_iterator(dir)) found.push_back(entry.path().filename().string());
+        std::sort(found.begin(), found.end());
+        return found;
+    }
+    static std::string message(const std::function<void()>& f) {
+        try {
+            f();
+        } catch (const Error& e) {
+            return e.what();
+        }
+        return "no error";
+    }
+};
+
+// Two writers of one name at once: each has a file of its own, and the
+// name always holds one whole text.
+TEST_F(AtomicFileTest, WritersOfOneNameNeverMix) {
+    const std::string target = path("t.tsv").string();
+    write_file(target, "earlier\n");
+    {
+        AtomicFile a(target), b(target);
+        EXPECT_NE(a.temporary(), b.temporary());
+        std::fputs("first half of a, ", a.file());
+        std::fputs("all of b\n", b.file());
+        std::fputs("second half of a\n", a.file());
+        EXPECT_EQ(read_file(target), "earlier\n");
+        b.commit();
+        EXPECT_EQ(read_file(target), "all of b\n");
+        a.commit();
+    }
+    EXPECT_EQ(read_file(target), "first half of a, second half of a\n");
+    {
+        AtomicFile dropped(target);
+        std::fputs("never seen\n", dropped.file());
+    }
+    EXPECT_EQ(read_file(target), "first half of a, second half of a\n");
+    EXPECT_EQ(names(), (std::vector<std::string>{"t.tsv"}));
+}
+
+TEST_F(AtomicFileTest, FailuresGiveTheSystemsReasonAndLeaveTheOldFile) {
+    const std::string missing = path("no/t.tsv").string();
+    EXPECT_EQ(message([&] { AtomicFile f(missing); }), missing + ": cannot write: No such file or directory");
+    fs::create_directory(path("folder"));
+    const std::string folder = path("folder").string();
+    EXPECT_EQ(message([&] { write_whole(folder, "text\n"); }), folder + ": cannot write: Is a directory");
+    write_file(path("t.tsv"), "earlier\n");
+    errno = ENOSPC;  // as a failed write leaves it
+    EXPECT_EQ(message([&] {
+                  AtomicFile f(path("t.tsv").string());
+                  f.commit(false);
+              }),
+              path("t.tsv").string() + ": cannot write: No space left on device");
+    EXPECT_EQ(read_file(path("t.tsv")), "earlier\n");
+    EXPECT_EQ(names(), (std::vector<std::string>{"folder", "t.tsv"}));
+}
+
+}  // namespace
+}  // namespace ddinfer::test

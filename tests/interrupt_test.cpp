@@ -1,0 +1,42 @@
+// A companion command told to stop while its solver runs: nothing of it
+// may remain, neither the working folder nor a table nor the solver.
+#include <gtest/gtest.h>
+
+#include "test_util.h"
+
+namespace ddinfer::test {
+namespace {
+
+class InterruptTest : public TempDirTest {};
+
+TEST_F(InterruptTest, ASignalStopsTheSolversAndRemovesTheWorkingFolder) {
+    write_file(path("pairs.txt"), "2\nA B\nB C\n");
+    write_file(path("domains.txt"), "2\nD0: A C\nD1: B\n");
+    fs::create_directories(path("bin"));
+    // The stand-in solver leaves its process id and sleeps.
+    write_file(path("bin/glpsol"), "#!/bin/sh\necho $$ > solver.pid\nexec sleep 60\n");
+    fs::permissions(path("bin/glpsol"), fs::perms::owner_all);
+    for (const auto& [command, signal, status] :
+         {std::tuple{"ddinfer-robust", "TERM", 143}, {"ddinfer-null", "INT", 130}}) {
+        fs::create_directories(path("tmp"));
+        const std::string script =
+            "PATH=\"$PWD/bin:$PATH\" TMPDIR=\"$PWD/tmp\" " + bin(command) +
+            " pairs.txt domains.txt 0 > /dev/null 2> err & pid=$!\n"
+            "for i in $(seq 100); do [ -s solver.pid ] && break; sleep 0.05; done\n"
+            "kill -" + signal + " $pid; wait $pid; echo $?\n"
+            "kill -0 $(cat solver.pid) 2> /dev/null && echo the solver still runs\n"
+            "ls -A tmp; rm solver.pid\n";
+        const RunResult run = run_in(dir, {"sh", "-c", script});
+        EXPECT_EQ(run.out, std::to_string(status) + "\n") << command;
+        EXPECT_EQ(read_file(path("err")), std::string(command) + ": stopped by SIG" + signal +
+                                              "; the solvers were stopped and the working folder removed\n");
+        // Nothing beside the inputs either.
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, (std::vector<std::string>{"bin", "domains.txt", "err", "pairs.txt", "tmp"}));
+    }
+}
+
+}  // namespace
+}  // namespace ddinfer::test
