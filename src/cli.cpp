@@ -1,8 +1,14 @@
 #include "cli.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
+#include <ostream>
 #include <thread>
+
+#ifndef DDINFER_VERSION
+#define DDINFER_VERSION "unknown"
+#endif
 
 namespace ddinfer {
 
@@ -25,29 +31,47 @@ long ParsedArgs::get_long(const std::string& name, long fallback, long low, long
     return value;
 }
 
-ParsedArgs parse_args(int argc, char** argv, const std::vector<OptionSpec>& specs) {
+ParsedArgs parse_args(int argc, char** argv, const std::vector<OptionSpec>& given) {
+    std::vector<OptionSpec> specs = given;
+    specs.push_back({"help", false, 'h'});
+    specs.push_back({"version", false, 'V'});
     ParsedArgs parsed;
-    int i = 1;
-    for (; i < argc; ++i) {
+    bool options_end = false;
+    for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--") {
-            ++i;
-            break;
+        if (options_end || arg.size() < 2 || arg[0] != '-') {
+            parsed.positional.push_back(arg);
+            continue;
         }
-        if (arg.size() < 2 || arg[0] != '-') break;  // the first positional argument
-        std::string name = arg.substr(arg[1] == '-' ? 2 : 1);
-        std::string value;
-        bool has_value = false;
-        if (const auto eq = name.find('='); eq != std::string::npos) {
-            value = name.substr(eq + 1);
-            name.resize(eq);
-            has_value = true;
+        if (arg == "--") {
+            options_end = true;
+            continue;
         }
         const OptionSpec* spec = nullptr;
-        for (const OptionSpec& s : specs) {
-            if (s.name == name && arg[1] == '-') spec = &s;
+        std::string value;
+        bool has_value = false;
+        std::string name;
+        if (arg[1] == '-') {
+            name = arg.substr(2);
+            if (const auto eq = name.find('='); eq != std::string::npos) {
+                value = name.substr(eq + 1);
+                name.resize(eq);
+                has_value = true;
+            }
+            for (const OptionSpec& s : specs) {
+                if (s.name == name) spec = &s;
+            }
+            if (spec == nullptr) throw UsageError("unknown option " + arg);
+        } else {
+            for (const OptionSpec& s : specs) {
+                if (s.short_name != 0 && arg.size() == 2 && arg[1] == s.short_name) spec = &s;
+            }
+            if (spec == nullptr) {  // a file name or a negative number
+                parsed.positional.push_back(arg);
+                continue;
+            }
+            name = spec->name;
         }
-        if (spec == nullptr) throw UsageError("unknown option " + arg);
         if (spec->takes_value && !has_value) {
             if (i + 1 >= argc) throw UsageError("option --" + name + " needs a value");
             value = argv[++i];
@@ -56,8 +80,51 @@ ParsedArgs parse_args(int argc, char** argv, const std::vector<OptionSpec>& spec
         }
         parsed.options[name] = value;
     }
-    for (; i < argc; ++i) parsed.positional.emplace_back(argv[i]);
     return parsed;
+}
+
+int parse_command_line(const CommandLine& command, int argc, char** argv, ParsedArgs& args, std::ostream& out,
+                       std::ostream& err) {
+    try {
+        args = parse_args(argc, argv, command.options);
+        if (args.has("help")) {
+            out << command.usage << command.help;
+            return 0;
+        }
+        if (args.has("version")) {
+            out << command.name << " " << DDINFER_VERSION << "\n";
+            return 0;
+        }
+        if (args.positional.size() != command.positionals) {
+            throw UsageError("expected " + std::to_string(command.positionals) + " arguments, found " +
+                             std::to_string(args.positional.size()));
+        }
+    } catch (const UsageError& e) {
+        err << command.name << ": " << e.what() << "; " << command.usage;
+        return 2;
+    }
+    return -1;
+}
+
+float parse_ratio_argument(const std::string& text) {
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    errno = 0;
+    const double value = std::strtod(begin, &end);
+    const bool number = end != begin && text.find_first_not_of(" \t\n\r\v\f", end - begin) == std::string::npos &&
+                        text.find_first_not_of(" \t\n\r\v\f") != std::string::npos;
+    // strtod also reads "inf" and "nan", which are no ratios.
+    const float ratio = static_cast<float>(value);
+    if (!number || !std::isfinite(value) || !std::isfinite(ratio) || text.find_first_of("iInN") != std::string::npos) {
+        throw UsageError("RATIO must be a number such as 0.1, not \"" + text + "\"");
+    }
+    if (value < 0) throw UsageError("RATIO must be at least 0, not \"" + text + "\"");
+    return ratio == 0 ? 0.0f : ratio;  // -0 is 0
+}
+
+std::string ratio_warning(float err_ratio) {
+    if (err_ratio < 1) return "";
+    return "warning: a RATIO of 1 or more lets every protein pair go unexplained\n";
 }
 
 int default_jobs() {

@@ -1,9 +1,14 @@
-// Command-line parsing shared by the commands: options come before the
-// positional arguments ("--" ends them), as --name VALUE, --name=VALUE or a
-// bare --flag. Everything from the first positional argument on is
-// positional, so the classic three-argument call never meets an option.
+// Command-line parsing shared by the commands, in the manner of the usual
+// bioinformatics tools: options may stand before, between or after the
+// positional arguments, as --name VALUE, --name=VALUE or a bare --flag;
+// -h/--help and -V/--version are known to every command; "--" ends the
+// options. An argument that begins with a single "-" and is no known short
+// option is positional, so file names such as -pairs.txt and a negative
+// number reach the checks of the positional arguments; an unknown --name
+// is a mistake.
 #pragma once
 
+#include <iosfwd>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -20,6 +25,7 @@ public:
 struct OptionSpec {
     std::string name;  // without the leading "--"
     bool takes_value = false;
+    char short_name = 0;  // -x, or 0
 };
 
 struct ParsedArgs {
@@ -32,7 +38,31 @@ struct ParsedArgs {
     long get_long(const std::string& name, long fallback, long low, long high) const;
 };
 
+// Throws UsageError. help and version are added to `specs`.
 ParsedArgs parse_args(int argc, char** argv, const std::vector<OptionSpec>& specs);
+
+// What a command says about its call.
+struct CommandLine {
+    std::string name;   // "ddinfer-rank"
+    std::string usage;  // one line, "usage: ..."
+    std::string help;   // the lines after it for --help
+    std::vector<OptionSpec> options;
+    std::size_t positionals = 0;  // exactly this many
+};
+
+// Parses the call. Returns -1 to go on; otherwise the exit status after
+// printing help or the version to `out` (0), or a mistake with the usage
+// line to `err` (2).
+int parse_command_line(const CommandLine& command, int argc, char** argv, ParsedArgs& args, std::ostream& out,
+                       std::ostream& err);
+
+// The error ratio: the whole text must be a decimal or hexadecimal number
+// (white space around it allowed), finite and at least 0; held in single
+// precision. Throws UsageError naming the text.
+float parse_ratio_argument(const std::string& text);
+
+// The warning for a ratio of 1 or more, or "".
+std::string ratio_warning(float err_ratio);
 
 // The number of cores, at least 1.
 int default_jobs();

@@ -30,11 +30,15 @@ const char* const usage_line = "usage: ddinfer [--solver glpsol|clp] PAIRS DOMAI
 const char* const help_text =
     "  Infers interacting domain pairs from the protein pairs in PAIRS and the\n"
     "  domain memberships in DOMAINS, leaving at most RATIO of the protein pairs\n"
-    "  unexplained. Writes PAIRS.RATIO.lp, PAIRS.RATIO.out and PAIRS.RATIO.dint.\n"
+    "  unexplained (0.1 = 10%). Writes PAIRS.RATIO.lp, PAIRS.RATIO.out and\n"
+    "  PAIRS.RATIO.dint beside PAIRS; RATIO in the names as %f prints it.\n"
     "  --solver glpsol   the classic solver (default)\n"
     "  --solver clp      COIN-OR CLP, much faster on whole proteomes; also writes\n"
     "                    PAIRS.RATIO.mps\n"
-    "  --help, --version\n";
+    "  -h, --help        this text;  -V, --version  the version\n"
+    "  Options may stand anywhere; -- ends them.\n"
+    "  Exit status: 0 done, 1 bad input or a failed stage (no result written),\n"
+    "  2 a mistake in the call.\n";
 
 }  // namespace
 
@@ -44,30 +48,24 @@ int ddinfer_main(int argc, char** argv, CommandRunner& runner, std::ostream& out
     // The pipeline draws nothing; the seed serves the null models.
     std::srand(static_cast<unsigned>(std::time(nullptr)));
 
+    const CommandLine command{"ddinfer", usage_line, help_text, {{"solver", true}}, 3};
     ParsedArgs args;
+    if (const int status = parse_command_line(command, argc, argv, args, out, err); status >= 0) return status;
     std::unique_ptr<Solver> solver;
     float err_ratio = 0;
     try {
-        args = parse_args(argc, argv, {{"solver", true}, {"help", false}, {"version", false}});
-        if (args.has("help")) {
-            out << usage_line << help_text;
-            return 0;
-        }
-        if (args.has("version")) {
-            out << "ddinfer " << DDINFER_VERSION << "\n";
-            return 0;
-        }
         solver = make_solver(args.get("solver", "glpsol"));
         if (!solver) throw UsageError("--solver takes glpsol or clp, not \"" + args.get("solver", "") + "\"");
-        if (args.positional.size() < 3) throw UsageError("expected three arguments: PAIRS DOMAINS RATIO");
-        err_ratio = parse_ratio(args.positional[2].c_str());
-        if (!std::isfinite(err_ratio)) {
-            throw UsageError("RATIO must be a finite number, not \"" + args.positional[2] + "\"");
-        }
+        err_ratio = parse_ratio_argument(args.positional[2]);
     } catch (const UsageError& e) {
         err << "ddinfer: " << e.what() << "; " << usage_line;
         return 2;
     }
+    if (const std::string missing = missing_solver(*solver); !missing.empty()) {
+        err << "ddinfer: " << missing << "\n";
+        return 1;
+    }
+    err << ratio_warning(err_ratio);
     const std::string& pint_path = args.positional[0];
     const std::string& dom_path = args.positional[1];
 

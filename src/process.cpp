@@ -2,14 +2,18 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <chrono>
 #include <csignal>
 #include <cstring>
 #include <mutex>
 #include <set>
+#include <string_view>
 #include <thread>
 
 extern char** environ;
@@ -106,6 +110,24 @@ ProcessResult SpawnRunner::run(const std::vector<std::string>& argv, const std::
         result.signal = WTERMSIG(status);
     }
     return result;
+}
+
+bool on_path(const std::string& program) {
+    if (program.find('/') != std::string::npos) return access(program.c_str(), X_OK) == 0;
+    const char* path = std::getenv("PATH");
+    std::string folders = path != nullptr ? path : "/usr/bin:/bin";
+    for (std::size_t begin = 0; begin <= folders.size();) {
+        std::size_t end = folders.find(':', begin);
+        if (end == std::string::npos) end = folders.size();
+        std::string candidate(end > begin ? std::string_view(folders).substr(begin, end - begin) : ".");
+        candidate.append("/").append(program);
+        struct stat info;
+        if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(candidate.c_str(), X_OK) == 0) {
+            return true;
+        }
+        begin = end + 1;
+    }
+    return false;
 }
 
 std::string as_argument(const std::string& path) { return !path.empty() && path[0] == '-' ? "./" + path : path; }

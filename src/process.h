@@ -37,6 +37,10 @@ public:
 // the stragglers are killed).
 void stop_children(int signal);
 
+// Whether `program` names an executable file, directly when it holds a
+// "/", else in a folder of PATH.
+bool on_path(const std::string& program);
+
 // A path handed to a program as an argument: one that begins with "-"
 // would be taken for an option, so it gets "./" in front.
 std::string as_argument(const std::string& path);

@@ -71,6 +71,12 @@ private:
 constexpr std::size_t longest_name = 31;
 
 
+std::string_view trim(std::string_view text) {
+    const std::size_t begin = text.find_first_not_of(" \t\r");
+    if (begin == std::string_view::npos) return {};
+    return text.substr(begin, text.find_last_not_of(" \t\r") + 1 - begin);
+}
+
 bool report_end(std::string_view line) {
     return line.substr(0, 18) == "Karush-Kuhn-Tucker" || line.substr(0, 13) == "End of output";
 }
@@ -84,13 +90,16 @@ int read_glp_report(std::istream& in, const std::string& path, inter_table& dint
     std::string_view line, status;
     for (int n = 1; n <= 5 && lines.next(line); ++n) status = line;
     if (status.substr(0, 19) != "Status:     OPTIMAL") {
-        err << "parse_glp: Not optimal (" << path << ") [" << status << "]\n";
+        err << "parse_glp: Not optimal (" << path << ") [" << status << "]\n"
+            << "the solver stopped without an optimal solution; its report says \""
+            << (status.substr(0, 7) == "Status:" ? trim(status.substr(7)) : status) << "\"\n";
         return 1;
     }
     bool found = false;
     while (!found && lines.next(line)) found = line.substr(0, 18) == "   No. Column name";
     if (!found) {
-        err << "parse_glp: no columns table (" << path << ")\n";
+        err << "parse_glp: no columns table (" << path << ")\n"
+            << "the report holds no table of column values; it is no complete glpsol report\n";
         return 1;
     }
 
@@ -110,7 +119,8 @@ int read_glp_report(std::istream& in, const std::string& path, inter_table& dint
         const std::string_view name = fields[1];
         if (!line_end) break;  // a last line cut short
         if (name.size() == 1 && name != "B") {
-            err << "less 1 " << name << "\n";
+            err << "less 1 " << name << "\n"
+                << "the report names a column \"" << name << "\" that the programme does not have\n";
             return 1;
         }
         if (name[0] == 'e') break;
@@ -151,7 +161,8 @@ int my_parse_glp(const std::string& path, const protdom&, const inter_table&, in
                  ReportSums* sums) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        err << "parse_glp2: fopen error (" << path << ")\n";
+        err << "parse_glp2: fopen error (" << path << ")\n"
+            << "the solver left no report " << path << "\n";
         return 1;
     }
     return read_glp_report(in, path, dint, err, sums, Lines::default_chunk);
@@ -161,13 +172,15 @@ int parse_clp(const std::string& path, const protdom&, const inter_table&, inter
               ReportSums* sums, std::size_t columns) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        err << "parse_clp: cannot open " << path << "\n";
+        err << "parse_clp: cannot open " << path << "\n"
+            << "the solver left no report " << path << "\n";
         return 1;
     }
     Lines lines(in);
     std::string_view line;
     if (!lines.next(line) || line.substr(0, 7) != "Optimal") {
-        err << "parse_clp: Not optimal (" << path << ") [" << line << "]\n";
+        err << "parse_clp: Not optimal (" << path << ") [" << line << "]\n"
+            << "the solver stopped without an optimal solution; its report says \"" << line << "\"\n";
         return 1;
     }
     // clp has no end marker: the solution is whole when it holds a line for

@@ -18,6 +18,7 @@ namespace {
 class Glpsol : public Solver {
 public:
     std::string program() const override { return "glpsol"; }
+    std::string package() const override { return "glpk-utils"; }
     int write_input(const protdom&, const inter_table&, const inter_table&, const RunFiles&, float, const Costs&,
                     std::size_t& columns) const override {
         columns = 0;
@@ -35,6 +36,7 @@ public:
 class Clp : public Solver {
 public:
     std::string program() const override { return "clp"; }
+    std::string package() const override { return "coinor-clp"; }
     int write_input(const protdom& network, const inter_table& pint, const inter_table& dint, const RunFiles& files,
                     float err_ratio, const Costs& costs, std::size_t& columns) const override {
         return MPS_out(network, pint, dint, files.mps, err_ratio, costs, &columns);
@@ -74,6 +76,12 @@ RunFiles private_run_files(const RunFiles& files) {
     close(fd);
     const std::string base = lp.substr(0, lp.size() - 3);
     return RunFiles{lp, base + ".mps", base + ".out", base + ".dint"};
+}
+
+std::string missing_solver(const Solver& solver) {
+    if (on_path(solver.program())) return "";
+    return "the solver " + solver.program() + " is not on PATH; install it (Debian: apt-get install " +
+           solver.package() + ")";
 }
 
 std::unique_ptr<Solver> make_solver(const std::string& name) {

@@ -32,6 +32,8 @@ class Solver {
 public:
     virtual ~Solver() = default;
     virtual std::string program() const = 0;
+    // The Debian package that provides the program.
+    virtual std::string package() const = 0;
     // Writes what the solver reads, other than the LP file; 1 on failure.
     // `columns` gets the number of columns the report must list, or 0 when
     // the report shows its own end.
@@ -44,6 +46,10 @@ public:
 
 // "glpsol" or "clp"; nullptr for any other name.
 std::unique_ptr<Solver> make_solver(const std::string& name);
+
+// "" when the solver's program is on PATH, else a message naming the
+// package to install.
+std::string missing_solver(const Solver& solver);
 
 // Everything of one solve after the LP file has been written: the solver's
 // own input, the run (a report left by an earlier run is removed first), and

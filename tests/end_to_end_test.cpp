@@ -52,7 +52,7 @@ protected:
 };
 
 TEST_F(EndToEndTest, NoUnexplainedPairsForcesEveryCandidate) {
-    const RunResult run = ddinfer({"pairs.txt", "domains.txt", "0", "ignored", "extra"});
+    const RunResult run = ddinfer({"pairs.txt", "domains.txt", "0"});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(read_file(path("pairs.txt.0.000000.lp")), lp_at_zero);
     EXPECT_EQ(read_file(path("pairs.txt.0.000000.dint")), "D0\tD1\nD1\tD2\nD2\tD2\n");
@@ -74,24 +74,26 @@ TEST_F(EndToEndTest, PathsWithSpacesAndLeadingDashesReachTheSolverIntact) {
     write_file(path("-p.txt"), pairs);
     EXPECT_EQ(ddinfer({"my pairs.txt", "domains.txt", "0"}).status, 0);
     EXPECT_EQ(read_file(path("my pairs.txt.0.000000.dint")), "D0\tD1\nD1\tD2\nD2\tD2\n");
+    EXPECT_EQ(ddinfer({"-p.txt", "domains.txt", "0"}).status, 0);
+    EXPECT_EQ(read_file(path("-p.txt.0.000000.dint")), "D0\tD1\nD1\tD2\nD2\tD2\n");
+    fs::remove(path("-p.txt.0.000000.dint"));
     EXPECT_EQ(ddinfer({"--", "-p.txt", "domains.txt", "0"}).status, 0);
     EXPECT_EQ(read_file(path("-p.txt.0.000000.dint")), "D0\tD1\nD1\tD2\nD2\tD2\n");
 }
 
-TEST_F(EndToEndTest, AMissingSolverFailsAndAnOldReportIsNotRead) {
-    write_file(path("pairs.txt.0.000000.out"), "an old report\n");
+// The solver is looked for before anything is read or written.
+TEST_F(EndToEndTest, AMissingSolverIsNamedBeforeAnythingIsWritten) {
     write_file(path("pairs.txt.0.000000.dint"), "old\tpairs\n");
-    const RunResult run = ddinfer({"pairs.txt", "domains.txt", "0"}, "PATH=/nonexistent");
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err,
-              "writing pairs.txt.0.000000.lp\n"
-              "glpsol could not be started: glpsol: No such file or directory\n"
-              "parse_glp2: fopen error (pairs.txt.0.000000.out)\n"
-              "ddinfer: no result written; the earlier pairs.txt.0.000000.dint is left as it was\n");
-    EXPECT_EQ(read_file(path("pairs.txt.0.000000.lp")), lp_at_zero);
+    for (const auto& [solver, package] : {std::pair{"glpsol", "glpk-utils"}, {"clp", "coinor-clp"}}) {
+        const RunResult run =
+            ddinfer({"--solver", solver, "pairs.txt", "domains.txt", "0"}, "PATH=" + quoted(path("none").string()));
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err, std::string("ddinfer: the solver ") + solver +
+                               " is not on PATH; install it (Debian: apt-get install " + package + ")\n");
+        EXPECT_EQ(run.out, "");
+    }
     EXPECT_EQ(read_file(path("pairs.txt.0.000000.dint")), "old\tpairs\n");
-    EXPECT_EQ(files(), (std::vector<std::string>{"domains.txt", "pairs.txt", "pairs.txt.0.000000.dint",
-                                                 "pairs.txt.0.000000.lp"}));
+    EXPECT_EQ(files(), (std::vector<std::string>{"domains.txt", "pairs.txt", "pairs.txt.0.000000.dint"}));
 }
 
 // A solver that dies half way through its report, or stops with a status of
@@ -118,6 +120,7 @@ TEST_F(EndToEndTest, AFailedSolverLeavesTheEarlierResult) {
               "writing pairs.txt.0.000000.lp\n"
               "glpsol exited with status 3\n"
               "parse_glp2: fopen error (pairs.txt.0.000000.out)\n"
+              "the solver left no report pairs.txt.0.000000.out\n"
               "ddinfer: no result written; the earlier pairs.txt.0.000000.dint is left as it was\n");
     EXPECT_EQ(files(), (std::vector<std::string>{"bin", "domains.txt", "pairs.txt", "pairs.txt.0.000000.dint",
                                                  "pairs.txt.0.000000.lp"}));
@@ -154,33 +157,49 @@ TEST_F(EndToEndTest, RunsAtTheSameTimeNeverReadEachOthersFiles) {
                                                  "pairs.txt.0.000000.out", "three.err"}));
 }
 
-TEST_F(EndToEndTest, ANegativeRatioIsInfeasible) {
-    const RunResult run = ddinfer({"pairs.txt", "domains.txt", "-0.5"});
-    EXPECT_EQ(run.status, 1);
-    const std::string lp = read_file(path("pairs.txt.-0.500000.lp"));
-    EXPECT_EQ(lp.substr(lp.find("r(6)")), "r(6): +e(0) +e(1) +e(2) +e(3) +e(4)<=-2\nEnd\n");
-    EXPECT_EQ(run.err.rfind("writing pairs.txt.-0.500000.lp\nparse_glp: Not optimal (pairs.txt.-0.500000.out) [", 0),
-              0u)
-        << run.err;
-    EXPECT_TRUE(run.err.ends_with("]\nddinfer: no result written\n")) << run.err;
-    EXPECT_FALSE(fs::exists(path("pairs.txt.-0.500000.dint")));
+// RATIO is the whole argument, a finite number of at least 0.
+TEST_F(EndToEndTest, RatioMistakesNameTheValue) {
+    const std::string usage = "; usage: ddinfer [--solver glpsol|clp] PAIRS DOMAINS RATIO\n";
+    for (const std::string bad : {"abc", "0,1", "", "10%", "nan", "inf", "1e39", "0.1x"}) {
+        const RunResult run = ddinfer({"pairs.txt", "domains.txt", bad});
+        EXPECT_EQ(run.status, 2) << bad;
+        EXPECT_EQ(run.err, "ddinfer: RATIO must be a number such as 0.1, not \"" + bad + "\"" + usage);
+    }
+    const RunResult negative = ddinfer({"pairs.txt", "domains.txt", "-0.1"});
+    EXPECT_EQ(negative.status, 2);
+    EXPECT_EQ(negative.err, "ddinfer: RATIO must be at least 0, not \"-0.1\"" + usage);
+    EXPECT_EQ(files(), (std::vector<std::string>{"domains.txt", "pairs.txt"}));
+    // White space around it and hexadecimal are fine; 1 or more is warned of.
+    EXPECT_EQ(ddinfer({"pairs.txt", "domains.txt", " 0x1p-3 "}).status, 0);
+    EXPECT_TRUE(fs::exists(path("pairs.txt.0.125000.dint")));
+    const RunResult all = ddinfer({"pairs.txt", "domains.txt", "1"});
+    EXPECT_EQ(all.status, 0);
+    EXPECT_EQ(all.err,
+              "warning: a RATIO of 1 or more lets every protein pair go unexplained\nwriting pairs.txt.1.000000.lp\n"
+              "ddinfer: wrote pairs.txt.1.000000.dint: 0 inferred pairs, optimum 0\n");
 }
 
 TEST_F(EndToEndTest, CallMistakesGiveOneLineAndStatusTwo) {
     const std::string usage = "usage: ddinfer [--solver glpsol|clp] PAIRS DOMAINS RATIO\n";
     const RunResult none = ddinfer({"pairs.txt", "domains.txt"});
     EXPECT_EQ(none.status, 2);
-    EXPECT_EQ(none.err, "ddinfer: expected three arguments: PAIRS DOMAINS RATIO; " + usage);
+    EXPECT_EQ(none.err, "ddinfer: expected 3 arguments, found 2; " + usage);
+    EXPECT_EQ(ddinfer({"pairs.txt", "domains.txt", "0.1", "0.2"}).err, "ddinfer: expected 3 arguments, found 4; " + usage);
     EXPECT_EQ(ddinfer({"--frobnicate", "pairs.txt", "domains.txt", "0"}).err,
               "ddinfer: unknown option --frobnicate; " + usage);
-    EXPECT_EQ(ddinfer({"--solver"}).err, "ddinfer: option --solver needs a value; " + usage);
-    EXPECT_EQ(ddinfer({"--solver", "cplex", "pairs.txt", "domains.txt", "0"}).status, 2);
-    EXPECT_EQ(ddinfer({"pairs.txt", "domains.txt", "nan"}).status, 2);
-    EXPECT_EQ(ddinfer({"pairs.txt", "domains.txt", "1e39"}).status, 2);
-    const RunResult help = ddinfer({"--help"});
-    EXPECT_EQ(help.status, 0);
-    EXPECT_EQ(help.out.rfind(usage, 0), 0u);
+    EXPECT_EQ(ddinfer({"pairs.txt", "--solver"}).err, "ddinfer: option --solver needs a value; " + usage);
+    EXPECT_EQ(ddinfer({"--solver", "cplex", "pairs.txt", "domains.txt", "0"}).err,
+              "ddinfer: --solver takes glpsol or clp, not \"cplex\"; " + usage);
+    for (const std::string help : {"-h", "--help"}) {
+        const RunResult run = ddinfer({"pairs.txt", help});
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.out.rfind(usage, 0), 0u);
+    }
+    EXPECT_EQ(ddinfer({"-V"}).out, "ddinfer 1.0.0\n");
     EXPECT_EQ(files(), (std::vector<std::string>{"domains.txt", "pairs.txt"}));
+    // An option after the arguments counts.
+    EXPECT_EQ(ddinfer({"pairs.txt", "domains.txt", "0", "--solver", "clp"}).status, 0);
+    EXPECT_EQ(read_file(path("pairs.txt.0.000000.mps")).substr(0, 17), "NAME ddinfer FREE");
 }
 
 TEST_F(EndToEndTest, BadInputNamesTheFileAndLineAndWritesNothing) {
@@ -227,17 +246,6 @@ TEST_F(EndToEndTest, BothSolversReachTheSameOptimumOnTheWorkedExample) {
     const double clp_optimum = std::atof(clp.substr(clp.find("objective value") + 15).c_str());
     EXPECT_EQ(glpsol_optimum, 0.5);
     EXPECT_EQ(clp_optimum, 0.5);
-}
-
-TEST_F(EndToEndTest, AMissingClpIsNamed) {
-    const RunResult run = ddinfer({"--solver", "clp", "pairs.txt", "domains.txt", "0"}, "PATH=/nonexistent");
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err,
-              "writing pairs.txt.0.000000.lp\n"
-              "clp could not be started: clp: No such file or directory\n"
-              "parse_clp: cannot open pairs.txt.0.000000.out\n"
-              "ddinfer: no result written\n");
-    EXPECT_FALSE(fs::exists(path("pairs.txt.0.000000.dint")));
 }
 
 TEST_F(EndToEndTest, Version) {

@@ -82,20 +82,24 @@ TEST_F(ReportTest, StoresClampedActivitiesUpToTheFirstErrorColumn) {
 TEST_F(ReportTest, ReportsAStatusOtherThanOptimalWithLineFiveAsRead) {
     const std::string report = std::string(head) + "Status:     UNDEFINED\n" + middle + "     1 x(0,1) B 1 0\n";
     EXPECT_EQ(glp(report), 1);
-    EXPECT_EQ(err, "parse_glp: Not optimal (" + path("r.out").string() + ") [Status:     UNDEFINED]\n");
+    EXPECT_EQ(err, "parse_glp: Not optimal (" + path("r.out").string() +
+                       ") [Status:     UNDEFINED]\nthe solver stopped without an optimal solution; its report says "
+                       "\"UNDEFINED\"\n");
     EXPECT_EQ(values(), (Values{0, 0, 0}));
     // A short report is judged on its last line; an empty one on nothing.
     EXPECT_EQ(glp("Problem:\nRows: 3"), 1);
-    EXPECT_EQ(err, "parse_glp: Not optimal (" + path("r.out").string() + ") [Rows: 3]\n");
+    EXPECT_EQ(err, "parse_glp: Not optimal (" + path("r.out").string() +
+                       ") [Rows: 3]\nthe solver stopped without an optimal solution; its report says \"Rows: 3\"\n");
     EXPECT_EQ(glp(""), 1);
-    EXPECT_EQ(err, "parse_glp: Not optimal (" + path("r.out").string() + ") []\n");
+    EXPECT_EQ(err.substr(0, err.find('\n') + 1), "parse_glp: Not optimal (" + path("r.out").string() + ") []\n");
 }
 
 TEST_F(ReportTest, AMissingReport) {
     net = make_net(pairs, domains);
     std::ostringstream stream;
     EXPECT_EQ(my_parse_glp(path("none.out").string(), net.network, net.pint, net.dint, stream), 1);
-    EXPECT_EQ(stream.str(), "parse_glp2: fopen error (" + path("none.out").string() + ")\n");
+    EXPECT_EQ(stream.str(), "parse_glp2: fopen error (" + path("none.out").string() + ")\nthe solver left no report " +
+                                path("none.out").string() + "\n");
 }
 
 TEST_F(ReportTest, FindsAHeadingOnLineSixAndFailsWithoutOne) {
@@ -105,7 +109,8 @@ TEST_F(ReportTest, FindsAHeadingOnLineSixAndFailsWithoutOne) {
               0);
     EXPECT_EQ(values(), (Values{0.5, 0, 0}));  // x(1,0) is the pair (0, 1)
     EXPECT_EQ(glp(std::string(head) + optimal + "nothing more\n"), 1);
-    EXPECT_EQ(err, "parse_glp: no columns table (" + path("r.out").string() + ")\n");
+    EXPECT_EQ(err, "parse_glp: no columns table (" + path("r.out").string() +
+                       ")\nthe report holds no table of column values; it is no complete glpsol report\n");
 }
 
 TEST_F(ReportTest, JoinsANameStandingAloneOnItsLine) {
@@ -138,7 +143,7 @@ TEST_F(ReportTest, ASingleCharacterNameFailsKeepingWhatCameBefore) {
                   "     2 7            B            1\n"
                   "     3 x(0,0)       B            1\n"),
               1);
-    EXPECT_EQ(err, "less 1 7\n");
+    EXPECT_EQ(err, "less 1 7\nthe report names a column \"7\" that the programme does not have\n");
     EXPECT_EQ(values(), (Values{0.5, 0, 0}));
 }
 
@@ -164,7 +169,9 @@ TEST_F(ReportTest, ClpSolutionFile) {
     EXPECT_EQ(sums.x_sum, 1.75);
     EXPECT_EQ(err, "");
     EXPECT_EQ(clp("Infeasible - objective value 0\n      0 x0_1 1 0\n"), 1);
-    EXPECT_EQ(err, "parse_clp: Not optimal (" + path("r.sol").string() + ") [Infeasible - objective value 0]\n");
+    EXPECT_EQ(err, "parse_clp: Not optimal (" + path("r.sol").string() +
+                       ") [Infeasible - objective value 0]\nthe solver stopped without an optimal solution; its report "
+                       "says \"Infeasible - objective value 0\"\n");
     EXPECT_EQ(values(), (Values{0, 0, 0}));
 }
 
