@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <ostream>
 #include <thread>
@@ -38,8 +39,8 @@ WorkDir::~WorkDir() {
     std::filesystem::remove_all(path_, ignored);
 }
 
-Progress::Progress(std::ostream& err, int total, bool terminal)
-    : err_(err), total_(total), terminal_(terminal), start_(std::chrono::steady_clock::now()) {}
+Progress::Progress(std::ostream& err, int total, bool terminal, std::chrono::steady_clock::time_point start)
+    : err_(err), total_(total), terminal_(terminal), start_(start) {}
 
 void Progress::done(int run) {
     std::lock_guard lock(mutex_);
@@ -93,25 +94,15 @@ std::string run_pool(int count, int jobs, const std::function<std::string(int)>&
 
 namespace {
 
-// Throws UsageError. When --help is given, nothing else is checked.
-BatchCall parse_batch_call(int argc, char** argv, const std::vector<OptionSpec>& extra, long default_runs,
-                           long max_runs) {
-    std::vector<OptionSpec> specs{{"solver", true}, {"runs", true},  {"seed", true},
-                                  {"jobs", true},   {"keep", false}, {"help", false}};
-    specs.insert(specs.end(), extra.begin(), extra.end());
-    BatchCall call;
-    call.args = parse_args(argc, argv, specs);
-    if (call.help()) return call;
+// Fills the call from parsed arguments; throws UsageError.
+void fill_batch_call(BatchCall& call, long default_runs, long max_runs) {
     call.runs = static_cast<int>(call.args.get_long("runs", default_runs, 1, max_runs));
     call.seed = static_cast<unsigned long long>(call.args.get_long("seed", 1, 0, 9223372036854775807L));
-    call.jobs = static_cast<int>(call.args.get_long("jobs", default_jobs(), 1, 1024));
+    call.jobs = static_cast<int>(call.args.get_long("jobs", 0, 1, 1024));  // 0: chosen once the inputs are read
     call.keep = call.args.has("keep");
     call.solver = make_solver(call.args.get("solver", "glpsol"));
     if (!call.solver) throw UsageError("--solver takes glpsol or clp, not \"" + call.args.get("solver", "") + "\"");
-    if (call.args.positional.size() != 3) throw UsageError("expected three arguments: PAIRS DOMAINS RATIO");
-    call.err_ratio = parse_ratio(call.args.positional[2].c_str());
-    if (!std::isfinite(call.err_ratio)) throw UsageError("RATIO must be a finite number");
-    return call;
+    call.err_ratio = parse_ratio_argument(call.args.positional[2]);
 }
 
 // Reads the inputs (count lines to `out`), builds the candidates and makes
@@ -125,33 +116,83 @@ void start_batch(const BatchCall& call, const std::string& prefix, BatchInput& i
     if (call.keep) err << "working folder: " << input.work->path().string() << "\n";
 }
 
+// Memory in bytes that a new process may take now, or 0 when unknown.
+std::uint64_t available_memory() {
+    std::ifstream meminfo("/proc/meminfo");
+    std::string key;
+    std::uint64_t kb = 0;
+    while (meminfo >> key >> kb) {
+        if (key == "MemAvailable:") return kb * 1024;
+        meminfo.ignore(1 << 10, '\n');
+    }
+    return 0;
+}
+
 }  // namespace
+
+std::uint64_t programme_nonzeros(const protdom& network, const inter_table& pint) {
+    std::uint64_t nonzeros = 0;
+    for (const inter& pair : pint.list) {
+        const auto p = static_cast<std::uint64_t>(network.prot[pair.a].n);
+        const auto q = static_cast<std::uint64_t>(network.prot[pair.b].n);
+        if (p > 0 && q > 0) nonzeros += p * q + 2;  // its x terms, its e in the row and in the budget
+    }
+    return nonzeros;
+}
+
+int jobs_for_memory(int cores, std::uint64_t nonzeros, std::uint64_t available) {
+    if (available == 0) return std::max(1, cores);
+    const std::uint64_t per_solver = solver_base_bytes + solver_bytes_per_nonzero * nonzeros;
+    const auto fit = static_cast<int>(std::min<std::uint64_t>(available * 4 / 5 / per_solver, 1024));
+    return std::max(1, std::min(cores, fit));
+}
 
 int open_batch(const BatchCommand& command, int argc, char** argv, BatchCall& call, BatchInput& input,
                std::ostream& out, std::ostream& err) {
+    call.start = std::chrono::steady_clock::now();
+    std::vector<OptionSpec> options{{"solver", true}, {"runs", true}, {"seed", true}, {"jobs", true}, {"keep", false}};
+    options.insert(options.end(), command.extra.begin(), command.extra.end());
+    const CommandLine line{command.name, command.usage, command.help, options, 3};
+    if (const int status = parse_command_line(line, argc, argv, call.args, out, err); status >= 0) return status;
     try {
-        call = parse_batch_call(argc, argv, command.extra, command.default_runs, command.max_runs);
-        if (call.help()) {
-            out << command.usage << command.help;
-            return 0;
-        }
+        fill_batch_call(call, command.default_runs, command.max_runs);
         if (command.check) command.check(call);
     } catch (const UsageError& e) {
         err << command.name << ": " << e.what() << "; " << command.usage;
         return 2;
     }
+    if (const std::string missing = missing_solver(*call.solver); !missing.empty()) {
+        err << command.name << ": " << missing << "\n";
+        return 1;
+    }
+    err << ratio_warning(call.err_ratio);
     try {
         start_batch(call, command.name, input, out, err);
     } catch (const Error& e) {
         err << command.name << ": " << e.what() << "\n";
         return 1;
     }
+    if (call.jobs == 0) {
+        call.jobs = jobs_for_memory(default_jobs(), programme_nonzeros(input.network, input.pint), available_memory());
+    }
     return -1;
+}
+
+void first_solve(const BatchCommand& command, const BatchCall& call, const std::string& what, std::ostream& err) {
+    err << command.name << ": solving " << what << " once (" << call.solver->program() << ")\n" << std::flush;
+}
+
+void first_solve_done(const BatchCommand& command, const BatchCall& call, std::ostream& err) {
+    char line[160];
+    std::snprintf(line, sizeof line, "%s: solved in %.1f s; now %d runs, %d at a time\n", command.name.c_str(),
+                  std::chrono::duration<double>(std::chrono::steady_clock::now() - call.start).count(), call.runs,
+                  call.jobs);
+    err << line << std::flush;
 }
 
 bool run_batch(const BatchCommand& command, const BatchCall& call, const std::function<std::string(int)>& work,
                std::ostream& err, bool terminal) {
-    Progress progress(err, call.runs, terminal);
+    Progress progress(err, call.runs, terminal, call.start);
     const std::string failure = run_pool(call.runs, call.jobs, work, progress);
     if (failure.empty()) return true;
     err << command.name << ": " << failure << "\n";

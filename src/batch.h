@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <iosfwd>
@@ -37,7 +38,8 @@ private:
 // one line updated in place with the estimated time left.
 class Progress {
 public:
-    Progress(std::ostream& err, int total, bool terminal);
+    // Elapsed times count from `start`, the command's start.
+    Progress(std::ostream& err, int total, bool terminal, std::chrono::steady_clock::time_point start);
     void done(int run);
     void finish();
 
@@ -65,8 +67,7 @@ struct BatchCall {
     int jobs = 1;
     bool keep = false;
     float err_ratio = 0;
-
-    bool help() const { return args.has("help"); }
+    std::chrono::steady_clock::time_point start;
     const std::string& pairs() const { return args.positional[0]; }
     const std::string& domains() const { return args.positional[1]; }
 };
@@ -93,11 +94,29 @@ struct BatchCommand {
     std::function<void(const BatchCall&)> check = nullptr;
 };
 
-// Parses the call, reads the inputs and makes the working folder. Returns
-// -1 to go on, else the exit status: 0 after --help, 2 for a mistake in the
-// call, 1 for bad input; the message is on `err`.
+// What a solver takes in memory: a base and a share per nonzero of the
+// programme (measured: glpsol about 500 bytes, clp less).
+constexpr std::uint64_t solver_base_bytes = 20u << 20;
+constexpr std::uint64_t solver_bytes_per_nonzero = 500;
+
+// An upper estimate of the nonzeros of the programme.
+std::uint64_t programme_nonzeros(const protdom& network, const inter_table& pint);
+
+// Solvers at once: the cores, but no more than fit in 4/5 of `available`
+// bytes (0: unknown), and at least one.
+int jobs_for_memory(int cores, std::uint64_t nonzeros, std::uint64_t available);
+
+// Parses the call, checks that the solver is there, reads the inputs and
+// makes the working folder. Returns -1 to go on, else the exit status: 0
+// after --help or --version, 2 for a mistake in the call, 1 for a missing
+// solver or bad input; the message is on `err`. --jobs defaults to
+// jobs_for_memory.
 int open_batch(const BatchCommand& command, int argc, char** argv, BatchCall& call, BatchInput& input,
                std::ostream& out, std::ostream& err);
+
+// The lines around the first solve, which takes minutes on a proteome.
+void first_solve(const BatchCommand& command, const BatchCall& call, const std::string& what, std::ostream& err);
+void first_solve_done(const BatchCommand& command, const BatchCall& call, std::ostream& err);
 
 // Runs work(r) for r = 1..call.runs on call.jobs threads with progress on
 // `err`; false, after one line naming the failed run, when any failed.

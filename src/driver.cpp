@@ -19,10 +19,6 @@
 #include "readers.h"
 #include "solver.h"
 
-#ifndef DDINFER_VERSION
-#define DDINFER_VERSION "unknown"
-#endif
-
 namespace ddinfer {
 namespace {
 
@@ -41,8 +37,6 @@ const char* const help_text =
     "  2 a mistake in the call.\n";
 
 }  // namespace
-
-float parse_ratio(const char* text) { return static_cast<float>(std::atof(text)); }
 
 int ddinfer_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, std::ostream& err) {
     // The pipeline draws nothing; the seed serves the null models.

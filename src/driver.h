@@ -14,7 +14,4 @@ namespace ddinfer {
 // mistake in the call.
 int ddinfer_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, std::ostream& err);
 
-// The ratio as the classic tool takes it: atof, then single precision.
-float parse_ratio(const char* text);
-
 }  // namespace ddinfer

@@ -9,10 +9,6 @@
 #include "evaluate.h"
 #include "readers.h"
 
-#ifndef DDINFER_VERSION
-#define DDINFER_VERSION "unknown"
-#endif
-
 namespace {
 
 const char* const usage = "usage: ddinfer-eval PAIRS DOMAINS RESULT GOLD\n";
@@ -43,21 +39,10 @@ const char* const help =
 
 int main(int argc, char** argv) {
     using namespace ddinfer;
+    const CommandLine command{"ddinfer-eval", usage, help, {}, 4};
     ParsedArgs args;
-    try {
-        args = parse_args(argc, argv, {{"help", false}, {"version", false}});
-        if (args.has("help")) {
-            std::cout << usage << help;
-            return 0;
-        }
-        if (args.has("version")) {
-            std::cout << "ddinfer-eval " << DDINFER_VERSION << "\n";
-            return 0;
-        }
-        if (args.positional.size() != 4) throw UsageError("expected four arguments");
-    } catch (const UsageError& e) {
-        std::cerr << "ddinfer-eval: " << e.what() << "; " << usage;
-        return 2;
+    if (const int status = parse_command_line(command, argc, argv, args, std::cout, std::cerr); status >= 0) {
+        return status;
     }
     const std::string& result_path = args.positional[2];
     const std::string& gold_path = args.positional[3];

@@ -17,10 +17,6 @@
 #include "readers.h"
 #include "text_out.h"
 
-#ifndef DDINFER_VERSION
-#define DDINFER_VERSION "unknown"
-#endif
-
 namespace ddinfer {
 
 Association count_association(const protdom& network, const inter_table& pint, const inter_table& dint) {
@@ -217,7 +213,9 @@ const char* const help_text =
     "  --robust FILE       a table of ddinfer-robust for the same inputs\n"
     "  --dint FILE         an inferred pair list of ddinfer for the same inputs\n"
     "  --homotypic-first   list pairs of one domain with itself first\n"
-    "  --help, --version\n";
+    "  -h, --help, -V, --version; options may stand anywhere, -- ends them\n"
+    "  Exit status: 0 done, 1 bad input or a file that cannot be written, 2 a\n"
+    "  mistake in the call.\n";
 
 // Candidate records by the names of their two domains, in either order;
 // the first record of a name pair is kept.
@@ -269,23 +267,13 @@ void read_robust_evidence(const std::string& path, const protdom& network, const
 }  // namespace
 
 int rank_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
+    const CommandLine command{"ddinfer-rank",
+                              usage_line,
+                              help_text,
+                              {{"robust", true}, {"dint", true}, {"homotypic-first", false}},
+                              2};
     ParsedArgs args;
-    try {
-        args = parse_args(argc, argv,
-                          {{"robust", true}, {"dint", true}, {"homotypic-first", false}, {"help", false}, {"version", false}});
-        if (args.has("help")) {
-            out << usage_line << help_text;
-            return 0;
-        }
-        if (args.has("version")) {
-            out << "ddinfer-rank " << DDINFER_VERSION << "\n";
-            return 0;
-        }
-        if (args.positional.size() != 2) throw UsageError("expected two arguments: PAIRS DOMAINS");
-    } catch (const UsageError& e) {
-        err << "ddinfer-rank: " << e.what() << "; " << usage_line;
-        return 2;
-    }
+    if (const int status = parse_command_line(command, argc, argv, args, out, err); status >= 0) return status;
     const std::string& pairs_path = args.positional[0];
     try {
         protdom network;

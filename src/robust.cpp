@@ -22,8 +22,11 @@ const char* const help_text =
     "  --solver    glpsol (default) or clp\n"
     "  --runs K    optimal solutions to sample, default 20\n"
     "  --seed S    default 1; the same seed gives the same file whatever --jobs is\n"
-    "  --jobs J    solver runs at once, default the number of cores\n"
-    "  --keep      keep the working folder of LP files and reports\n";
+    "  --jobs J    solver runs at once; default the number of cores, fewer when\n"
+    "              memory is short (a solver takes about 20 MB and 500 bytes per\n"
+    "              nonzero of the programme)\n"
+    "  --keep      keep the working folder of LP files and reports\n"
+    "  -h, --help, -V, --version; options may stand anywhere, -- ends them\n";
 
 constexpr int retries = 5;
 
@@ -55,11 +58,13 @@ int robust_main(int argc, char** argv, CommandRunner& runner, std::ostream& out,
     const RunFiles classic_files = run_files((work / "classic").string(), err_ratio);
     std::ostringstream messages;
     ReportSums classic_sums;
+    first_solve(command, call, "the classic programme", err);
     if (write_and_solve(solver, runner, network, pint, dint, classic_files, err_ratio, {}, classic_files.out + ".log",
                         messages, &classic_sums) != 0) {
         err << "ddinfer-robust: the classic programme: " << first_line(messages.str()) << "\n";
         return 1;
     }
+    first_solve_done(command, call, err);
     const double optimum = classic_sums.x_sum;
     std::vector<double> classic(static_cast<std::size_t>(dint.n));
     for (int r = 0; r < dint.n; ++r) classic[r] = dint.list[r].value;

@@ -29,8 +29,11 @@ const char* const help_text =
     "  --solver    glpsol (default) or clp\n"
     "  --runs N    randomised networks, default 100\n"
     "  --seed S    default 1; the same seed gives the same file whatever --jobs is\n"
-    "  --jobs J    solver runs at once, default the number of cores\n"
-    "  --keep      keep the working folder of LP files and reports\n";
+    "  --jobs J    solver runs at once; default the number of cores, fewer when\n"
+    "              memory is short (a solver takes about 20 MB and 500 bytes per\n"
+    "              nonzero of the programme)\n"
+    "  --keep      keep the working folder of LP files and reports\n"
+    "  -h, --help, -V, --version; options may stand anywhere, -- ends them\n";
 
 int shuffle(int model, protdom& network, inter_table& pint, RandomSource& random) {
     switch (model) {
@@ -78,14 +81,37 @@ int null_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, s
 
     const RunFiles observed_files = run_files((work / "observed").string(), err_ratio);
     std::ostringstream messages;
+    first_solve(command, call, "the real network", err);
     if (write_and_solve(solver, runner, network, pint, dint, observed_files, err_ratio, {}, observed_files.out + ".log",
                         messages) != 0) {
         err << "ddinfer-null: the real network: " << first_line(messages.str()) << "\n";
         return 1;
     }
+    first_solve_done(command, call, err);
     std::vector<int> chosen;  // the inferred pairs, in record order
     for (int r = 0; r < dint.n; ++r) {
         if (dint.list[r].value >= 0.5) chosen.push_back(r);
+    }
+
+    // The smallest p is 1 / (runs + 1); Benjamini-Hochberg gives k pairs at
+    // that p the q value m / (k (runs + 1)) among m tested pairs, below
+    // 0.05 only when k > 20 m / (runs + 1).
+    const auto tested = static_cast<double>(chosen.size());
+    const double needed = std::floor(20.0 * tested / (runs + 1.0)) + 1;
+    if (!chosen.empty() && needed > tested / 2) {
+        char line[300];
+        if (needed > tested) {
+            std::snprintf(line, sizeof line,
+                          "ddinfer-null: warning: with %d runs the smallest p is 1/%d: no q can be below 0.05 among "
+                          "%zu tested pairs; use --runs 40 or more\n",
+                          runs, runs + 1, chosen.size());
+        } else {
+            std::snprintf(line, sizeof line,
+                          "ddinfer-null: warning: with %d runs the smallest p is 1/%d: a q below 0.05 needs %.0f of "
+                          "the %zu tested pairs at that p; more --runs need fewer\n",
+                          runs, runs + 1, needed, chosen.size());
+        }
+        err << line;
     }
 
     // reached[run - 1][i]: the run's value of chosen pair i reached the observed one

@@ -16,8 +16,9 @@ TEST_F(InterruptTest, ASignalStopsTheSolversAndRemovesTheWorkingFolder) {
     // The stand-in solver leaves its process id and sleeps.
     write_file(path("bin/glpsol"), "#!/bin/sh\necho $$ > solver.pid\nexec sleep 60\n");
     fs::permissions(path("bin/glpsol"), fs::perms::owner_all);
-    for (const auto& [command, signal, status] :
-         {std::tuple{"ddinfer-robust", "TERM", 143}, {"ddinfer-null", "INT", 130}}) {
+    for (const auto& [command, signal, status, what] :
+         {std::tuple{"ddinfer-robust", "TERM", 143, "the classic programme"},
+          {"ddinfer-null", "INT", 130, "the real network"}}) {
         fs::create_directories(path("tmp"));
         const std::string script =
             "PATH=\"$PWD/bin:$PATH\" TMPDIR=\"$PWD/tmp\" " + bin(command) +
@@ -28,7 +29,8 @@ TEST_F(InterruptTest, ASignalStopsTheSolversAndRemovesTheWorkingFolder) {
             "ls -A tmp; rm solver.pid\n";
         const RunResult run = run_in(dir, {"sh", "-c", script});
         EXPECT_EQ(run.out, std::to_string(status) + "\n") << command;
-        EXPECT_EQ(read_file(path("err")), std::string(command) + ": stopped by SIG" + signal +
+        EXPECT_EQ(read_file(path("err")), std::string(command) + ": solving " + what + " once (glpsol)\n" + command +
+                                              ": stopped by SIG" + signal +
                                               "; the solvers were stopped and the working folder removed\n");
         // Nothing beside the inputs either.
         std::vector<std::string> names;

@@ -171,7 +171,7 @@ TEST_F(RobustCommandTest, ADriftedOptimumIsSolvedAgainWithASmallerChange) {
     DriftingRunner always(100);
     EXPECT_EQ(robust(always, {"--runs", "3", "--jobs", "1", path("pairs.txt"), path("domains.txt"), "0"}), 1);
     EXPECT_EQ(always.calls, 1 + 6);  // run 1 and its five retries
-    EXPECT_EQ(err.substr(err.find("ddinfer-robust:")),
+    EXPECT_EQ(err.substr(err.find("ddinfer-robust: run")),
               "ddinfer-robust: run 1: the changed objective still moves the optimum (sum of x 3, not 2) after "
               "halving d 5 times\n");
     EXPECT_FALSE(fs::exists(path("pairs.txt.0.000000.robust.tsv")));

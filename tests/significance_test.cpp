@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "batch.h"
 #include "test_util.h"
 
 namespace ddinfer::test {
@@ -43,8 +44,14 @@ const char* const header = "domain_a\tdomain_b\tvalue\thits\truns\tp_value\tq_va
 
 TEST_F(NullCommandTest, AShuffleThatChangesNothingHitsInEveryRun) {
     for (const char* model : {"1", "2", "3"}) {
-        const RunResult run = null({"--model", model, "--runs", "5", "one.txt", "oned.txt", "0"});
+        // Options after the arguments count too.
+        const RunResult run = null({"one.txt", "oned.txt", "0", "--model", model, "--runs", "5"});
         EXPECT_EQ(run.status, 0) << run.err;
+        // One tested pair at p >= 1/6: q = p, never below 0.05.
+        EXPECT_NE(run.err.find("ddinfer-null: warning: with 5 runs the smallest p is 1/6: no q can be below 0.05 among "
+                               "1 tested pairs; use --runs 40 or more\n"),
+                  std::string::npos)
+            << run.err;
         EXPECT_EQ(read_file(path(std::string("one.txt.0.000000.m") + model + ".null.tsv")),
                   std::string(header) + "D0\tD0\t1\t5\t5\t1\t1\n");
     }
@@ -92,8 +99,8 @@ TEST_F(NullCommandTest, FailedRunsLeaveNoResultFile) {
 
     const RunResult missing = null({"--runs", "3", "pairs.txt", "domains.txt", "0"}, "PATH=/nonexistent");
     EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.err.substr(missing.err.find("ddinfer-null:")),
-              "ddinfer-null: the real network: glpsol could not be started: glpsol: No such file or directory\n");
+    EXPECT_EQ(missing.err,
+              "ddinfer-null: the solver glpsol is not on PATH; install it (Debian: apt-get install glpk-utils)\n");
     EXPECT_FALSE(fs::exists(path("pairs.txt.0.000000.m2.null.tsv")));
     EXPECT_TRUE(tmp_empty());
 }
@@ -119,6 +126,20 @@ TEST_F(NullCommandTest, CallMistakes) {
     const RunResult help = null({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.rfind(usage, 0), 0u);
+    EXPECT_EQ(null({"-V"}).out, "ddinfer-null 1.0.0\n");
+    EXPECT_EQ(null({"one.txt", "oned.txt", "-0.1"}).err, "ddinfer-null: RATIO must be at least 0, not \"-0.1\"; " + usage);
+}
+
+// A solver takes 20 MB and 500 bytes a nonzero: 1,000,000 nonzeros are
+// 520 MB, of which 4/5 of 2 GB hold three.
+TEST(BatchTest, JobsFitTheMemory) {
+    EXPECT_EQ(jobs_for_memory(64, 1000000, 2000000000), 3);
+    EXPECT_EQ(jobs_for_memory(2, 1000000, 2000000000), 2);
+    EXPECT_EQ(jobs_for_memory(8, 1000000, 100000000), 1);
+    EXPECT_EQ(jobs_for_memory(8, 1000000, 0), 8);  // unknown memory
+    const Net net = make_net("3\nA B\nB C\nC D\n", "2\nX: A B C\nY: A D\n");
+    // A-B: 2 x 1 domains, B-C: 1 x 1, C-D: 1 x 1, each with two e entries.
+    EXPECT_EQ(programme_nonzeros(net.network, net.pint), 4u + 3u + 3u);
 }
 
 }  // namespace

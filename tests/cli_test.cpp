@@ -1,0 +1,81 @@
+#include "cli.h"
+
+#include <gtest/gtest.h>
+
+#include "solver.h"
+#include "test_util.h"
+
+namespace ddinfer::test {
+namespace {
+
+ParsedArgs parse(std::vector<std::string> words) {
+    words.insert(words.begin(), "ddinfer");
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    return parse_args(static_cast<int>(argv.size()), argv.data(), {{"solver", true}, {"keep", false, 'k'}});
+}
+
+std::string mistake(const std::vector<std::string>& words) {
+    try {
+        parse(words);
+    } catch (const UsageError& e) {
+        return e.what();
+    }
+    return "no mistake";
+}
+
+TEST(CliTest, OptionsStandAnywhereAndSingleDashWordsAreArguments) {
+    ParsedArgs a = parse({"-p.txt", "--solver", "clp", "-o", "-0.1", "-k"});
+    EXPECT_EQ(a.positional, (std::vector<std::string>{"-p.txt", "-o", "-0.1"}));
+    EXPECT_EQ(a.get("solver", ""), "clp");
+    EXPECT_TRUE(a.has("keep"));
+    a = parse({"x", "--solver=glpsol", "--", "--keep", "-h"});
+    EXPECT_EQ(a.positional, (std::vector<std::string>{"x", "--keep", "-h"}));
+    EXPECT_FALSE(a.has("keep"));
+    EXPECT_TRUE(parse({"a", "-h"}).has("help"));
+    EXPECT_TRUE(parse({"-V"}).has("version"));
+    EXPECT_EQ(mistake({"--frobnicate", "x"}), "unknown option --frobnicate");
+    EXPECT_EQ(mistake({"x", "--solver"}), "option --solver needs a value");
+    EXPECT_EQ(mistake({"--keep=yes"}), "option --keep takes no value");
+}
+
+TEST(CliTest, RatiosAreWholeFiniteNumbersOfAtLeastZero) {
+    EXPECT_EQ(ratio_text(parse_ratio_argument("0.1")), "0.100000");
+    EXPECT_EQ(ratio_text(parse_ratio_argument("1000000.1")), "1000000.125000");  // single precision
+    EXPECT_EQ(ratio_text(parse_ratio_argument(" 0x1p-2\t")), "0.250000");
+    EXPECT_EQ(ratio_text(parse_ratio_argument("-0")), "0.000000");
+    for (const std::string bad : {"abc", "0.1x", "", " ", "nan", "inf", "1e39", "0,1"}) {
+        try {
+            parse_ratio_argument(bad);
+            ADD_FAILURE() << bad;
+        } catch (const UsageError& e) {
+            EXPECT_EQ(std::string(e.what()), "RATIO must be a number such as 0.1, not \"" + bad + "\"");
+        }
+    }
+    EXPECT_THROW(parse_ratio_argument("-0.5"), UsageError);
+    EXPECT_EQ(ratio_warning(0.999f), "");
+    EXPECT_NE(ratio_warning(1.0f), "");
+}
+
+TEST(RunFilesTest, ClassicNamesBesideTheListAndPrivateOnesBesideThem) {
+    const RunFiles files = run_files("data/pairs.txt", parse_ratio_argument("0.1"));
+    EXPECT_EQ(files.lp, "data/pairs.txt.0.100000.lp");
+    EXPECT_EQ(files.out, "data/pairs.txt.0.100000.out");
+    EXPECT_EQ(files.dint, "data/pairs.txt.0.100000.dint");
+    EXPECT_EQ(files.mps, "data/pairs.txt.0.100000.mps");
+    const std::string stem = (fs::temp_directory_path() / "ddinfer-cli-test.txt").string();
+    const RunFiles classic = run_files(stem, 0.5f);
+    const RunFiles one = private_run_files(classic), two = private_run_files(classic);
+    EXPECT_NE(one.lp, two.lp);
+    for (const RunFiles& mine : {one, two}) {
+        const std::string base = mine.lp.substr(0, mine.lp.size() - 3);
+        EXPECT_EQ(base.substr(0, stem.size() + 14), stem + ".0.500000.tmp-");
+        EXPECT_EQ(mine.out, base + ".out");
+        EXPECT_EQ(mine.mps, base + ".mps");
+        EXPECT_TRUE(fs::exists(mine.lp));  // claimed
+        fs::remove(mine.lp);
+    }
+}
+
+}  // namespace
+}  // namespace ddinfer::test
