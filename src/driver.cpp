@@ -86,8 +86,9 @@ int ddinfer_main(int argc, char** argv, CommandRunner& runner, std::ostream& out
         return 1;
     }
     int status = 0;
+    errno = 0;
     if (LP_out(network, pint, dint, mine.lp, err_ratio) != 0) {
-        err << "ddinfer: cannot write " << files.lp << "\n";
+        err << "ddinfer: " << files.lp << ": cannot write: " << std::strerror(errno != 0 ? errno : EIO) << "\n";
         status = 1;
     }
     ReportSums sums;

@@ -95,8 +95,9 @@ int solve(const Solver& solver, CommandRunner& runner, const protdom& network, c
           std::ostream& err, ReportSums* sums) {
     int status = 0;
     std::size_t columns = 0;
+    errno = 0;
     if (solver.write_input(network, pint, dint, files, err_ratio, costs, columns) != 0) {
-        err << "cannot write " << files.mps << "\n";
+        err << files.mps << ": cannot write: " << std::strerror(errno != 0 ? errno : EIO) << "\n";
         status = 1;
     }
     // Never read an earlier run's report as if it were this one's.
@@ -116,8 +117,9 @@ int write_and_solve(const Solver& solver, CommandRunner& runner, const protdom& 
                     inter_table& dint, const RunFiles& files, float err_ratio, const Costs& costs,
                     const std::string& log_path, std::ostream& err, ReportSums* sums) {
     int status = 0;
+    errno = 0;
     if (LP_out(network, pint, dint, files.lp, err_ratio, costs) != 0) {
-        err << "cannot write " << files.lp << "\n";
+        err << files.lp << ": cannot write: " << std::strerror(errno != 0 ? errno : EIO) << "\n";
         status = 1;
     }
     if (solve(solver, runner, network, pint, dint, files, err_ratio, costs, log_path, err, sums) != 0) status = 1;
