@@ -53,8 +53,7 @@ int main(int argc, char** argv) {
         readdata(network, pint, args.positional[0], args.positional[1], Streams{quiet, std::cerr});
         construct_dint(network, pint, dint, quiet);
         const NamePairs candidates = candidate_names(network, dint);
-        std::ifstream gold_in = open_input(gold_path);
-        const NamePairs gold = read_gold(gold_in, gold_path);
+        const NamePairs gold = read_gold(*open_input(gold_path), gold_path);
         std::vector<std::pair<std::string, std::string>> all;
         for (int r = 0; r < dint.n; ++r) {
             all.emplace_back(network.dom[dint.list[r].a].name, network.dom[dint.list[r].b].name);
@@ -62,10 +61,10 @@ int main(int argc, char** argv) {
         const Share base = share(all, gold);
 
         // The result is read once, front to back, so that a pipe serves too.
-        std::ifstream result_file = open_input(result_path);
+        const auto result_file = open_input(result_path);
         std::stringstream result_in;
-        result_in << result_file.rdbuf();
-        if (result_file.bad()) throw Error(result_path + ": read error");
+        result_in << result_file->rdbuf();
+        if (result_file->bad()) throw Error(result_path + ": read error");
         std::string first;
         std::getline(result_in, first);
         result_in.seekg(0);

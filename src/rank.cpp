@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <fstream>
 #include <cmath>
 #include <limits>
 #include <numeric>
@@ -239,21 +238,21 @@ private:
 
 void read_dint_evidence(const std::string& path, const protdom& network, const inter_table& dint,
                         const CandidateRecords& records, LpEvidence& lp) {
-    std::ifstream in = open_input(path);
-    const auto pairs = read_inferred(in, path, candidate_names(network, dint));
+    const auto in = open_input(path);
+    const auto pairs = read_inferred(*in, path, candidate_names(network, dint));
     lp.lp_value.assign(static_cast<std::size_t>(dint.n), 0.0);
     for (const auto& [a, b] : pairs) lp.lp_value[static_cast<std::size_t>(records.find(a, b))] = 1.0;
 }
 
 void read_robust_evidence(const std::string& path, const protdom& network, const inter_table& dint,
                           const CandidateRecords& records, LpEvidence& lp) {
-    std::ifstream in = open_input(path);
+    const auto in = open_input(path);
     std::string header;
-    std::getline(in, header);
+    std::getline(*in, header);
     if (header != robust_header) {
         throw input_error(path, 1, "expected the header of a ddinfer-robust table (domain_a, domain_b, classic, freq)");
     }
-    const std::vector<RankedPair> rows = read_ranked(in, path, candidate_names(network, dint));
+    const std::vector<RankedPair> rows = read_ranked(*in, path, candidate_names(network, dint));
     std::vector<double> classic(static_cast<std::size_t>(dint.n), 0.0);
     lp.freq.assign(static_cast<std::size_t>(dint.n), 0.0);
     for (const RankedPair& row : rows) {

@@ -1,17 +1,16 @@
 #include "readers.h"
 
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <istream>
 #include <ostream>
 #include <string_view>
 #include <unordered_map>
 
 #include "error.h"
+#include "input_file.h"
 #include "lines.h"
 
 namespace ddinfer {
@@ -48,14 +47,7 @@ using NameIndex = std::unordered_map<std::string, int, NameHash, std::equal_to<>
 
 }  // namespace
 
-std::ifstream open_input(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw Error(path + ": cannot open: " + std::strerror(errno));
-    // A folder opens, but reads as an empty file.
-    struct stat info;
-    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) throw Error(path + ": cannot open: " + std::strerror(EISDIR));
-    return in;
-}
+std::unique_ptr<std::istream> open_input(const std::string& path) { return std::make_unique<InputFile>(path); }
 
 int read_count_line(std::istream& in, const std::string& file, const std::string& what) {
     std::string line;
@@ -183,13 +175,13 @@ void creat_protdom(protdom& network, std::istream& in, const std::string& file, 
 
 void readdata(protdom& network, inter_table& pint, const std::string& pint_path, const std::string& dom_path,
               const Streams& streams) {
-    std::ifstream pairs = open_input(pint_path);
-    const int declared_pairs = read_count_line(pairs, pint_path, "protein pairs");
-    readpint(network, pint, pairs, pint_path, declared_pairs, streams);
+    const auto pairs = open_input(pint_path);
+    const int declared_pairs = read_count_line(*pairs, pint_path, "protein pairs");
+    readpint(network, pint, *pairs, pint_path, declared_pairs, streams);
 
-    std::ifstream domains = open_input(dom_path);
-    network.ndom = read_count_line(domains, dom_path, "domain lines");
-    creat_protdom(network, domains, dom_path, streams);
+    const auto domains = open_input(dom_path);
+    network.ndom = read_count_line(*domains, dom_path, "domain lines");
+    creat_protdom(network, *domains, dom_path, streams);
 }
 
 }  // namespace ddinfer

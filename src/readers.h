@@ -9,7 +9,8 @@
 // protein all grow as needed.
 #pragma once
 
-#include <fstream>
+#include <istream>
+#include <memory>
 #include <iosfwd>
 #include <string>
 
@@ -40,8 +41,9 @@ void readpint(protdom& network, inter_table& pint, std::istream& in, const std::
 // and the number of kept domains on return.
 void creat_protdom(protdom& network, std::istream& in, const std::string& file, const Streams& streams);
 
-// Opens a file for reading; throws Error "PATH: cannot open: REASON".
-std::ifstream open_input(const std::string& path);
+// Opens a file for reading, gzip-compressed or plain; throws Error
+// "PATH: cannot open: REASON".
+std::unique_ptr<std::istream> open_input(const std::string& path);
 
 // The integer at the start of line 1 (leading white space and a sign
 // allowed, the rest of the line ignored). Throws Error naming file:1.
