@@ -121,7 +121,9 @@ void readpint(protdom& network, inter_table& pint, std::istream& in, const std::
     pint.nnode = network.nprot;
 }
 
-void creat_protdom(protdom& network, std::istream& in, const std::string& file, const Streams& streams) {
+void creat_protdom(protdom& network, std::istream& in, const std::string& file, const Streams& streams,
+                   DomainFileNotes* notes) {
+    std::unordered_map<std::string, long> name_lines;  // for notes: a domain name's first line
     const int declared = network.ndom;
     NameIndex proteins;
     proteins.reserve(network.prot.size());
@@ -141,10 +143,30 @@ void creat_protdom(protdom& network, std::istream& in, const std::string& file, 
         const std::size_t colon = text.find(':', start);
         if (colon == std::string_view::npos) continue;
 
+        if (notes != nullptr) {
+            const std::string name(text.substr(start, colon - start));
+            if (notes->odd_name.empty() && (name.find(',') != std::string::npos || name.back() == ' ')) {
+                notes->odd_name = name;
+            }
+            const auto [it, added] = name_lines.try_emplace(name, lines + 1);
+            if (!added && it->second > 0) {
+                if (notes->repeated.empty()) {
+                    notes->repeated = name;
+                    notes->repeated_first = it->second;
+                    notes->repeated_again = lines + 1;
+                }
+                ++notes->repeated_names;
+                it->second = -1;  // counted
+            }
+        }
         node domain;
         std::size_t pos = colon + 1;
         for (std::string_view member; !(member = next_field(text, pos, member_separators)).empty();) {
             auto it = proteins.find(member);
+            if (notes != nullptr) {
+                notes->members.emplace_back(member);
+                if (it == proteins.end() && notes->unmatched.size() < 2) notes->unmatched.emplace_back(member);
+            }
             if (it == proteins.end()) continue;
             domain.link_names.emplace_back(member);
             domain.links.push_back(it->second);
@@ -181,7 +203,126 @@ void readdata(protdom& network, inter_table& pint, const std::string& pint_path,
 
     const auto domains = open_input(dom_path);
     network.ndom = read_count_line(*domains, dom_path, "domain lines");
-    creat_protdom(network, *domains, dom_path, streams);
+    DomainFileNotes notes;
+    creat_protdom(network, *domains, dom_path, streams, &notes);
+    check_inputs(network, pint, notes, pint_path, dom_path, streams);
+}
+
+namespace {
+
+// How the names of one file are written: "uniprotkb:P12345" (a prefix),
+// "P12345-2" (an isoform), "PF00069.27" or "ENSP0001.3" (a version).
+struct NameShapes {
+    std::size_t names = 0, prefixed = 0, isoform = 0, version = 0;
+    std::string prefix_example, isoform_example, version_example, plain_example;
+
+    void add(std::string_view name) {
+        ++names;
+        auto ends_in_number_after = [&](char mark) {
+            const std::size_t at = name.find_last_of(mark);
+            return at != std::string_view::npos && at > 0 && at + 1 < name.size() &&
+                   name.find_first_not_of("0123456789", at + 1) == std::string_view::npos;
+        };
+        const std::size_t colon = name.find(':');
+        const bool prefix = colon != std::string_view::npos && colon > 0 && colon + 1 < name.size();
+        prefixed += prefix;
+        if (prefix && prefix_example.empty()) prefix_example = name;
+        if (!prefix && plain_example.empty()) plain_example = name;
+        if (ends_in_number_after('-')) {
+            if (isoform++ == 0) isoform_example = name;
+        }
+        if (ends_in_number_after('.')) {
+            if (version++ == 0) version_example = name;
+        }
+    }
+};
+
+// A share of at least 1% on one side and nothing on the other.
+bool one_side(std::size_t count, std::size_t names, std::size_t other) {
+    return other == 0 && count > 0 && count * 100 >= names;
+}
+
+std::string examples(const std::vector<std::string>& names) {
+    if (names.empty()) return "no names";
+    std::string text = "\"" + names[0] + "\"";
+    if (names.size() > 1) text += ", \"" + names[1] + "\"";
+    return text;
+}
+
+}  // namespace
+
+void check_inputs(const protdom& network, const inter_table& pint, const DomainFileNotes& notes,
+                  const std::string& pint_path, const std::string& dom_path, const Streams& streams) {
+    int carriers = 0;
+    std::vector<std::string> plain;  // pair-side names without a domain, for examples
+    for (const node& protein : network.prot) {
+        carriers += protein.n > 0;
+        if (protein.n == 0 && plain.size() < 2) plain.push_back(protein.name);
+    }
+    if (carriers == 0 && network.nprot > 0) {
+        std::vector<std::string> pair_names;
+        for (std::size_t p = 0; p < network.prot.size() && p < 2; ++p) pair_names.push_back(network.prot[p].name);
+        std::vector<std::string> domain_names(notes.members.begin(),
+                                              notes.members.begin() + std::min<std::size_t>(2, notes.members.size()));
+        throw Error("no protein of " + pint_path + " is named in " + dom_path + ": " + pint_path + " has " +
+                    examples(pair_names) + ", " + dom_path + " has " + examples(domain_names) +
+                    "; are they the same kind of name?");
+    }
+
+    long modelled = 0, repeats = 0;
+    PairIndex seen;
+    seen.reserve(static_cast<std::size_t>(pint.n));
+    for (int k = 0; k < pint.n; ++k) {
+        const inter& pair = pint.list[k];
+        modelled += network.prot[pair.a].n > 0 && network.prot[pair.b].n > 0;
+        if (seen.get(pair.a, pair.b) >= 0) {
+            ++repeats;
+        } else {
+            seen.set(pair.a, pair.b, k);
+        }
+    }
+    std::ostream& err = streams.err;
+    err << "input check: " << carriers << " of " << network.nprot << " proteins carry a domain; " << modelled << " of "
+        << pint.n << " pairs are modelled; repeated pairs (either order): " << repeats << "\n";
+
+    if (carriers * 2 < network.nprot) {
+        err << "warning: fewer than half of the proteins of " << pint_path << " carry a domain of " << dom_path
+            << " (none for " << examples(plain) << ")\n";
+    }
+    NameShapes pairs, members;
+    for (const node& protein : network.prot) pairs.add(protein.name);
+    for (const std::string& name : notes.members) members.add(name);
+    auto decorated = [&](const char* what, std::size_t a, std::size_t a_names, const std::string& a_example,
+                         std::size_t b, std::size_t b_names, const std::string& b_example) {
+        if (one_side(a, a_names, b)) {
+            err << "warning: names look decorated: " << what << " in " << pint_path << " (\"" << a_example
+                << "\"), none in " << dom_path << (b_example.empty() ? "" : " (\"" + b_example + "\")") << "\n";
+        } else if (one_side(b, b_names, a)) {
+            err << "warning: names look decorated: " << what << " in " << dom_path << " (\"" << b_example
+                << "\"), none in " << pint_path << (a_example.empty() ? "" : " (\"" + a_example + "\")") << "\n";
+        }
+    };
+    if (pairs.prefixed == pairs.names && members.prefixed == 0 && pairs.names > 0) {
+        decorated("every name has a prefix", pairs.prefixed, pairs.names, pairs.prefix_example, 0, members.names,
+                  members.plain_example);
+    } else if (members.prefixed == members.names && pairs.prefixed == 0 && members.names > 0) {
+        decorated("every name has a prefix", 0, pairs.names, pairs.plain_example, members.prefixed, members.names,
+                  members.prefix_example);
+    }
+    decorated("isoform suffixes (-N)", pairs.isoform, pairs.names, pairs.isoform_example, members.isoform,
+              members.names, members.isoform_example);
+    decorated("version suffixes (.N)", pairs.version, pairs.names, pairs.version_example, members.version,
+              members.names, members.version_example);
+    if (!notes.repeated.empty()) {
+        err << "warning: " << dom_path << ": domain names that stand on more than one line: " << notes.repeated_names
+            << " (the first, \"" << notes.repeated << "\", on lines "
+            << notes.repeated_first << " and " << notes.repeated_again
+            << "); each line makes a domain of its own\n";
+    }
+    if (!notes.odd_name.empty()) {
+        err << "warning: " << dom_path << ": the domain name \"" << notes.odd_name << "\" "
+            << (notes.odd_name.find(',') != std::string::npos ? "holds a comma" : "ends in a space") << "\n";
+    }
 }
 
 }  // namespace ddinfer

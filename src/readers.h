@@ -13,6 +13,7 @@
 #include <memory>
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 #include "network.h"
 
@@ -36,10 +37,31 @@ void readdata(protdom& network, inter_table& pint, const std::string& pint_path,
 void readpint(protdom& network, inter_table& pint, std::istream& in, const std::string& file, int declared,
               const Streams& streams);
 
+// What the domain file held beyond the kept memberships, for the input
+// check: every member name as written, the names that match no protein,
+// and the domain names that look like mistakes.
+struct DomainFileNotes {
+    std::vector<std::string> members;     // every member name, in file order
+    std::vector<std::string> unmatched;   // the first few that name no protein
+    std::string repeated;                 // a domain name on two lines, or ""
+    long repeated_first = 0, repeated_again = 0;  // its lines
+    long repeated_names = 0;              // how many names stand on two lines or more
+    std::string odd_name;                 // a name ending in a space or holding a comma
+};
+
 // The domain lines of a domain file whose count line has been read; expects
 // the proteins of readpint. protdom.ndom holds the declared count on entry
 // and the number of kept domains on return.
-void creat_protdom(protdom& network, std::istream& in, const std::string& file, const Streams& streams);
+void creat_protdom(protdom& network, std::istream& in, const std::string& file, const Streams& streams,
+                   DomainFileNotes* notes = nullptr);
+
+// The input check after both files are read: one summary line on
+// streams.err (proteins with a domain, modelled pairs, repeated pairs) and
+// warnings for names of two kinds or domain lines that look like mistakes.
+// Throws Error when no protein of the interaction list is named in the
+// domain file, with examples of the names of each.
+void check_inputs(const protdom& network, const inter_table& pint, const DomainFileNotes& notes,
+                  const std::string& pint_path, const std::string& dom_path, const Streams& streams);
 
 // Opens a file for reading, gzip-compressed or plain; throws Error
 // "PATH: cannot open: REASON".

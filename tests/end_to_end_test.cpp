@@ -23,6 +23,9 @@ const char* const lp_at_zero =
     "r(6): +e(0) +e(1) +e(2) +e(3) +e(4)<=0\n"
     "End\n";
 
+const std::string checked =
+    "input check: 5 of 7 proteins carry a domain; 4 of 5 pairs are modelled; repeated pairs (either order): 0\n";
+
 class EndToEndTest : public TempDirTest {
 protected:
     void SetUp() override {
@@ -59,7 +62,7 @@ TEST_F(EndToEndTest, NoUnexplainedPairsForcesEveryCandidate) {
     // The count lines come before the solver's own log.
     EXPECT_EQ(run.out.substr(0, std::string(counts).size() + 6), std::string(counts) + "GLPSOL");
     EXPECT_EQ(run.err,
-              "writing pairs.txt.0.000000.lp\nddinfer: wrote pairs.txt.0.000000.dint: 3 inferred pairs, optimum 3\n");
+              checked + "writing pairs.txt.0.000000.lp\nddinfer: wrote pairs.txt.0.000000.dint: 3 inferred pairs, optimum 3\n");
 }
 
 TEST_F(EndToEndTest, ABudgetOfTwoLeavesTheCheapestRowsUnexplained) {
@@ -107,8 +110,9 @@ TEST_F(EndToEndTest, AFailedSolverLeavesTheEarlierResult) {
     RunResult run = ddinfer({"pairs.txt", "domains.txt", "0"}, killed);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err,
-              "writing pairs.txt.0.000000.lp\n"
-              "glpsol was killed by signal 9 (Killed)\n"
+              checked +
+                  "writing pairs.txt.0.000000.lp\n"
+                  "glpsol was killed by signal 9 (Killed)\n"
               "pairs.txt.0.000000.out: the solver's report ends early (no \"End of output\")\n"
               "ddinfer: no result written; the earlier pairs.txt.0.000000.dint is left as it was\n");
     EXPECT_EQ(read_file(path("pairs.txt.0.000000.dint")), "D0\tD1\n");
@@ -117,8 +121,9 @@ TEST_F(EndToEndTest, AFailedSolverLeavesTheEarlierResult) {
     run = ddinfer({"pairs.txt", "domains.txt", "0"}, fake_solver("glpsol", "exit 3\n"));
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err,
-              "writing pairs.txt.0.000000.lp\n"
-              "glpsol exited with status 3\n"
+              checked +
+                  "writing pairs.txt.0.000000.lp\n"
+                  "glpsol exited with status 3\n"
               "parse_glp2: fopen error (pairs.txt.0.000000.out)\n"
               "the solver left no report pairs.txt.0.000000.out\n"
               "ddinfer: no result written; the earlier pairs.txt.0.000000.dint is left as it was\n");
@@ -144,10 +149,11 @@ TEST_F(EndToEndTest, RunsAtTheSameTimeNeverReadEachOthersFiles) {
                                                 " pairs.txt one.txt 0 > /dev/null 2> one.err; wait"},
                                       slow);
         EXPECT_EQ(read_file(path("three.err")),
-                  "writing pairs.txt.0.000000.lp\nddinfer: wrote pairs.txt.0.000000.dint: 3 inferred pairs, "
+                  checked + "writing pairs.txt.0.000000.lp\nddinfer: wrote pairs.txt.0.000000.dint: 3 inferred pairs, "
                   "optimum 3\n");
         EXPECT_EQ(read_file(path("one.err")),
-                  "writing pairs.txt.0.000000.lp\nddinfer: wrote pairs.txt.0.000000.dint: 1 inferred pairs, "
+                  "input check: 5 of 7 proteins carry a domain; 4 of 5 pairs are modelled; repeated pairs (either "
+                  "order): 0\nwriting pairs.txt.0.000000.lp\nddinfer: wrote pairs.txt.0.000000.dint: 1 inferred pairs, "
                   "optimum 1\n");
         const std::string dint = read_file(path("pairs.txt.0.000000.dint"));
         EXPECT_TRUE(dint == one_dint || dint == "D0\tD1\nD1\tD2\nD2\tD2\n") << dint;
@@ -175,7 +181,7 @@ TEST_F(EndToEndTest, RatioMistakesNameTheValue) {
     const RunResult all = ddinfer({"pairs.txt", "domains.txt", "1"});
     EXPECT_EQ(all.status, 0);
     EXPECT_EQ(all.err,
-              "warning: a RATIO of 1 or more lets every protein pair go unexplained\nwriting pairs.txt.1.000000.lp\n"
+              "warning: a RATIO of 1 or more lets every protein pair go unexplained\n" + checked + "writing pairs.txt.1.000000.lp\n"
               "ddinfer: wrote pairs.txt.1.000000.dint: 0 inferred pairs, optimum 0\n");
 }
 
@@ -215,7 +221,13 @@ TEST_F(EndToEndTest, BadInputNamesTheFileAndLineAndWritesNothing) {
     const RunResult one_name = ddinfer({"short.txt", "domains.txt", "0.1"});
     EXPECT_EQ(one_name.status, 1);
     EXPECT_EQ(one_name.err, "ddinfer: short.txt:3: expected two protein names, found one (\"C\")\n");
-    EXPECT_EQ(files(), (std::vector<std::string>{"domains.txt", "nocount.txt", "pairs.txt", "short.txt"}));
+    write_file(path("other.txt"), "1\nD0: a b\n");
+    const RunResult unmatched = ddinfer({"pairs.txt", "other.txt", "0.1"});
+    EXPECT_EQ(unmatched.status, 1);
+    EXPECT_EQ(unmatched.err,
+              "ddinfer: no protein of pairs.txt is named in other.txt: pairs.txt has \"A\", \"B\", other.txt has "
+              "\"a\", \"b\"; are they the same kind of name?\n");
+    EXPECT_EQ(files(), (std::vector<std::string>{"domains.txt", "nocount.txt", "other.txt", "pairs.txt", "short.txt"}));
 }
 
 const char* const mps_at_zero =
@@ -232,7 +244,7 @@ TEST_F(EndToEndTest, ClpSolvesTheSameProgrammeFromItsMpsFile) {
     EXPECT_EQ(read_file(path("pairs.txt.0.000000.dint")), "D0\tD1\nD1\tD2\nD2\tD2\n");
     EXPECT_EQ(run.out.substr(0, std::string(counts).size()), counts);
     EXPECT_EQ(run.err,
-              "writing pairs.txt.0.000000.lp\nddinfer: wrote pairs.txt.0.000000.dint: 3 inferred pairs, optimum 3\n");
+              checked + "writing pairs.txt.0.000000.lp\nddinfer: wrote pairs.txt.0.000000.dint: 3 inferred pairs, optimum 3\n");
 }
 
 TEST_F(EndToEndTest, BothSolversReachTheSameOptimumOnTheWorkedExample) {

@@ -67,6 +67,9 @@ TEST(EvaluateTest, RankingsGetPrecisionAtTheTopAndAveragePrecision) {
               "heterotypic        500   10.0%   10.0%       -       -       -   12.6%\n");
 }
 
+const std::string checked =
+    "input check: 5 of 5 proteins carry a domain; 4 of 4 pairs are modelled; repeated pairs (either order): 0\n";
+
 class EvalCommandTest : public TempDirTest {
 protected:
     void SetUp() override {
@@ -90,17 +93,17 @@ TEST_F(EvalCommandTest, PrintsTheTable) {
               "inferred            2        1   50.0%  (precision)\n"
               "recall       50.0% of the gold pairs among the candidates\n"
               "enrichment  0.75 (precision / base rate)\n");
-    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.err, checked);
 }
 
 TEST_F(EvalCommandTest, ErrorsNameTheFileAndLine) {
     const RunResult missing = eval("none.dint", "gold.tsv");
     EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.err, "ddinfer-eval: none.dint: cannot open: No such file or directory\n");
+    EXPECT_EQ(missing.err, checked + "ddinfer-eval: none.dint: cannot open: No such file or directory\n");
     write_file(path("bad.tsv"), "D0 D1\nD2\n");
     const RunResult bad = eval("x.dint", "bad.tsv");
     EXPECT_EQ(bad.status, 1);
-    EXPECT_EQ(bad.err, "ddinfer-eval: bad.tsv:2: expected two domain names, found 1\n");
+    EXPECT_EQ(bad.err, checked + "ddinfer-eval: bad.tsv:2: expected two domain names, found 1\n");
     EXPECT_EQ(run_in(dir, {bin("ddinfer-eval"), "pairs.txt"}).status, 2);
     const std::string help = run_in(dir, {bin("ddinfer-eval"), "--help"}).out;
     for (const char* format : {"GOLD  ", ".dint", "ddinfer-robust", "ddinfer-rank or ddinfer-null", "Exit status"}) {
@@ -109,7 +112,7 @@ TEST_F(EvalCommandTest, ErrorsNameTheFileAndLine) {
     fs::create_directory(path("folder"));
     const RunResult folder = eval("folder", "gold.tsv");
     EXPECT_EQ(folder.status, 1);
-    EXPECT_EQ(folder.err, "ddinfer-eval: folder: cannot open: Is a directory\n");
+    EXPECT_EQ(folder.err, checked + "ddinfer-eval: folder: cannot open: Is a directory\n");
 }
 
 // A result through a pipe is read whole; a table's rows must be complete.
@@ -118,9 +121,9 @@ TEST_F(EvalCommandTest, ReadsPipesAndRefusesTablesCutShort) {
     EXPECT_EQ(piped.status, 0) << piped.err;
     EXPECT_EQ(piped.out, eval("x.dint", "gold.tsv").out);
     write_file(path("r.tsv"), "domain_a\tdomain_b\tclassic\tfreq\nD0\tD1\t1\t0.666667\nD1\tD2\t0\t0.6");
-    EXPECT_EQ(eval("r.tsv", "gold.tsv").err, "ddinfer-eval: r.tsv:3: the line has no line end: the table was cut short\n");
+    EXPECT_EQ(eval("r.tsv", "gold.tsv").err, checked + "ddinfer-eval: r.tsv:3: the line has no line end: the table was cut short\n");
     write_file(path("r.tsv"), "domain_a\tdomain_b\tp_value\nD0\tD1\t0.5\nD2\tD2\n");
-    EXPECT_EQ(eval("r.tsv", "gold.tsv").err, "ddinfer-eval: r.tsv:3: expected 3 tab-separated fields, found 2\n");
+    EXPECT_EQ(eval("r.tsv", "gold.tsv").err, checked + "ddinfer-eval: r.tsv:3: expected 3 tab-separated fields, found 2\n");
 }
 
 }  // namespace

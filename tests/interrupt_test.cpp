@@ -29,7 +29,8 @@ TEST_F(InterruptTest, ASignalStopsTheSolversAndRemovesTheWorkingFolder) {
             "ls -A tmp; rm solver.pid\n";
         const RunResult run = run_in(dir, {"sh", "-c", script});
         EXPECT_EQ(run.out, std::to_string(status) + "\n") << command;
-        EXPECT_EQ(read_file(path("err")), std::string(command) + ": solving " + what + " once (glpsol)\n" + command +
+        EXPECT_EQ(read_file(path("err")), "input check: 3 of 3 proteins carry a domain; 2 of 2 pairs are modelled; "
+                                          "repeated pairs (either order): 0\n" + std::string(command) + ": solving " + what + " once (glpsol)\n" + command +
                                               ": stopped by SIG" + signal +
                                               "; the solvers were stopped and the working folder removed\n");
         // Nothing beside the inputs either.

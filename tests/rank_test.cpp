@@ -83,6 +83,9 @@ TEST(RankTest, TiedRanksAreAveraged) {
     EXPECT_EQ(ranks, (std::vector<double>{2.5, 4.5, 2.5, 1, 4.5}));
 }
 
+const std::string checked =
+    "input check: 5 of 6 proteins carry a domain; 5 of 6 pairs are modelled; repeated pairs (either order): 1\n";
+
 class RankCommandTest : public TempDirTest {
 protected:
     void SetUp() override {
@@ -110,7 +113,7 @@ TEST_F(RankCommandTest, TheRankProductOrdersTheTable) {
               "X\tY\t0\t3\t6\t1.875\t0.196653\t-0.7063\t1\t\t-0.693147\t1\n"
               "X\tX\t1\t2\t3\t2.5\t0.175407\t-0.755952\t0\t\t-0.916291\t2\n"
               "Y\tY\t1\t1\t6\t0.625\t0.844472\t-0.0734147\t0\t\t-2.0149\t3\n");
-    EXPECT_EQ(run.err, "wrote pairs.txt.rank.tsv: 3 candidate pairs, 4 modelled protein pairs, density 0.266667\n");
+    EXPECT_EQ(run.err, checked + "wrote pairs.txt.rank.tsv: 3 candidate pairs, 4 modelled protein pairs, density 0.266667\n");
 
     // Homotypic pairs first, each group in score order; without LP evidence
     // the association alone.
@@ -143,14 +146,14 @@ TEST_F(RankCommandTest, EvidenceFilesAreCheckedAndNothingIsWrittenOnError) {
     write_file(path("x.dint"), "X\tY\nX\tZ\n");
     RunResult run = rank({"--dint", "x.dint"});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "ddinfer-rank: x.dint:2: \"X\" with \"Z\" is no candidate pair of these inputs\n");
+    EXPECT_EQ(run.err, checked + "ddinfer-rank: x.dint:2: \"X\" with \"Z\" is no candidate pair of these inputs\n");
     write_file(path("r.tsv"), "domain_a\tdomain_b\tclassic\tfreq\nX\tX\t1\t0.75\nY\tY\t0.5\t0.5x\n");
     run = rank({"--robust", "r.tsv"});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "ddinfer-rank: r.tsv:3: expected two domain names, the classic value and the frequency\n");
+    EXPECT_EQ(run.err, checked + "ddinfer-rank: r.tsv:3: expected two domain names, the classic value and the frequency\n");
     write_file(path("r.tsv"), "domain_a\tdomain_b\tclassic\tfreq\nX\tX\t1\t0.6");
     run = rank({"--robust", "r.tsv"});
-    EXPECT_EQ(run.err, "ddinfer-rank: r.tsv:2: the line has no line end: the table was cut short\n");
+    EXPECT_EQ(run.err, checked + "ddinfer-rank: r.tsv:2: the line has no line end: the table was cut short\n");
     EXPECT_FALSE(fs::exists(path("pairs.txt.rank.tsv")));
     EXPECT_EQ(rank({"--dint"}).status, 2);
 }

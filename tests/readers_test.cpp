@@ -143,5 +143,52 @@ TEST_F(ReaddataTest, NamesAFileThatCannotBeOpened) {
     }
 }
 
+// The check's lines on standard error after reading the two texts, or the
+// error that stops the run.
+std::string checked(const std::string& pairs, const std::string& domains) {
+    Net net = make_net(pairs, "0\n", false);
+    std::istringstream in(domains);
+    std::ostringstream out, err;
+    net.network.ndom = read_count_line(in, "d.txt", "domain lines");
+    DomainFileNotes notes;
+    creat_protdom(net.network, in, "d.txt", Streams{out, err}, &notes);
+    try {
+        check_inputs(net.network, net.pint, notes, "p.txt", "d.txt", Streams{out, err});
+    } catch (const Error& e) {
+        return std::string("error: ") + e.what();
+    }
+    return err.str();
+}
+
+TEST(CheckInputsTest, NamesThatNeverMatchStopTheRun) {
+    EXPECT_EQ(checked("2\nuniprotkb:P1 uniprotkb:P2\nuniprotkb:P2 uniprotkb:P3\n", "1\nPF1: P1 P2\n"),
+              "error: no protein of p.txt is named in d.txt: p.txt has \"uniprotkb:P1\", \"uniprotkb:P2\", d.txt has "
+              "\"P1\", \"P2\"; are they the same kind of name?");
+    // The two files swapped: no line of pairs names a protein of the other.
+    EXPECT_EQ(checked("1\nPF1: P1 P2\n", "1\nP1 P2\n"),
+              "error: no protein of p.txt is named in d.txt: p.txt has \"PF1:\", \"P1\", d.txt has no names; are they "
+              "the same kind of name?");
+}
+
+TEST(CheckInputsTest, SummaryAndWarnings) {
+    // P1-2 is P1 with an isoform suffix; B A repeats A B; E carries none.
+    EXPECT_EQ(checked("4\nP1-2 P2\nA B\nB A\nP2 E\n", "1\nPF1: P1 P2 A B\n"),
+              "input check: 3 of 5 proteins carry a domain; 2 of 4 pairs are modelled; repeated pairs (either order): 1\n"
+              "warning: names look decorated: isoform suffixes (-N) in p.txt (\"P1-2\"), none in d.txt\n");
+    EXPECT_EQ(checked("2\nP1 P2\nP3 P4\n", "1\nPF1: P1.3 P2\n"),
+              "input check: 1 of 4 proteins carry a domain; 0 of 2 pairs are modelled; repeated pairs (either order): 0\n"
+              "warning: fewer than half of the proteins of p.txt carry a domain of d.txt (none for \"P1\", \"P3\")\n"
+              "warning: names look decorated: version suffixes (.N) in d.txt (\"P1.3\"), none in p.txt\n");
+    // One membership a line makes a domain a line; odd names.
+    EXPECT_EQ(checked("1\nP1 P2\n", "4\nPF1: P1\nPF1: P2\nPF2 : P1\nPF2: P2\n"),
+              "input check: 2 of 2 proteins carry a domain; 1 of 1 pairs are modelled; repeated pairs (either order): 0\n"
+              "warning: d.txt: domain names that stand on more than one line: 1 (the first, \"PF1\", on lines 2 and 3); "
+              "each line makes a domain of its own\n"
+              "warning: d.txt: the domain name \"PF2 \" ends in a space\n");
+    EXPECT_EQ(checked("1\nP1 P2\n", "1\nPF1,PF2: P1 P2\n"),
+              "input check: 2 of 2 proteins carry a domain; 1 of 1 pairs are modelled; repeated pairs (either order): 0\n"
+              "warning: d.txt: the domain name \"PF1,PF2\" holds a comma\n");
+}
+
 }  // namespace
 }  // namespace ddinfer::test
