@@ -65,6 +65,15 @@ TEST_F(EndToEndTest, NoUnexplainedPairsForcesEveryCandidate) {
               checked + "writing pairs.txt.0.000000.lp\nddinfer: wrote pairs.txt.0.000000.dint: 3 inferred pairs, optimum 3\n");
 }
 
+TEST_F(EndToEndTest, GzipInputsGiveTheSameFiles) {
+    ASSERT_EQ(ddinfer({"pairs.txt", "domains.txt", "0"}).status, 0);
+    ASSERT_EQ(run_in(dir, {"sh", "-c", "gzip -c pairs.txt > p.gz && gzip -c domains.txt > d.gz"}).status, 0);
+    const RunResult run = ddinfer({"p.gz", "d.gz", "0"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(read_file(path("p.gz.0.000000.lp")), lp_at_zero);
+    EXPECT_EQ(read_file(path("p.gz.0.000000.dint")), read_file(path("pairs.txt.0.000000.dint")));
+}
+
 TEST_F(EndToEndTest, ABudgetOfTwoLeavesTheCheapestRowsUnexplained) {
     // Covering both rows of D0-D1 with one x is the single optimum.
     const RunResult run = ddinfer({"pairs.txt", "domains.txt", "0.5"});

@@ -1,0 +1,497 @@
+#include "prep.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <istream>
+#include <ostream>
+#include <string_view>
+
+#include "atomic_file.h"
+#include "cli.h"
+#include "error.h"
+#include "readers.h"
+
+#ifndef DDINFER_VERSION
+#define DDINFER_VERSION "unknown"
+#endif
+
+namespace ddinfer {
+namespace {
+
+std::vector<std::string> split(const std::string& line, std::string_view separators) {
+    std::vector<std::string> fields;
+    if (separators == "\t") {
+        for (std::size_t pos = 0;;) {
+            const std::size_t tab = line.find('\t', pos);
+            fields.push_back(line.substr(pos, tab == std::string::npos ? std::string::npos : tab - pos));
+            if (tab == std::string::npos) return fields;
+            pos = tab + 1;
+        }
+    }
+    for (std::size_t pos = 0; (pos = line.find_first_not_of(separators, pos)) != std::string::npos;) {
+        const std::size_t end = line.find_first_of(separators, pos);
+        fields.push_back(line.substr(pos, end == std::string::npos ? std::string::npos : end - pos));
+        pos = end;
+    }
+    return fields;
+}
+
+// getline without the CR of a CRLF line end.
+bool next_line(std::istream& in, std::string& line) {
+    if (!std::getline(in, line)) return false;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return true;
+}
+
+std::string first_of_list(const std::string& field) { return field.substr(0, field.find('|')); }
+
+// Drops a suffix of a mark and digits: "P12345-2" -> "P12345".
+std::string strip_number_suffix(const std::string& name, char mark) {
+    const std::size_t at = name.rfind(mark);
+    if (at == std::string::npos || at == 0 || at + 1 == name.size()) return name;
+    if (name.find_first_not_of("0123456789", at + 1) != std::string::npos) return name;
+    return name.substr(0, at);
+}
+
+long whole_number(const std::string& text) {
+    char* end = nullptr;
+    const long value = std::strtol(text.c_str(), &end, 10);
+    return end != text.c_str() && *end == '\0' ? value : -1;
+}
+
+int column(const std::vector<std::string>& header, std::initializer_list<const char*> names) {
+    for (const char* name : names) {
+        const auto it = std::find(header.begin(), header.end(), name);
+        if (it != header.end()) return static_cast<int>(it - header.begin());
+    }
+    return -1;
+}
+
+std::string place(const std::string& file, long line) { return file + ":" + std::to_string(line); }
+
+// The first "uniprotkb:" id among the "|"-separated ids of the fields.
+std::string uniprot_id(const std::string& ids, const std::string& alternatives) {
+    for (const std::string* field : {&ids, &alternatives}) {
+        for (std::size_t pos = 0; pos <= field->size();) {
+            std::size_t end = field->find('|', pos);
+            if (end == std::string::npos) end = field->size();
+            const std::string id = field->substr(pos, end - pos);
+            if (id.rfind("uniprotkb:", 0) == 0) {
+                const std::string accession = id.substr(10, id.find('(') - 10);
+                if (!accession.empty()) return accession;
+            }
+            pos = end + 1;
+        }
+    }
+    return "";
+}
+
+// "taxid:9606(Homo sapiens)" -> 9606; -1 when there is none.
+long mitab_taxon(const std::string& field) {
+    const std::size_t at = field.find("taxid:");
+    if (at == std::string::npos) return -1;
+    const std::size_t end = field.find_first_of("(|", at + 6);
+    return whole_number(field.substr(at + 6, end == std::string::npos ? std::string::npos : end - at - 6));
+}
+
+}  // namespace
+
+void PrepReport::skip(const std::string& reason, const std::string& file, long line, const std::string& text) {
+    Skip& s = skipped[reason];
+    if (s.count++ == 0) s.first = place(file, line) + ": " + text.substr(0, 120);
+}
+
+std::string PrepReport::summary(const std::string& what, const std::string& output) const {
+    long total = 0;
+    for (const auto& [reason, s] : skipped) total += s.count;
+    std::string text = "ddinfer-prep: read " + std::to_string(lines) + " lines; skipped " + std::to_string(total) + "\n";
+    for (const auto& [reason, s] : skipped) {
+        text += "  " + std::to_string(s.count) + " " + reason + ", the first " + s.first + "\n";
+    }
+    text += "ddinfer-prep: wrote " + std::to_string(written) + " " + what + " to " + output + "; merged " +
+            std::to_string(merged) + " repeated\n";
+    return text;
+}
+
+void PairList::add(const std::string& a, const std::string& b, PrepReport& report) {
+    const std::string key = a < b ? a + '\t' + b : b + '\t' + a;
+    if (!seen_.insert(key).second) {
+        ++report.merged;
+        return;
+    }
+    pairs_.emplace_back(a, b);
+}
+
+void prep_pairs(std::istream& in, const std::string& file, const PairOptions& o, PairList& list, PrepReport& report) {
+    std::string line;
+    long line_no = 0;
+    bool header_seen = false;
+    int id_a = -1, id_b = -1, alt_a = -1, alt_b = -1, system_type = -1, taxon_a = -1, taxon_b = -1, score = -1;
+    std::string id_name;
+    auto accept = [&](std::string a, std::string b, const std::string& text) {
+        if (!o.keep_isoforms) {
+            a = strip_number_suffix(a, '-');
+            b = strip_number_suffix(b, '-');
+        }
+        if (a == b && !o.self) return report.skip("self-pairs (keep them with --self)", file, line_no, text);
+        list.add(a, b, report);
+    };
+    while (next_line(in, line)) {
+        ++line_no;
+        ++report.lines;
+        if (o.format == "biogrid-tab3") {
+            const std::vector<std::string> f = split(line, "\t");
+            if (line_no == 1) {
+                if (line.rfind("#BioGRID Interaction ID", 0) != 0) {
+                    throw input_error(file, 1, "expected the BioGRID TAB3 header line (#BioGRID Interaction ID ...)");
+                }
+                if (o.id == "uniprot") {
+                    id_a = column(f, {"SWISS-PROT Accessions Interactor A"});
+                    id_b = column(f, {"SWISS-PROT Accessions Interactor B"});
+                    alt_a = column(f, {"TREMBL Accessions Interactor A"});
+                    alt_b = column(f, {"TREMBL Accessions Interactor B"});
+                    id_name = "SWISS-PROT or TREMBL accession";
+                } else if (o.id == "entrez") {
+                    id_a = column(f, {"Entrez Gene Interactor A"});
+                    id_b = column(f, {"Entrez Gene Interactor B"});
+                    id_name = "Entrez Gene id";
+                } else {
+                    id_a = column(f, {"Systematic Name Interactor A"});
+                    id_b = column(f, {"Systematic Name Interactor B"});
+                    id_name = "systematic name";
+                }
+                system_type = column(f, {"Experimental System Type"});
+                taxon_a = column(f, {"Organism ID Interactor A", "Organism Interactor A"});
+                taxon_b = column(f, {"Organism ID Interactor B", "Organism Interactor B"});
+                if (id_a < 0 || id_b < 0 || system_type < 0 || taxon_a < 0 || taxon_b < 0) {
+                    throw input_error(file, 1, "the header lacks a column this conversion needs (the " + id_name +
+                                                   " columns, Experimental System Type, Organism ID)");
+                }
+                continue;
+            }
+            if (static_cast<int>(f.size()) <= std::max({id_a, id_b, alt_a, alt_b, system_type, taxon_a, taxon_b})) {
+                report.skip("lines with fewer fields than the header", file, line_no, line);
+                continue;
+            }
+            if (o.physical && f[system_type] != "physical") {
+                report.skip("not physical (--physical)", file, line_no, line);
+                continue;
+            }
+            if (o.taxon >= 0 && (whole_number(f[taxon_a]) != o.taxon || whole_number(f[taxon_b]) != o.taxon)) {
+                report.skip("other taxa (--taxon)", file, line_no, line);
+                continue;
+            }
+            std::string a = f[id_a] == "-" && alt_a >= 0 ? f[alt_a] : f[id_a];
+            std::string b = f[id_b] == "-" && alt_b >= 0 ? f[alt_b] : f[id_b];
+            if (a == "-" || b == "-" || a.empty() || b.empty()) {
+                report.skip("an interactor without a " + id_name, file, line_no, line);
+                continue;
+            }
+            accept(first_of_list(a), first_of_list(b), line);
+        } else if (o.format == "mitab") {
+            if (line.empty() || line[0] == '#') continue;
+            const std::vector<std::string> f = split(line, "\t");
+            if (f.size() < 15) {
+                report.skip("lines of fewer than 15 columns", file, line_no, line);
+                continue;
+            }
+            if (o.taxon >= 0 && (mitab_taxon(f[9]) != o.taxon || mitab_taxon(f[10]) != o.taxon)) {
+                report.skip("other taxa (--taxon)", file, line_no, line);
+                continue;
+            }
+            const std::string a = uniprot_id(f[0], f[2]), b = uniprot_id(f[1], f[3]);
+            if (a.empty() || b.empty()) {
+                report.skip("an interactor without a uniprotkb: id", file, line_no, line);
+                continue;
+            }
+            accept(a, b, line);
+        } else if (o.format == "string") {
+            const std::vector<std::string> f = split(line, " \t");
+            if (line_no == 1 && !f.empty() && f[0] == "protein1") {
+                score = column(f, {"combined_score"});
+                if (score < 0) throw input_error(file, 1, "expected a combined_score column in the header");
+                continue;
+            }
+            if (f.size() < 2) {
+                report.skip("lines with fewer than two ids", file, line_no, line);
+                continue;
+            }
+            const std::size_t s = score >= 0 ? static_cast<std::size_t>(score) : f.size() - 1;
+            if (o.min_score >= 0 && (s >= f.size() || whole_number(f[s]) < o.min_score)) {
+                report.skip("scores below --min-score", file, line_no, line);
+                continue;
+            }
+            std::string a = f[0], b = f[1];
+            if (o.aliases != nullptr) {
+                const auto ia = o.aliases->find(a), ib = o.aliases->find(b);
+                if (ia == o.aliases->end() || ib == o.aliases->end()) {
+                    report.skip("ids without a UniProt_AC alias", file, line_no, line);
+                    continue;
+                }
+                a = ia->second;
+                b = ib->second;
+            }
+            accept(a, b, line);
+        } else {  // tsv
+            if (line.empty() || line[0] == '#') continue;
+            const std::vector<std::string> f = split(line, " \t");
+            if (f.empty()) continue;
+            if (o.header && !header_seen) {
+                header_seen = true;
+                continue;
+            }
+            if (f.size() < 2) {
+                report.skip("lines with one name", file, line_no, line);
+                continue;
+            }
+            accept(f[0], f[1], line);
+        }
+    }
+    if (in.bad()) throw Error(file + ": read error");
+}
+
+std::unordered_map<std::string, std::string> read_string_aliases(std::istream& in, const std::string& file) {
+    std::unordered_map<std::string, std::string> aliases;
+    std::string line;
+    while (next_line(in, line)) {
+        if (line.empty() || line[0] == '#') continue;
+        const std::vector<std::string> f = split(line, "\t");
+        if (f.size() >= 3 && f[2].find("UniProt_AC") != std::string::npos) aliases.try_emplace(f[0], f[1]);
+    }
+    if (in.bad()) throw Error(file + ": read error");
+    return aliases;
+}
+
+void DomainList::add(const std::string& domain, const std::string& protein, PrepReport& report) {
+    if (!seen_.insert(domain + '\t' + protein).second) {
+        ++report.merged;
+        return;
+    }
+    const auto [it, added] = index_.try_emplace(domain, domains_.size());
+    if (added) domains_.emplace_back(domain, std::vector<std::string>());
+    domains_[it->second].second.push_back(protein);
+}
+
+void prep_domains(std::istream& in, const std::string& file, const DomainOptions& o, DomainList& list,
+                  PrepReport& report) {
+    std::string line;
+    long line_no = 0;
+    int protein_column = -1, domain_column = -1;
+    bool header_seen = false;
+    auto accept = [&](std::string protein, std::string domain, const std::string& text) {
+        if (!o.keep_isoforms) protein = strip_number_suffix(protein, '-');
+        if (!o.keep_versions) domain = strip_number_suffix(domain, '.');
+        if (protein.empty() || domain.empty()) return report.skip("empty names", file, line_no, text);
+        if (o.proteins != nullptr && o.proteins->count(protein) == 0) {
+            return report.skip("proteins not in --proteins", file, line_no, text);
+        }
+        list.add(domain, protein, report);
+    };
+    while (next_line(in, line)) {
+        ++line_no;
+        ++report.lines;
+        if (o.format == "pfam-regions" || o.format == "uniprot") {
+            const std::vector<std::string> f = split(line, "\t");
+            if (line_no == 1) {
+                if (o.format == "pfam-regions") {
+                    protein_column = column(f, {"uniprot_acc"});
+                    domain_column = column(f, {"pfamA_acc"});
+                } else {
+                    protein_column = column(f, {"Entry"});
+                    for (std::size_t c = 0; c < f.size(); ++c) {
+                        if (f[c].find("Pfam") != std::string::npos) domain_column = static_cast<int>(c);
+                    }
+                }
+                if (protein_column < 0 || domain_column < 0) {
+                    throw input_error(file, 1,
+                                      o.format == "pfam-regions"
+                                          ? "expected a header naming the columns uniprot_acc and pfamA_acc"
+                                          : "expected a header naming the columns Entry and Pfam");
+                }
+                continue;
+            }
+            if (static_cast<int>(f.size()) <= std::max(protein_column, domain_column)) {
+                report.skip("lines with fewer fields than the header", file, line_no, line);
+                continue;
+            }
+            if (o.format == "pfam-regions") {
+                accept(f[protein_column], f[domain_column], line);
+                continue;
+            }
+            const std::vector<std::string> cells = split(f[domain_column], "; ");
+            if (cells.empty()) report.skip("proteins without a Pfam domain", file, line_no, line);
+            for (const std::string& domain : cells) accept(f[protein_column], domain, line);
+        } else {  // interpro, tsv
+            if (o.format == "tsv" && !line.empty() && line[0] == '#') continue;
+            const std::vector<std::string> f = split(line, o.format == "interpro" ? "\t" : " \t");
+            if (f.empty()) continue;
+            if (o.format == "tsv" && o.header && !header_seen) {
+                header_seen = true;
+                continue;
+            }
+            if (f.size() < 2) {
+                report.skip("lines with one name", file, line_no, line);
+                continue;
+            }
+            accept(f[0], f[1], line);
+        }
+    }
+    if (in.bad()) throw Error(file + ": read error");
+}
+
+std::string pairs_text(const PairList& list) {
+    std::string text = std::to_string(list.pairs().size()) + "\n";
+    for (const auto& [a, b] : list.pairs()) text += a + " " + b + "\n";
+    return text;
+}
+
+std::string domains_text(const DomainList& list) {
+    std::string text = std::to_string(list.domains().size()) + "\n";
+    for (const auto& [domain, members] : list.domains()) {
+        text += domain + ":";
+        for (const std::string& protein : members) text += " " + protein;
+        text += "\n";
+    }
+    return text;
+}
+
+namespace {
+
+const char* const usage_line =
+    "usage: ddinfer-prep pairs --format biogrid-tab3|mitab|string|tsv [options] IN... -o PAIRS\n"
+    "       ddinfer-prep domains --format pfam-regions|interpro|uniprot|tsv [options] IN... -o DOMAINS\n";
+const char* const help_text =
+    "  Writes the interaction list or the domain file of ddinfer from downloaded\n"
+    "  files (gzip-compressed or plain), each unordered pair and each membership\n"
+    "  once, and reports on standard error what was read, skipped and why.\n"
+    "  pairs:\n"
+    "    --format biogrid-tab3  BioGRID TAB3; --id uniprot (SWISS-PROT, else\n"
+    "                           TREMBL accessions; default), entrez or systematic;\n"
+    "                           --physical keeps physical systems only\n"
+    "    --format mitab         PSI-MITAB 2.5 to 2.7: the first uniprotkb: id\n"
+    "    --format string        STRING links; --min-score N on combined_score;\n"
+    "                           --aliases FILE maps ids to UniProt_AC aliases\n"
+    "    --format tsv           two names a line; # comments; --header skips line 1\n"
+    "    --taxon N              (biogrid-tab3, mitab) both interactors in taxon N\n"
+    "    --self                 keep self-pairs (dropped by default)\n"
+    "  domains:\n"
+    "    --format pfam-regions  Pfam-A regions (uniprot_acc, pfamA_acc columns)\n"
+    "    --format interpro      InterPro protein2ipr (protein, IPR id, ...)\n"
+    "    --format uniprot       a UniProt export with Entry and Pfam columns\n"
+    "    --format tsv           protein and domain a line; # comments; --header\n"
+    "    --keep-versions        keep .N version suffixes of domain names\n"
+    "    --proteins PAIRS       keep only proteins named in this interaction list\n"
+    "  both:\n"
+    "    -o, --output FILE      the file to write (required)\n"
+    "    --keep-isoforms        keep -N isoform suffixes of protein names\n"
+    "  -h, --help, -V, --version\n"
+    "  Exit status: 0 done, 1 bad input or a file that cannot be written, 2 a\n"
+    "  mistake in the call.\n";
+
+std::unordered_set<std::string> read_protein_names(const std::string& path) {
+    const auto in = open_input(path);
+    read_count_line(*in, path, "protein pairs");
+    std::unordered_set<std::string> names;
+    std::string line;
+    while (next_line(*in, line)) {
+        const std::vector<std::string> f = split(line, " \t");
+        for (std::size_t i = 0; i < f.size() && i < 2; ++i) names.insert(f[i]);
+    }
+    return names;
+}
+
+}  // namespace
+
+int prep_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
+    ParsedArgs args;
+    const std::vector<OptionSpec> options{
+        {"format", true},    {"output", true, 'o'}, {"id", true},     {"physical", false},      {"taxon", true},
+        {"min-score", true}, {"aliases", true},     {"header", false}, {"keep-isoforms", false}, {"self", false},
+        {"keep-versions", false}, {"proteins", true}};
+    PairOptions pair_options;
+    DomainOptions domain_options;
+    std::string kind, output;
+    std::vector<std::string> inputs;
+    try {
+        args = parse_args(argc, argv, options);
+        if (args.has("help")) {
+            out << usage_line << help_text;
+            return 0;
+        }
+        if (args.has("version")) {
+            out << "ddinfer-prep " << DDINFER_VERSION << "\n";
+            return 0;
+        }
+        if (args.positional.size() < 2) throw UsageError("expected pairs or domains, then the input files");
+        kind = args.positional[0];
+        inputs.assign(args.positional.begin() + 1, args.positional.end());
+        output = args.get("output", "");
+        if (output.empty()) throw UsageError("-o FILE names the file to write");
+        const std::string format = args.get("format", "");
+        if (kind == "pairs") {
+            if (format != "biogrid-tab3" && format != "mitab" && format != "string" && format != "tsv") {
+                throw UsageError("--format for pairs takes biogrid-tab3, mitab, string or tsv, not \"" + format + "\"");
+            }
+            pair_options.format = format;
+            pair_options.id = args.get("id", "uniprot");
+            if (pair_options.id != "uniprot" && pair_options.id != "entrez" && pair_options.id != "systematic") {
+                throw UsageError("--id takes uniprot, entrez or systematic, not \"" + pair_options.id + "\"");
+            }
+            pair_options.physical = args.has("physical");
+            pair_options.taxon = args.get_long("taxon", -1, 0, 2147483647L);
+            pair_options.min_score = args.get_long("min-score", -1, 0, 1000000L);
+            pair_options.header = args.has("header");
+            pair_options.keep_isoforms = args.has("keep-isoforms");
+            pair_options.self = args.has("self");
+        } else if (kind == "domains") {
+            if (format != "pfam-regions" && format != "interpro" && format != "uniprot" && format != "tsv") {
+                throw UsageError("--format for domains takes pfam-regions, interpro, uniprot or tsv, not \"" + format +
+                                 "\"");
+            }
+            domain_options.format = format;
+            domain_options.header = args.has("header");
+            domain_options.keep_isoforms = args.has("keep-isoforms");
+            domain_options.keep_versions = args.has("keep-versions");
+        } else {
+            throw UsageError("expected pairs or domains, not \"" + kind + "\"");
+        }
+    } catch (const UsageError& e) {
+        err << "ddinfer-prep: " << e.what() << "; " << usage_line;
+        return 2;
+    }
+    try {
+        PrepReport report;
+        std::string text;
+        if (kind == "pairs") {
+            std::unordered_map<std::string, std::string> aliases;
+            if (args.has("aliases")) {
+                const std::string path = args.get("aliases", "");
+                aliases = read_string_aliases(*open_input(path), path);
+                pair_options.aliases = &aliases;
+            }
+            PairList list;
+            for (const std::string& path : inputs) prep_pairs(*open_input(path), path, pair_options, list, report);
+            report.written = static_cast<long>(list.pairs().size());
+            text = pairs_text(list);
+        } else {
+            std::unordered_set<std::string> proteins;
+            if (args.has("proteins")) {
+                proteins = read_protein_names(args.get("proteins", ""));
+                domain_options.proteins = &proteins;
+            }
+            DomainList list;
+            for (const std::string& path : inputs) prep_domains(*open_input(path), path, domain_options, list, report);
+            report.written = 0;
+            for (const auto& [domain, members] : list.domains()) report.written += static_cast<long>(members.size());
+            text = domains_text(list);
+        }
+        write_whole(output, text);
+        err << report.summary(kind == "pairs" ? "pairs" : "memberships", output);
+    } catch (const Error& e) {
+        err << "ddinfer-prep: " << e.what() << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace ddinfer

@@ -1,0 +1,106 @@
+// ddinfer-prep on the shipped sample of each format, and the human example
+// taken out to plain tables and back.
+#include "prep.h"
+
+#include <gtest/gtest.h>
+
+#include "test_util.h"
+
+namespace ddinfer::test {
+namespace {
+
+const fs::path formats = fs::path(DDINFER_SOURCE_DIR) / "examples" / "formats";
+
+class PrepTest : public TempDirTest {
+protected:
+    // Converts and returns the written file; the run's messages in `run`.
+    std::string prep(const std::string& kind, std::vector<std::string> args) {
+        args.insert(args.begin(), {bin("ddinfer-prep"), kind});
+        args.insert(args.end(), {"-o", "out.txt"});
+        fs::remove(path("out.txt"));
+        run = run_in(dir, args);
+        return fs::exists(path("out.txt")) ? read_file(path("out.txt")) : "(none)";
+    }
+    static std::string sample(const std::string& name) { return (formats / name).string(); }
+    RunResult run;
+};
+
+TEST_F(PrepTest, InteractionListsFromEachFormat) {
+    // Repeats and reversed repeats merged, the self-pair and the row without
+    // an accession skipped, the first of several accessions taken.
+    EXPECT_EQ(prep("pairs", {"--format", "biogrid-tab3", "--physical", "--taxon", "9606", sample("biogrid.tab3.txt")}),
+              "9\nP45985 Q14315\nQ86TC9 P35609\nQ04771 P49354\nP23769 P29590\nP15927 P40763\nP84077 Q9NZ52\n"
+              "P61204 P53365\nQ8IZH2 P04075\nP24941 P14635\n");
+    const std::string where = sample("biogrid.tab3.txt");
+    EXPECT_EQ(run.err.substr(0, run.err.find(where)), "ddinfer-prep: read 16 lines; skipped 4\n  1 an interactor without a "
+                                                      "SWISS-PROT or TREMBL accession, the first ");
+    EXPECT_NE(run.err.find("\n  1 not physical (--physical), the first " + where + ":13: 910\t"), std::string::npos);
+    EXPECT_NE(run.err.find("\n  1 other taxa (--taxon), the first " + where + ":14: 911\t"), std::string::npos);
+    EXPECT_NE(run.err.find("\nddinfer-prep: wrote 9 pairs to out.txt; merged 2 repeated\n"), std::string::npos);
+    EXPECT_EQ(prep("pairs", {"--format", "biogrid-tab3", "--id", "entrez", "--self", sample("biogrid.tab3.txt")})
+                  .substr(0, 30),
+              "13\n6416 2318\n84665 88\n90 2339\n");
+    // CRLF line ends; the first uniprotkb: id, from the alternative ids
+    // too; isoform suffixes stripped; no small molecules, other taxa.
+    EXPECT_EQ(prep("pairs", {"--format", "mitab", "--taxon", "9606", sample("mitab.txt")}),
+              "4\nP49418 O43426\nP06241 P05556\nO14920 Q9Y6K9\nP62993 P00533\n");
+    EXPECT_EQ(prep("pairs", {"--format", "string", "--min-score", "400", "--aliases", sample("string.aliases.txt"),
+                             sample("string.links.txt")}),
+              "3\nP84085 O75400\nQ9UKB1 Q6ZSJ9\nQ6ZSJ9 P42345\n");
+    EXPECT_EQ(prep("pairs", {"--format", "tsv", "--header", "--keep-isoforms", sample("pairs.tsv")}),
+              "3\nP04637 Q00987\nP38398 Q7Z569-2\nO15151 P04637\n");
+    EXPECT_NE(run.err.find("  1 lines with one name, the first " + sample("pairs.tsv") + ":7: P38398\n"),
+              std::string::npos);
+}
+
+TEST_F(PrepTest, DomainFilesFromEachFormat) {
+    // Two regions of PF00533 in one protein make one membership; versions go.
+    EXPECT_EQ(prep("domains", {"--format", "pfam-regions", sample("pfam.regions.tsv")}),
+              "6\nPF08563: P04637\nPF00870: P04637\nPF07710: P04637\nPF02201: Q00987 O15151\nPF00097: P38398 Q7Z569\n"
+              "PF00533: P38398\n");
+    EXPECT_EQ(run.err, "ddinfer-prep: read 10 lines; skipped 0\nddinfer-prep: wrote 8 memberships to out.txt; merged 1 "
+                       "repeated\n");
+    EXPECT_EQ(prep("domains", {"--format", "interpro", sample("protein2ipr.dat")}),
+              "5\nIPR003121: O15151 Q00987\nIPR036885: O15151\nIPR002117: P04637\nIPR008967: P04637\nIPR011615: P04637\n");
+    write_file(path("keep.txt"), "2\nP04637 O15151\nO15151 O15151\n");
+    EXPECT_EQ(prep("domains", {"--format", "uniprot", "--proteins", "keep.txt", sample("uniprot.tsv")}),
+              "5\nPF00870: P04637\nPF08563: P04637\nPF07710: P04637\nPF02201: O15151\nPF00641: O15151\n");
+    EXPECT_EQ(prep("domains", {"--format", "tsv", "--keep-versions", sample("domains.tsv")}),
+              "3\nPF00870: P04637\nPF02201.21: Q00987\nPF02201: O15151\n");
+}
+
+TEST_F(PrepTest, MistakesAndFilesOfAnotherFormat) {
+    EXPECT_EQ(prep("pairs", {"--format", "biogrid-tab3", sample("mitab.txt")}), "(none)");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "ddinfer-prep: " + sample("mitab.txt") +
+                           ":1: expected the BioGRID TAB3 header line (#BioGRID Interaction ID ...)\n");
+    EXPECT_EQ(prep("domains", {"--format", "pfam-regions", sample("uniprot.tsv")}), "(none)");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(prep("pairs", {"--format", "psi", sample("mitab.txt")}), "(none)");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run_in(dir, {bin("ddinfer-prep"), "pairs", "--format", "tsv", sample("pairs.tsv")}).err.substr(0, 47),
+              "ddinfer-prep: -o FILE names the file to write; ");
+}
+
+// The human example out to two-column tables and back in gives the shipped
+// files byte for byte, and a gzip copy gives the same.
+TEST_F(PrepTest, TheHumanExampleRoundTrips) {
+    const fs::path example = fs::path(DDINFER_SOURCE_DIR) / "examples" / "human_pipe_2016";
+    const std::string pairs = read_file(example / "pairs.txt"), domains = read_file(example / "domains.txt");
+    write_file(path("pairs.tsv"), pairs.substr(pairs.find('\n') + 1));
+    std::string table;
+    std::istringstream lines(domains.substr(domains.find('\n') + 1));
+    for (std::string line; std::getline(lines, line);) {
+        const std::string domain = line.substr(0, line.find(':'));
+        std::istringstream members(line.substr(line.find(':') + 1));
+        for (std::string protein; members >> protein;) table += protein + "\t" + domain + "\n";
+    }
+    write_file(path("domains.tsv"), table);
+    ASSERT_EQ(run_in(dir, {"gzip", "-k", "pairs.tsv"}).status, 0);
+    EXPECT_EQ(prep("pairs", {"--format", "tsv", "--self", "pairs.tsv"}), pairs);
+    EXPECT_EQ(prep("pairs", {"--format", "tsv", "--self", "pairs.tsv.gz"}), pairs);
+    EXPECT_EQ(prep("domains", {"--format", "tsv", "domains.tsv"}), domains);
+}
+
+}  // namespace
+}  // namespace ddinfer::test
