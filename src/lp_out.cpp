@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <limits>
 #include <map>
 #include <utility>
@@ -90,6 +91,11 @@ int close_output(std::FILE* file, TextOut& out) {
 }
 
 }  // namespace
+
+std::int64_t for_each_row(const protdom& network, const inter_table& pint,
+                          const std::function<void(int, const std::vector<std::pair<int, int>>&)>& row) {
+    return visit_rows(network, pint, row);
+}
 
 std::int64_t error_bound(std::int64_t rows, float err_ratio) {
     const double product = static_cast<double>(rows) * static_cast<double>(err_ratio);

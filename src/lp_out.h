@@ -10,6 +10,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -23,6 +25,12 @@ using Costs = std::vector<double>;
 // The budget: rows x ratio in double precision, truncated toward zero, held
 // in 64 bits and clamped rather than wrapped.
 std::int64_t error_bound(std::int64_t rows, float err_ratio);
+
+// Calls row(k, terms) for every protein pair k that gets a row, in record
+// order, with its distinct domain pairs (smaller index first) in the order
+// the row lists them; returns the number of rows.
+std::int64_t for_each_row(const protdom& network, const inter_table& pint,
+                          const std::function<void(int, const std::vector<std::pair<int, int>>&)>& row);
 
 // Writes the programme to `path` ("-" is standard output). Returns 1 when the
 // file cannot be opened or a write or close fails, else 0.

@@ -10,6 +10,7 @@
 #include <ostream>
 #include <vector>
 
+#include "clp_inprocess.h"
 #include "error.h"
 
 namespace ddinfer {
@@ -35,19 +36,27 @@ public:
 
 class Clp : public Solver {
 public:
+    explicit Clp(bool write_mps) : write_mps_(write_mps) {}
     std::string program() const override { return "clp"; }
-    std::string package() const override { return "coinor-clp"; }
-    int write_input(const protdom& network, const inter_table& pint, const inter_table& dint, const RunFiles& files,
-                    float err_ratio, const Costs& costs, std::size_t& columns) const override {
-        return MPS_out(network, pint, dint, files.mps, err_ratio, costs, &columns);
+    std::string package() const override { return "coinor-libclp-dev"; }
+    int write_input(const protdom&, const inter_table&, const inter_table&, const RunFiles&, float, const Costs&,
+                    std::size_t& columns) const override {
+        columns = 0;
+        return 0;
     }
-    std::vector<std::string> command(const RunFiles& files) const override {
-        return {"clp", as_argument(files.mps), "-primalsimplex", "-solution", as_argument(files.out)};
-    }
+    std::vector<std::string> command(const RunFiles&) const override { return {}; }
     int read_report(const std::string& path, const protdom& network, const inter_table& pint, inter_table& dint,
                     std::ostream& err, ReportSums* sums, std::size_t columns) const override {
         return parse_clp(path, network, pint, dint, err, sums, columns);
     }
+    bool in_process() const override { return true; }
+    int solve_here(const protdom& network, const inter_table& pint, inter_table& dint, const RunFiles& files,
+                   float err_ratio, const Costs& costs, std::ostream& err, ReportSums* sums) const override {
+        return clp_in_process(network, pint, dint, files, err_ratio, costs, write_mps_, err, sums);
+    }
+
+private:
+    bool write_mps_;
 };
 
 }  // namespace
@@ -79,20 +88,24 @@ RunFiles private_run_files(const RunFiles& files) {
 }
 
 std::string missing_solver(const Solver& solver) {
-    if (on_path(solver.program())) return "";
+    if (solver.in_process() || on_path(solver.program())) return "";
     return "the solver " + solver.program() + " is not on PATH; install it (Debian: apt-get install " +
            solver.package() + ")";
 }
 
-std::unique_ptr<Solver> make_solver(const std::string& name) {
+std::unique_ptr<Solver> make_solver(const std::string& name, bool write_mps) {
     if (name == "glpsol") return std::make_unique<Glpsol>();
-    if (name == "clp") return std::make_unique<Clp>();
+    if (name == "clp") return std::make_unique<Clp>(write_mps);
     return nullptr;
 }
 
 int solve(const Solver& solver, CommandRunner& runner, const protdom& network, const inter_table& pint,
           inter_table& dint, const RunFiles& files, float err_ratio, const Costs& costs, const std::string& log_path,
           std::ostream& err, ReportSums* sums) {
+    if (solver.in_process()) {
+        std::remove(files.out.c_str());
+        return solver.solve_here(network, pint, dint, files, err_ratio, costs, err, sums);
+    }
     int status = 0;
     std::size_t columns = 0;
     errno = 0;

@@ -42,10 +42,18 @@ public:
     virtual std::vector<std::string> command(const RunFiles& files) const = 0;
     virtual int read_report(const std::string& path, const protdom& network, const inter_table& pint, inter_table& dint,
                             std::ostream& err, ReportSums* sums, std::size_t columns) const = 0;
+    // A solver linked into the tool solves here instead of in a child
+    // process; returns 0, or 1 after one message on `err`.
+    virtual bool in_process() const { return false; }
+    virtual int solve_here(const protdom&, const inter_table&, inter_table&, const RunFiles&, float, const Costs&,
+                           std::ostream&, ReportSums*) const {
+        return 1;
+    }
 };
 
-// "glpsol" or "clp"; nullptr for any other name.
-std::unique_ptr<Solver> make_solver(const std::string& name);
+// "glpsol" (a child process) or "clp" (linked in; with `write_mps` it also
+// writes the programme in free MPS); nullptr for any other name.
+std::unique_ptr<Solver> make_solver(const std::string& name, bool write_mps = false);
 
 // "" when the solver's program is on PATH, else a message naming the
 // package to install.

@@ -1,0 +1,29 @@
+// The clp path without a child process: the programme is built in memory,
+// reduced by the exact presolve, solved by COIN-OR CLP's primal simplex
+// (with CLP's own presolve, as the clp program runs it), mapped back to the
+// full programme and checked there.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+
+#include "network.h"
+#include "report.h"
+#include "solver.h"
+
+namespace ddinfer {
+
+// Solves, stores the value of every x, clamped to [0, 1], into its
+// available dint record, and writes files.out as a solution listing in the
+// clp layout ("Optimal - objective value Z", then number, name, value and
+// 0 a column). With `write_mps` the full programme goes to files.mps too.
+// Returns 0, or 1 after one message on `err`.
+int clp_in_process(const protdom& network, const inter_table& pint, inter_table& dint, const RunFiles& files,
+                   float err_ratio, const Costs& costs, bool write_mps, std::ostream& err, ReportSums* sums);
+
+// Sets of identical columns of the unit-cost programme (the domain pairs
+// the data cannot tell apart), by candidate record, the kept one first.
+std::vector<std::vector<int>> identical_columns(const protdom& network, const inter_table& pint,
+                                                const inter_table& dint);
+
+}  // namespace ddinfer

@@ -1,0 +1,240 @@
+#include "presolve.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <numeric>
+#include <unordered_map>
+
+namespace ddinfer {
+namespace {
+
+std::uint64_t hash_of(const std::vector<int>& items) {
+    std::uint64_t h = 1469598103934665603ULL ^ items.size();
+    for (int v : items) {
+        h ^= static_cast<std::uint64_t>(v) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
+        h *= 1099511628211ULL;
+    }
+    return h;
+}
+
+// Groups the alive items by equal lists; calls merge(first, other) for
+// every later item of a group. Returns whether any merge happened.
+template <class Alive, class List, class Merge>
+bool merge_equal(std::size_t count, Alive alive, List list, Merge merge) {
+    std::unordered_map<std::uint64_t, std::vector<int>> groups;
+    groups.reserve(count);
+    bool merged = false;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!alive(i)) continue;
+        std::vector<int>& bucket = groups[hash_of(list(i))];
+        bool placed = false;
+        for (int first : bucket) {
+            if (list(static_cast<std::size_t>(first)) == list(i)) {
+                merge(first, static_cast<int>(i));
+                merged = placed = true;
+                break;
+            }
+        }
+        if (!placed) bucket.push_back(static_cast<int>(i));
+    }
+    return merged;
+}
+
+bool subset(const std::vector<int>& small, const std::vector<int>& large) {
+    return std::includes(large.begin(), large.end(), small.begin(), small.end());
+}
+
+}  // namespace
+
+Programme build_programme(const protdom& network, const inter_table& pint, const inter_table& dint, float err_ratio,
+                          const Costs& costs) {
+    Programme p;
+    p.cost.assign(static_cast<std::size_t>(dint.n), 0.0);
+    for (int r = 0; r < dint.n; ++r) {
+        if (dint.list[r].active == 1) p.cost[r] = costs.empty() ? 1.0 : costs[r];
+    }
+    const std::int64_t rows = for_each_row(network, pint, [&](int k, const std::vector<std::pair<int, int>>& terms) {
+        std::vector<int> records;
+        records.reserve(terms.size());
+        for (const auto& [a, b] : terms) {
+            const int r = dint.index.get(a, b);
+            if (r >= 0) records.push_back(r);
+        }
+        std::sort(records.begin(), records.end());
+        records.erase(std::unique(records.begin(), records.end()), records.end());
+        p.row_pair.push_back(k);
+        p.row_terms.push_back(std::move(records));
+    });
+    p.budget = error_bound(rows, err_ratio);
+    return p;
+}
+
+Reduced presolve(const Programme& full) {
+    const std::size_t nrows = full.row_terms.size(), ncols = full.cost.size();
+    std::vector<std::vector<int>> row_cols = full.row_terms;
+    std::vector<double> weight(nrows, 1.0);
+    std::vector<int> row_parent(nrows);  // a merged row points to the row it joined
+    std::iota(row_parent.begin(), row_parent.end(), 0);
+    std::vector<char> row_alive(nrows, 1), col_alive(ncols, 0);
+    for (const auto& terms : row_cols) {
+        for (int c : terms) col_alive[c] = 1;
+    }
+    std::vector<int> joined_to(ncols);  // an identical column points to the one kept for it
+    std::iota(joined_to.begin(), joined_to.end(), 0);
+    std::vector<char> joined(ncols, 0);
+    auto kept_for = [&](int c) {
+        while (joined_to[c] != c) c = joined_to[c];
+        return c;
+    };
+    std::vector<std::vector<int>> col_rows(ncols);
+
+    auto rebuild_columns = [&] {
+        for (auto& rows : col_rows) rows.clear();
+        for (std::size_t r = 0; r < nrows; ++r) {
+            if (!row_alive[r]) continue;
+            auto& cols = row_cols[r];
+            cols.erase(std::remove_if(cols.begin(), cols.end(), [&](int c) { return !col_alive[c]; }), cols.end());
+            for (int c : cols) col_rows[c].push_back(static_cast<int>(r));
+        }
+    };
+
+    for (bool changed = true; changed;) {
+        changed = false;
+        rebuild_columns();
+        // Rows with the same columns.
+        changed |= merge_equal(
+            nrows, [&](std::size_t r) { return row_alive[r] != 0; },
+            [&](std::size_t r) -> const std::vector<int>& { return row_cols[r]; },
+            [&](int first, int other) {
+                weight[first] += weight[other];
+                row_alive[other] = 0;
+                row_parent[other] = first;
+            });
+        if (changed) rebuild_columns();
+        // Columns with the same rows: the cheapest stays.
+        std::vector<std::pair<int, int>> joins;
+        const bool identical = merge_equal(
+            ncols, [&](std::size_t c) { return col_alive[c] != 0; },
+            [&](std::size_t c) -> const std::vector<int>& { return col_rows[c]; },
+            [&](int first, int other) { joins.emplace_back(first, other); });
+        for (auto [first, other] : joins) {
+            // `first` may itself have been joined to a cheaper one already.
+            int keep = kept_for(first), drop = other;
+            if (full.cost[drop] < full.cost[keep]) std::swap(keep, drop);
+            col_alive[drop] = 0;
+            joined_to[drop] = keep;
+            joined[drop] = joined[keep] = 1;
+        }
+        changed |= identical;
+        if (identical) rebuild_columns();
+        // Columns whose rows another column covers at no more cost.
+        for (std::size_t j = 0; j < ncols; ++j) {
+            if (!col_alive[j] || col_rows[j].empty()) continue;
+            int shortest = col_rows[j].front();
+            for (int r : col_rows[j]) {
+                if (row_cols[r].size() < row_cols[shortest].size()) shortest = r;
+            }
+            for (int i : row_cols[shortest]) {
+                if (i == static_cast<int>(j) || !col_alive[i] || col_rows[i].size() <= col_rows[j].size() ||
+                    full.cost[i] > full.cost[j] || !subset(col_rows[j], col_rows[i])) {
+                    continue;
+                }
+                col_alive[j] = 0;
+                changed = true;
+                break;
+            }
+        }
+    }
+    rebuild_columns();
+
+    Reduced red;
+    red.budget = full.budget;
+    std::vector<int> column_index(ncols, -1), row_index(nrows, -1);
+    // Fold rows whose one column is in no other row.
+    std::vector<int> folded_of(nrows, -1);
+    for (std::size_t r = 0; r < nrows; ++r) {
+        if (!row_alive[r] || row_cols[r].size() != 1 || col_rows[row_cols[r][0]].size() != 1) continue;
+        const int c = row_cols[r][0];
+        folded_of[r] = static_cast<int>(red.folded_record.size());
+        red.folded_record.push_back(c);
+        red.folded_cost.push_back(full.cost[c]);
+        red.folded_weight.push_back(weight[r]);
+        red.offset += full.cost[c];
+        col_alive[c] = 0;
+    }
+    for (std::size_t c = 0; c < ncols; ++c) {
+        if (!col_alive[c]) continue;
+        column_index[c] = static_cast<int>(red.column_record.size());
+        red.column_record.push_back(static_cast<int>(c));
+        red.column_cost.push_back(full.cost[c]);
+    }
+    for (std::size_t r = 0; r < nrows; ++r) {
+        if (!row_alive[r] || folded_of[r] >= 0) continue;
+        row_index[r] = static_cast<int>(red.row_columns.size());
+        std::vector<int> cols;
+        for (int c : row_cols[r]) cols.push_back(column_index[c]);
+        red.row_columns.push_back(std::move(cols));
+        red.row_weight.push_back(weight[r]);
+    }
+    red.row_place.resize(nrows);
+    for (std::size_t r = 0; r < nrows; ++r) {
+        std::size_t root = r;
+        while (row_parent[root] != static_cast<int>(root)) root = static_cast<std::size_t>(row_parent[root]);
+        red.row_place[r] = folded_of[root] >= 0 ? -1 - folded_of[root] : row_index[root];
+    }
+    std::unordered_map<int, std::size_t> class_of;
+    for (std::size_t c = 0; c < ncols; ++c) {
+        if (!joined[c]) continue;
+        const int root = kept_for(static_cast<int>(c));
+        const auto [it, added] = class_of.try_emplace(root, red.classes.size());
+        if (added) red.classes.push_back({root});
+        if (static_cast<int>(c) != root) red.classes[it->second].push_back(static_cast<int>(c));
+    }
+    for (auto& cls : red.classes) std::sort(cls.begin() + 1, cls.end());
+    return red;
+}
+
+std::string map_back(const Programme& full, const Reduced& red, const ReducedSolution& s, std::size_t records,
+                     std::vector<double>& x, std::vector<double>& e) {
+    x.assign(records, 0.0);
+    for (std::size_t c = 0; c < red.column_record.size(); ++c) x[red.column_record[c]] = std::max(0.0, s.x[c]);
+    for (std::size_t f = 0; f < red.folded_record.size(); ++f) {
+        x[red.folded_record[f]] = std::max(0.0, 1.0 - s.folded_e[f]);
+    }
+    const std::size_t nrows = full.row_terms.size();
+    e.assign(nrows, 0.0);
+    for (std::size_t r = 0; r < nrows; ++r) {
+        const int place = red.row_place[r];
+        e[r] = std::max(0.0, place >= 0 ? s.e[place] : s.folded_e[-1 - place]);
+    }
+    constexpr double tolerance = 1e-7;
+    double used = 0;
+    for (std::size_t r = 0; r < nrows; ++r) {
+        double covered = e[r];
+        for (int c : full.row_terms[r]) covered += x[c];
+        if (covered < 1.0 - tolerance) {
+            char text[160];
+            std::snprintf(text, sizeof text, "row %zu (protein pair %d) is covered to %.10g only", r + 2,
+                          full.row_pair[r], covered);
+            return text;
+        }
+        used += e[r];
+    }
+    if (used > static_cast<double>(full.budget) + tolerance * std::max(1.0, static_cast<double>(full.budget))) {
+        return "the unexplained pairs exceed the budget: " + std::to_string(used) + " > " +
+               std::to_string(full.budget);
+    }
+    double objective = 0;
+    for (std::size_t c = 0; c < records; ++c) objective += full.cost[c] * x[c];
+    const double expected = s.objective + red.offset;
+    if (std::fabs(objective - expected) > 1e-6 * std::max(1.0, std::fabs(expected))) {
+        char text[160];
+        std::snprintf(text, sizeof text, "the objective %.10g differs from the reduced optimum %.10g", objective,
+                      expected);
+        return text;
+    }
+    return "";
+}
+
+}  // namespace ddinfer

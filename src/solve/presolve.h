@@ -1,0 +1,76 @@
+// An exact presolve of the programme, for the in-process clp path.
+//
+// The programme: minimise sum c_j x_j subject to, for every row (a modelled
+// protein pair), the sum of its x plus its own e at least 1, and the sum of
+// all e at most the budget; every variable at least 0. Reductions, repeated
+// until nothing changes:
+//  - rows with the same set of columns are merged; the merged row's e
+//    stands for every copy, so it counts once per copy in the budget row;
+//  - of columns with the same set of rows (domain pairs the data cannot
+//    tell apart) one is kept: the cheapest, the first in candidate order
+//    among equals;
+//  - a column whose rows are a proper subset of another's, at a cost at
+//    least that other's, is dropped (the other covers all its rows);
+// then every row whose one column appears in no other row is folded into
+// the budget row: x = 1 - e, so the row goes, its e becomes a budget-only
+// column in [0, 1] of cost -c, and the objective gains c.
+// Every optimal solution of the reduced programme maps back to an optimal
+// solution of the full one.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "lp_out.h"
+#include "network.h"
+
+namespace ddinfer {
+
+// The full programme, by candidate record numbers.
+struct Programme {
+    std::vector<int> row_pair;                // pint record of each row
+    std::vector<std::vector<int>> row_terms;  // candidate records of each row, sorted, distinct
+    std::vector<double> cost;                 // by candidate record (0 for one not in the objective)
+    std::int64_t budget = 0;
+};
+
+// The programme that LP_out writes, as rows of candidate records.
+Programme build_programme(const protdom& network, const inter_table& pint, const inter_table& dint, float err_ratio,
+                          const Costs& costs);
+
+struct Reduced {
+    std::vector<int> column_record;           // candidate record of each kept x column
+    std::vector<double> column_cost;
+    std::vector<std::vector<int>> row_columns;  // kept x columns of each kept row
+    std::vector<double> row_weight;           // copies of each kept row (its e's budget coefficient)
+    std::vector<int> folded_record;           // the x of each folded row
+    std::vector<double> folded_cost;
+    std::vector<double> folded_weight;
+    double offset = 0;                        // the objective's constant
+    std::int64_t budget = 0;
+    // For every row of the full programme: its kept row r (r >= 0) or its
+    // folded row f (-1 - f).
+    std::vector<int> row_place;
+    // Sets of two or more identical columns, by candidate record, the kept
+    // one first.
+    std::vector<std::vector<int>> classes;
+};
+
+Reduced presolve(const Programme& full);
+
+// A solution of the reduced programme: x of its columns, e of its rows,
+// e of its folded rows.
+struct ReducedSolution {
+    std::vector<double> x, e, folded_e;
+    double objective = 0;
+};
+
+// Maps back to the full programme: x by candidate record (records not in
+// the programme 0), e by row. Then checks every row, the budget and the
+// objective (the reduced optimum plus the offset, 1e-6 relative); returns
+// "" or what failed.
+std::string map_back(const Programme& full, const Reduced& reduced, const ReducedSolution& solution,
+                     std::size_t records, std::vector<double>& x, std::vector<double>& e);
+
+}  // namespace ddinfer
