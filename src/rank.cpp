@@ -10,6 +10,7 @@
 
 #include "atomic_file.h"
 #include "cli.h"
+#include "clp_inprocess.h"
 #include "dint.h"
 #include "error.h"
 #include "evaluate.h"
@@ -177,7 +178,7 @@ std::string format_number(double value) {
 }  // namespace
 
 bool write_rank_table(std::FILE* file, const protdom& network, const inter_table& dint, const Association& assoc,
-                      const LpEvidence& lp, const RankedTable& ranked) {
+                      const LpEvidence& lp, const RankedTable& ranked, const std::vector<int>& class_size) {
     TextOut out(file);
     out << rank_header << '\n';
     const double rho = assoc.rho();
@@ -192,7 +193,7 @@ bool write_rank_table(std::FILE* file, const protdom& network, const inter_table
             << format_number(std::exp(ranked.log_p[r])) << '\t' << format_number(ranked.log_p[r] / std::log(10.0))
             << '\t' << (lp.lp_value.empty() ? std::string() : format_number(lp.lp_value[r])) << '\t'
             << (lp.freq.empty() ? std::string() : format_number(lp.freq[r])) << '\t'
-            << format_number(ranked.score[r]) << '\t' << ++rank << '\n';
+            << format_number(ranked.score[r]) << '\t' << ++rank << '\t' << class_size[r] << '\n';
     }
     return out.flush();
 }
@@ -205,7 +206,9 @@ namespace {
 const char* const usage_line = "usage: ddinfer-rank [--robust ROBUST_TSV] [--dint DINT] [--homotypic-first] PAIRS DOMAINS\n";
 const char* const help_text =
     "  Ranks every candidate domain pair of PAIRS and DOMAINS, best first, and\n"
-    "  writes PAIRS.rank.tsv. The score combines the association of the two\n"
+    "  writes PAIRS.rank.tsv, and PAIRS.classes.tsv: the sets of candidates\n"
+    "  that stand in exactly the same protein pairs, which no solution can tell\n"
+    "  apart. The score combines the association of the two\n"
     "  domains across the network (a binomial p-value) with the programme's\n"
     "  evidence: the pair's frequency across optimal solutions (--robust) or\n"
     "  its classic value (--dint); without either, pairs are ranked by p.\n"
@@ -286,9 +289,23 @@ int rank_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
         if (args.has("robust")) read_robust_evidence(args.get("robust", ""), network, dint, records, lp);
         const RankedTable ranked = rank_candidates(dint, assoc, lp, args.has("homotypic-first"));
 
+        // Candidates that stand in exactly the same rows of the programme:
+        // no solution can tell them apart.
+        const std::vector<std::vector<int>> classes = identical_columns(network, pint, dint);
+        std::vector<int> class_size(static_cast<std::size_t>(dint.n), 1);
+        std::string class_table = "class\tdomain_a\tdomain_b\n";
+        for (std::size_t c = 0; c < classes.size(); ++c) {
+            for (int r : classes[c]) {
+                class_size[r] = static_cast<int>(classes[c].size());
+                class_table += std::to_string(c + 1) + "\t" + network.dom[dint.list[r].a].name + "\t" +
+                               network.dom[dint.list[r].b].name + "\n";
+            }
+        }
+        write_whole(pairs_path + ".classes.tsv", class_table);
+
         const std::string path = pairs_path + ".rank.tsv";
         AtomicFile file(path);
-        file.commit(write_rank_table(file.file(), network, dint, assoc, lp, ranked));
+        file.commit(write_rank_table(file.file(), network, dint, assoc, lp, ranked, class_size));
         err << "wrote " << path << ": " << dint.n << " candidate pairs, " << assoc.modelled
             << " modelled protein pairs, density " << format_number(assoc.rho()) << "\n";
     } catch (const Error& e) {

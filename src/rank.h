@@ -70,12 +70,15 @@ RankedTable rank_candidates(const inter_table& dint, const Association& assoc,
                             const LpEvidence& lp, bool homotypic_first);
 
 constexpr const char* rank_header =
-    "domain_a\tdomain_b\thomotypic\tsupport\tpossible\tratio\tp_assoc\tlog10_p\tlp_value\tfreq\tscore\trank";
+    "domain_a\tdomain_b\thomotypic\tsupport\tpossible\tratio\tp_assoc\tlog10_p\tlp_value\tfreq\tscore\trank\t"
+    "class_size";
 
 // The table's header line and rows, tab-separated; false when a write
 // failed.
+// class_size by record: how many candidates stand in exactly the same
+// programme rows as this one (1 when none other does).
 bool write_rank_table(std::FILE* file, const protdom& network, const inter_table& dint, const Association& assoc,
-                      const LpEvidence& lp, const RankedTable& ranked);
+                      const LpEvidence& lp, const RankedTable& ranked, const std::vector<int>& class_size);
 
 // Exit statuses: 0 done, 1 bad input or a file that cannot be written, 2 a
 // mistake in the call.

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "clp_inprocess.h"
 #include "test_util.h"
 
 namespace ddinfer::test {
@@ -75,6 +76,13 @@ TEST(RankTest, BinomialTailMatchesAnExactSumFromTheBulkToFarTails) {
     EXPECT_NEAR(log_binomial_upper(300000, 5000, 0.0025), exact_log_upper(300000, 5000, 0.0025), 1e-6);
 }
 
+// X-Y and Y-Z stand in the same protein pairs (A-B, C-B); X-X only in A-C.
+TEST(RankTest, CandidatesInTheSameRowsFormAClass) {
+    const Net net = make_net("3\nA B\nC B\nA C\n", "3\nX: A C\nY: B\nZ: A C\n");
+    ASSERT_EQ(net.dint.n, 5);  // X-Y, Y-Z, X-X, X-Z, Z-Z
+    EXPECT_EQ(identical_columns(net.network, net.pint, net.dint), (std::vector<std::vector<int>>{{0, 1}, {2, 3, 4}}));
+}
+
 TEST(RankTest, TiedRanksAreAveraged) {
     const std::vector<int> order{3, 0, 2, 1, 4};
     const std::vector<int> key{7, 5, 7, 9, 5};  // by item; 3, 0/2... tied where keys are equal
@@ -109,21 +117,22 @@ TEST_F(RankCommandTest, TheRankProductOrdersTheTable) {
     const RunResult run = rank({"--dint", "x.dint"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(read_file(path("pairs.txt.rank.tsv")),
-              "domain_a\tdomain_b\thomotypic\tsupport\tpossible\tratio\tp_assoc\tlog10_p\tlp_value\tfreq\tscore\trank\n"
-              "X\tY\t0\t3\t6\t1.875\t0.196653\t-0.7063\t1\t\t-0.693147\t1\n"
-              "X\tX\t1\t2\t3\t2.5\t0.175407\t-0.755952\t0\t\t-0.916291\t2\n"
-              "Y\tY\t1\t1\t6\t0.625\t0.844472\t-0.0734147\t0\t\t-2.0149\t3\n");
+              "domain_a\tdomain_b\thomotypic\tsupport\tpossible\tratio\tp_assoc\tlog10_p\tlp_value\tfreq\tscore\trank\t"
+              "class_size\n"
+              "X\tY\t0\t3\t6\t1.875\t0.196653\t-0.7063\t1\t\t-0.693147\t1\t1\n"
+              "X\tX\t1\t2\t3\t2.5\t0.175407\t-0.755952\t0\t\t-0.916291\t2\t1\n"
+              "Y\tY\t1\t1\t6\t0.625\t0.844472\t-0.0734147\t0\t\t-2.0149\t3\t1\n");
     EXPECT_EQ(run.err, checked + "wrote pairs.txt.rank.tsv: 3 candidate pairs, 4 modelled protein pairs, density 0.266667\n");
 
     // Homotypic pairs first, each group in score order; without LP evidence
     // the association alone.
     ASSERT_EQ(rank({"--homotypic-first", "--dint", "x.dint"}).status, 0);
     std::string table = read_file(path("pairs.txt.rank.tsv"));
-    EXPECT_NE(table.find("\nX\tX\t1\t2\t3\t2.5\t0.175407\t-0.755952\t0\t\t-0.916291\t1\nY\tY\t"), std::string::npos);
+    EXPECT_NE(table.find("\nX\tX\t1\t2\t3\t2.5\t0.175407\t-0.755952\t0\t\t-0.916291\t1\t1\nY\tY\t"), std::string::npos);
     ASSERT_EQ(rank({}).status, 0);
     table = read_file(path("pairs.txt.rank.tsv"));
-    EXPECT_NE(table.find("\nX\tX\t1\t2\t3\t2.5\t0.175407\t-0.755952\t\t\t0\t1\nX\tY\t0\t3\t6\t1.875\t0.196653\t-0.7063"
-                         "\t\t\t-0.693147\t2\n"),
+    EXPECT_NE(table.find("\nX\tX\t1\t2\t3\t2.5\t0.175407\t-0.755952\t\t\t0\t1\t1\nX\tY\t0\t3\t6\t1.875\t0.196653\t-0.7063"
+                         "\t\t\t-0.693147\t2\t1\n"),
               std::string::npos)
         << table;
 }
@@ -135,9 +144,9 @@ TEST_F(RankCommandTest, ARobustTableGivesFrequencies) {
     const RunResult run = rank({"--robust", "r.tsv"});
     ASSERT_EQ(run.status, 0) << run.err;
     const std::string table = read_file(path("pairs.txt.rank.tsv"));
-    EXPECT_NE(table.find("\nX\tX\t1\t2\t3\t2.5\t0.175407\t-0.755952\t1\t0.75\t0\t1\n"
-                         "X\tY\t0\t3\t6\t1.875\t0.196653\t-0.7063\t0\t0.5\t-1.60944\t2\n"
-                         "Y\tY\t1\t1\t6\t0.625\t0.844472\t-0.0734147\t0.5\t0.5\t-2.0149\t3\n"),
+    EXPECT_NE(table.find("\nX\tX\t1\t2\t3\t2.5\t0.175407\t-0.755952\t1\t0.75\t0\t1\t1\n"
+                         "X\tY\t0\t3\t6\t1.875\t0.196653\t-0.7063\t0\t0.5\t-1.60944\t2\t1\n"
+                         "Y\tY\t1\t1\t6\t0.625\t0.844472\t-0.0734147\t0.5\t0.5\t-2.0149\t3\t1\n"),
               std::string::npos)
         << table;
 }

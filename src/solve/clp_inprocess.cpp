@@ -145,7 +145,40 @@ int clp_in_process(const protdom& network, const inter_table& pint, inter_table&
 
 std::vector<std::vector<int>> identical_columns(const protdom& network, const inter_table& pint,
                                                 const inter_table& dint) {
-    return presolve(build_programme(network, pint, dint, 0.0f, {})).classes;
+    const Programme full = build_programme(network, pint, dint, 0.0f, {});
+    std::vector<std::vector<int>> rows_of(static_cast<std::size_t>(dint.n));
+    for (std::size_t r = 0; r < full.row_terms.size(); ++r) {
+        for (int c : full.row_terms[r]) rows_of[c].push_back(static_cast<int>(r));
+    }
+    // Grouped by a hash of the row lists, equal lists checked in full.
+    std::vector<std::pair<std::uint64_t, int>> keyed;
+    for (int c = 0; c < dint.n; ++c) {
+        if (rows_of[c].empty()) continue;
+        std::uint64_t h = 1469598103934665603ULL;
+        for (int r : rows_of[c]) h = (h ^ static_cast<std::uint64_t>(r)) * 1099511628211ULL;
+        keyed.emplace_back(h, c);
+    }
+    std::sort(keyed.begin(), keyed.end());
+    std::vector<std::vector<int>> classes;
+    for (std::size_t i = 0; i < keyed.size();) {
+        std::size_t j = i + 1;
+        while (j < keyed.size() && keyed[j].first == keyed[i].first) ++j;
+        std::vector<char> placed(j - i, 0);
+        for (std::size_t a = i; a < j; ++a) {
+            if (placed[a - i]) continue;
+            std::vector<int> members{keyed[a].second};
+            for (std::size_t b = a + 1; b < j; ++b) {
+                if (!placed[b - i] && rows_of[keyed[b].second] == rows_of[keyed[a].second]) {
+                    placed[b - i] = 1;
+                    members.push_back(keyed[b].second);
+                }
+            }
+            if (members.size() >= 2) classes.push_back(std::move(members));
+        }
+        i = j;
+    }
+    std::sort(classes.begin(), classes.end());  // by their first candidate
+    return classes;
 }
 
 }  // namespace ddinfer

@@ -21,8 +21,9 @@ namespace ddinfer {
 int clp_in_process(const protdom& network, const inter_table& pint, inter_table& dint, const RunFiles& files,
                    float err_ratio, const Costs& costs, bool write_mps, std::ostream& err, ReportSums* sums);
 
-// Sets of identical columns of the unit-cost programme (the domain pairs
-// the data cannot tell apart), by candidate record, the kept one first.
+// Sets of two or more candidates that stand in exactly the same rows of
+// the programme (the domain pairs the data cannot tell apart), each in
+// record order, the sets by their first record.
 std::vector<std::vector<int>> identical_columns(const protdom& network, const inter_table& pint,
                                                 const inter_table& dint);
 
