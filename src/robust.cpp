@@ -3,11 +3,15 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
+#include <memory>
 #include <numeric>
 #include <ostream>
 #include <sstream>
 
 #include "batch.h"
+#include "clp_inprocess.h"
+#include "error.h"
 #include "solver.h"
 
 namespace ddinfer {
@@ -55,56 +59,84 @@ int robust_main(int argc, char** argv, CommandRunner& runner, std::ostream& out,
     const int runs = call.runs;
     const std::filesystem::path& work = input.work->path();
 
-    const RunFiles classic_files = run_files((work / "classic").string(), err_ratio);
-    std::ostringstream messages;
-    ReportSums classic_sums;
+    std::vector<double> classic(static_cast<std::size_t>(dint.n));
+    std::vector<std::vector<char>> inferred(static_cast<std::size_t>(runs));
+    std::function<std::string(int)> one_run;
+    std::unique_ptr<FaceSampler> face;
+    double optimum = 0;
     first_solve(command, call, "the classic programme", err);
-    if (write_and_solve(solver, runner, network, pint, dint, classic_files, err_ratio, {}, classic_files.out + ".log",
-                        messages, &classic_sums) != 0) {
-        err << "ddinfer-robust: the classic programme: " << first_line(messages.str()) << "\n";
-        return 1;
+    if (solver.in_process()) {
+        // On the optimal face the sum of x is fixed: each run minimises
+        // sum u x there, u uniform in [0, 1) from the run's generator.
+        try {
+            face = std::make_unique<FaceSampler>(network, pint, dint, err_ratio);
+        } catch (const Error& e) {
+            err << "ddinfer-robust: the classic programme: " << e.what() << "\n";
+            return 1;
+        }
+        for (int r = 0; r < dint.n; ++r) classic[r] = std::min(1.0, face->classic()[r]);
+        one_run = [&](int run) -> std::string {
+            SeededRandom random(call.seed, static_cast<std::uint64_t>(run));
+            Costs u = perturbed_costs(dint, 1.0, random);
+            for (double& cost : u) cost -= 1.0;
+            std::vector<double> x;
+            if (std::string failure = face->sample(u, x); !failure.empty()) {
+                return "run " + std::to_string(run) + ": " + failure;
+            }
+            std::vector<char>& mine = inferred[static_cast<std::size_t>(run - 1)];
+            mine.resize(static_cast<std::size_t>(dint.n));
+            for (int r = 0; r < dint.n; ++r) mine[r] = x[r] >= 0.5;
+            return "";
+        };
+    } else {
+        const RunFiles classic_files = run_files((work / "classic").string(), err_ratio);
+        std::ostringstream messages;
+        ReportSums classic_sums;
+        if (write_and_solve(solver, runner, network, pint, dint, classic_files, err_ratio, {},
+                            classic_files.out + ".log", messages, &classic_sums) != 0) {
+            err << "ddinfer-robust: the classic programme: " << first_line(messages.str()) << "\n";
+            return 1;
+        }
+        optimum = classic_sums.x_sum;
+        for (int r = 0; r < dint.n; ++r) classic[r] = dint.list[r].value;
+        one_run = [&](int run) -> std::string {
+            SeededRandom random(call.seed, static_cast<std::uint64_t>(run));
+            const Costs unit = perturbed_costs(dint, 1.0, random);
+            double d = 0.1 / (optimum + 1.0);
+            const RunFiles files = run_files((work / ("run" + std::to_string(run))).string(), err_ratio);
+            for (int attempt = 0;; ++attempt) {
+                Costs costs(unit.size());
+                for (std::size_t r = 0; r < unit.size(); ++r) costs[r] = 1.0 + d * (unit[r] - 1.0);
+                inter_table run_dint = dint;  // values 0.0 again below
+                for (inter& record : run_dint.list) record.value = 0.0;
+                std::ostringstream run_messages;
+                ReportSums sums;
+                if (write_and_solve(solver, runner, network, pint, run_dint, files, err_ratio, costs,
+                                    files.out + ".log", run_messages, &sums) != 0) {
+                    return "run " + std::to_string(run) + ": " + first_line(run_messages.str());
+                }
+                if (same_optimum(sums.x_sum, optimum)) {
+                    std::vector<char>& mine = inferred[static_cast<std::size_t>(run - 1)];
+                    mine.resize(static_cast<std::size_t>(dint.n));
+                    for (int r = 0; r < dint.n; ++r) mine[r] = run_dint.list[r].value >= 0.5;
+                    break;
+                }
+                if (attempt == retries) {
+                    char text[200];
+                    std::snprintf(text, sizeof text,
+                                  "run %d: the changed objective still moves the optimum (sum of x %.10g, not "
+                                  "%.10g) after halving d %d times",
+                                  run, sums.x_sum, optimum, retries);
+                    return text;
+                }
+                d /= 2;
+            }
+            discard_run_files(call, files);
+            return "";
+        };
     }
     first_solve_done(command, call, err);
-    const double optimum = classic_sums.x_sum;
-    std::vector<double> classic(static_cast<std::size_t>(dint.n));
-    for (int r = 0; r < dint.n; ++r) classic[r] = dint.list[r].value;
 
-    std::vector<std::vector<char>> inferred(static_cast<std::size_t>(runs));
-    auto one_run = [&](int run) -> std::string {
-        SeededRandom random(call.seed, static_cast<std::uint64_t>(run));
-        const Costs unit = perturbed_costs(dint, 1.0, random);
-        double d = 0.1 / (optimum + 1.0);
-        const RunFiles files = run_files((work / ("run" + std::to_string(run))).string(), err_ratio);
-        for (int attempt = 0;; ++attempt) {
-            Costs costs(unit.size());
-            for (std::size_t r = 0; r < unit.size(); ++r) costs[r] = 1.0 + d * (unit[r] - 1.0);
-            inter_table run_dint = dint;  // values 0.0 again below
-            for (inter& record : run_dint.list) record.value = 0.0;
-            std::ostringstream run_messages;
-            ReportSums sums;
-            if (write_and_solve(solver, runner, network, pint, run_dint, files, err_ratio, costs, files.out + ".log",
-                                run_messages, &sums) != 0) {
-                return "run " + std::to_string(run) + ": " + first_line(run_messages.str());
-            }
-            if (same_optimum(sums.x_sum, optimum)) {
-                std::vector<char>& mine = inferred[static_cast<std::size_t>(run - 1)];
-                mine.resize(static_cast<std::size_t>(dint.n));
-                for (int r = 0; r < dint.n; ++r) mine[r] = run_dint.list[r].value >= 0.5;
-                break;
-            }
-            if (attempt == retries) {
-                char text[200];
-                std::snprintf(text, sizeof text,
-                              "run %d: the changed objective still moves the optimum (sum of x %.10g, not %.10g) "
-                              "after halving d %d times",
-                              run, sums.x_sum, optimum, retries);
-                return text;
-            }
-            d /= 2;
-        }
-        discard_run_files(call, files);
-        return "";
-    };
     if (!run_batch(command, call, one_run, err, terminal)) return 1;
 
     std::vector<int> listed, count(static_cast<std::size_t>(dint.n), 0);

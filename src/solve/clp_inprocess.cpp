@@ -4,7 +4,9 @@
 #include <ClpSolve.hpp>
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
+#include <unordered_map>
 #include <ostream>
 
 #include "atomic_file.h"
@@ -18,7 +20,7 @@ namespace {
 
 // The reduced programme in CLP: x columns, one e a kept row, one e a folded
 // row (cost -c, at most 1); the kept rows, then the budget row.
-std::string solve_reduced(const Reduced& red, ReducedSolution& solution) {
+void load_reduced(ClpSimplex& model, const Reduced& red) {
     const int nx = static_cast<int>(red.column_record.size());
     const int ne = static_cast<int>(red.row_columns.size());
     const int nf = static_cast<int>(red.folded_record.size());
@@ -53,32 +55,140 @@ std::string solve_reduced(const Reduced& red, ReducedSolution& solution) {
         objective[nx + ne + f] = -red.folded_cost[f];
         upper[nx + ne + f] = 1.0;
     }
-    std::vector<double> row_lower(static_cast<std::size_t>(nrows), 1.0), row_upper(static_cast<std::size_t>(nrows), COIN_DBL_MAX);
+    std::vector<double> row_lower(static_cast<std::size_t>(nrows), 1.0),
+        row_upper(static_cast<std::size_t>(nrows), COIN_DBL_MAX);
     row_lower[ne] = -COIN_DBL_MAX;
     row_upper[ne] = static_cast<double>(red.budget);
-
-    ClpSimplex model;
     model.setLogLevel(0);
     model.loadProblem(ncols, nrows, starts.data(), rows.data(), elements.data(), lower.data(), upper.data(),
                       objective.data(), row_lower.data(), row_upper.data());
+}
+
+// Primal simplex with CLP's presolve, as the clp program runs it.
+std::string solve_model(ClpSimplex& model) {
     ClpSolve options;
     options.setSolveType(ClpSolve::usePrimal);
     options.setPresolveType(ClpSolve::presolveOn);
     model.initialSolve(options);
-    if (model.status() != 0) {
-        static const char* const names[] = {"optimal", "infeasible", "unbounded", "stopped on iterations or time",
-                                            "stopped by errors"};
-        const int status = model.status();
-        return std::string("clp found no optimal solution: ") +
-               (status >= 0 && status <= 4 ? names[status] : "status " + std::to_string(status));
-    }
-    const double* x = model.primalColumnSolution();
+    if (model.status() == 0) return "";
+    static const char* const names[] = {"optimal", "infeasible", "unbounded", "stopped on iterations or time",
+                                        "stopped by errors"};
+    const int status = model.status();
+    return std::string("clp found no optimal solution: ") +
+           (status >= 0 && status <= 4 ? names[status] : "status " + std::to_string(status));
+}
+
+void read_solution(const ClpSimplex& model, const Reduced& red, ReducedSolution& solution) {
+    const auto nx = static_cast<std::ptrdiff_t>(red.column_record.size());
+    const auto ne = static_cast<std::ptrdiff_t>(red.row_columns.size());
+    const double* x = model.getColSolution();
     solution.x.assign(x, x + nx);
     solution.e.assign(x + nx, x + nx + ne);
-    solution.folded_e.assign(x + nx + ne, x + ncols);
+    solution.folded_e.assign(x + nx + ne, x + model.getNumCols());
     solution.objective = model.objectiveValue();
+}
+
+std::string solve_reduced(const Reduced& red, ReducedSolution& solution) {
+    ClpSimplex model;
+    load_reduced(model, red);
+    if (std::string failure = solve_model(model); !failure.empty()) return failure;
+    read_solution(model, red, solution);
     return "";
 }
+
+}  // namespace
+
+FaceSampler::FaceSampler(const protdom& network, const inter_table& pint, const inter_table& dint, float err_ratio)
+    : full_(build_programme(network, pint, dint, err_ratio, {})), reduced_(presolve(full_)),
+      face_(std::make_unique<ClpSimplex>()), records_(static_cast<std::size_t>(dint.n)) {
+    ClpSimplex& model = *face_;
+    load_reduced(model, reduced_);
+    if (const std::string failure = solve_model(model); !failure.empty()) throw Error(failure);
+    ReducedSolution solution;
+    read_solution(model, reduced_, solution);
+    std::vector<double> e;
+    if (const std::string failure = map_back(full_, reduced_, solution, records_, classic_, e); !failure.empty()) {
+        throw Error("the solution of the reduced programme fails the full one: " + failure);
+    }
+    optimum_ = solution.objective + reduced_.offset;
+
+    // Every optimal solution keeps a column of positive reduced cost at its
+    // bound and a row of non-zero dual tight: fixing those leaves the face
+    // of optimal solutions, on which any objective may be minimised.
+    constexpr double tolerance = 1e-6;
+    const int ncols = model.getNumCols(), nrows = model.getNumRows();
+    const double* reduced_cost = model.getReducedCost();
+    const double* dual = model.getRowPrice();
+    std::vector<double> lower(model.getColLower(), model.getColLower() + ncols);
+    std::vector<double> upper(model.getColUpper(), model.getColUpper() + ncols);
+    for (int c = 0; c < ncols; ++c) {
+        if (reduced_cost[c] > tolerance) upper[c] = lower[c];
+        if (reduced_cost[c] < -tolerance) lower[c] = upper[c];
+    }
+    std::vector<double> row_lower(model.getRowLower(), model.getRowLower() + nrows);
+    std::vector<double> row_upper(model.getRowUpper(), model.getRowUpper() + nrows);
+    for (int r = 0; r < nrows; ++r) {
+        if (std::fabs(dual[r]) <= tolerance) continue;
+        if (row_lower[r] > -COIN_DBL_MAX) row_upper[r] = row_lower[r];
+        else row_lower[r] = row_upper[r];
+    }
+    model.chgColumnLower(lower.data());
+    model.chgColumnUpper(upper.data());
+    model.chgRowLower(row_lower.data());
+    model.chgRowUpper(row_upper.data());
+
+    // The candidates each column stands for: its class, or itself.
+    std::unordered_map<int, const std::vector<int>*> class_of;
+    for (const std::vector<int>& cls : reduced_.classes) class_of[cls.front()] = &cls;
+    auto members = [&](int record) {
+        const auto it = class_of.find(record);
+        return it == class_of.end() ? std::vector<int>{record} : *it->second;
+    };
+    for (int record : reduced_.column_record) column_members_.push_back(members(record));
+    for (int record : reduced_.folded_record) folded_members_.push_back(members(record));
+}
+
+FaceSampler::~FaceSampler() = default;
+
+std::string FaceSampler::sample(const std::vector<double>& u, std::vector<double>& x) const {
+    std::unique_ptr<ClpSimplex> model;
+    {
+        std::lock_guard lock(mutex_);
+        model = std::make_unique<ClpSimplex>(*face_);
+    }
+    // Of candidates that stand for one another, the cheapest takes the value.
+    auto cheapest = [&](const std::vector<int>& members) {
+        int best = members.front();
+        for (int m : members) {
+            if (u[m] < u[best]) best = m;
+        }
+        return best;
+    };
+    const std::size_t nx = column_members_.size(), ne = reduced_.row_columns.size();
+    std::vector<int> chosen(nx), folded_chosen(folded_members_.size());
+    for (std::size_t c = 0; c < nx; ++c) {
+        chosen[c] = cheapest(column_members_[c]);
+        model->setObjectiveCoefficient(static_cast<int>(c), u[chosen[c]]);
+    }
+    for (std::size_t f = 0; f < folded_members_.size(); ++f) {
+        folded_chosen[f] = cheapest(folded_members_[f]);
+        model->setObjectiveCoefficient(static_cast<int>(nx + ne + f), -u[folded_chosen[f]]);
+    }
+    if (std::string failure = solve_model(*model); !failure.empty()) return failure;
+    ReducedSolution solution;
+    read_solution(*model, reduced_, solution);
+    // On the face the sum of x is the classic optimum.
+    solution.objective = optimum_ - reduced_.offset;
+    std::vector<double> e;
+    if (std::string failure = map_back(full_, reduced_, solution, records_, x, e); !failure.empty()) {
+        return "the sampled solution is no optimum of the classic programme: " + failure;
+    }
+    for (std::size_t c = 0; c < nx; ++c) std::swap(x[reduced_.column_record[c]], x[chosen[c]]);
+    for (std::size_t f = 0; f < folded_chosen.size(); ++f) std::swap(x[reduced_.folded_record[f]], x[folded_chosen[f]]);
+    return "";
+}
+
+namespace {
 
 void write_listing(const std::string& path, const protdom&, const inter_table& pint, const inter_table& dint,
                    const Programme& full, const std::vector<double>& x, const std::vector<double>& e,
