@@ -118,6 +118,36 @@ TEST_F(RobustCommandTest, TwoEqualExplanationsShareTheRunsAndAForcedPairHasThemA
     EXPECT_EQ(result().substr(0, 41), "domain_a\tdomain_b\tclassic\tfreq\nD3\tD3\t1\t1\n");
 }
 
+// With clp the runs sample the optimal face: D0-D2 and D1-D2 stand in the
+// same rows, and each run gives the pair to the cheaper of the two.
+TEST_F(RobustCommandTest, ClpSamplesTheOptimalFace) {
+    SpawnRunner runner;
+    ASSERT_EQ(robust(runner, {"--solver", "clp", "--runs", "40", path("pairs.txt"), path("domains.txt"), "0"}), 0)
+        << err;
+    const std::string table = result();
+    std::map<std::string, double> freq;
+    std::istringstream lines(table);
+    std::string line;
+    std::getline(lines, line);
+    while (std::getline(lines, line)) {
+        std::istringstream fields(line);
+        std::string a, b;
+        double classic = -1, f = -1;
+        fields >> a >> b >> classic >> f;
+        freq[a + "-" + b] = f;
+    }
+    ASSERT_EQ(freq.size(), 3u) << table;
+    EXPECT_EQ(freq["D3-D3"], 1.0);
+    EXPECT_GT(freq["D0-D2"], 0.2);
+    EXPECT_GT(freq["D1-D2"], 0.2);
+    EXPECT_DOUBLE_EQ(freq["D0-D2"] + freq["D1-D2"], 1.0);
+    // The same seed, the same table, whatever the jobs.
+    ASSERT_EQ(robust(runner, {"--solver", "clp", "--runs", "40", "--jobs", "2", path("pairs.txt"), path("domains.txt"),
+                              "0"}),
+              0);
+    EXPECT_EQ(result(), table);
+}
+
 TEST_F(RobustCommandTest, TheSameSeedGivesTheSameFileWhateverTheJobs) {
     SpawnRunner runner;
     ASSERT_EQ(robust(runner, {"--runs", "6", "--jobs", "1", path("pairs.txt"), path("domains.txt"), "0"}), 0);
