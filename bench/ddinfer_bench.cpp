@@ -26,6 +26,7 @@
 #include "dint.h"
 #include "lp_out.h"
 #include "out_doms.h"
+#include "clp_inprocess.h"
 #include "permut.h"
 #include "presolve.h"
 #include "process.h"
@@ -125,10 +126,10 @@ void synthetic_glpsol_report(const inter_table& dint, const inter_table& pint, c
 }
 
 // Runs a solver under a time limit; the seconds it took, or -1.
-double timed_solve(const Solver& solver, const RunFiles& files, int limit) {
+double timed_solve(const std::vector<std::string>& command, const RunFiles& files, int limit) {
     SpawnRunner runner;
     std::vector<std::string> argv{"timeout", "--signal=KILL", std::to_string(limit)};
-    for (const std::string& word : solver.command(files)) argv.push_back(word);
+    for (const std::string& word : command) argv.push_back(word);
     fs::remove(files.out);
     const auto start = std::chrono::steady_clock::now();
     const ProcessResult result = runner.run(argv, files.out + ".log");
@@ -158,7 +159,7 @@ int run(const std::string& pairs, const std::string& domains, float ratio, int l
     const double t_lp = seconds_since(start);
 
     const auto glpsol = make_solver("glpsol");
-    const double t_glpsol = limit > 0 ? timed_solve(*glpsol, files, limit) : -1;
+    const double t_glpsol = limit > 0 ? timed_solve(glpsol->command(files), files, limit) : -1;
     if (t_glpsol < 0) synthetic_glpsol_report(dint, pint, files.out);
     std::ostringstream err;
     start = std::chrono::steady_clock::now();
@@ -170,18 +171,17 @@ int run(const std::string& pairs, const std::string& domains, float ratio, int l
     const double own = t_read + t_cand + t_lp + t_report + t_result;
     const double peak = peak_mb();
 
-    // The opt-in solver: the MPS file, clp itself, and its reader.
-    const auto clp = make_solver("clp");
+    // clp: the clp program on the whole programme in MPS (as the tool ran it
+    // before), then the linked-in path (presolve, solve, map back, check).
     start = std::chrono::steady_clock::now();
     MPS_out(network, pint, dint, files.mps, ratio);
     const double t_mps = seconds_since(start);
-    const double t_clp = limit > 0 ? timed_solve(*clp, files, limit) : -1;
-    double t_clp_read = -1;
-    if (t_clp >= 0) {
-        start = std::chrono::steady_clock::now();
-        parse_clp(files.out, network, pint, dint, err);
-        t_clp_read = seconds_since(start);
-    }
+    const double t_clp = limit > 0 ? timed_solve({"clp", files.mps, "-primalsimplex", "-solution", files.out}, files,
+                                                 limit)
+                                   : -1;
+    start = std::chrono::steady_clock::now();
+    const int in_process = clp_in_process(network, pint, dint, files, ratio, {}, false, err, nullptr);
+    const double t_clp_read = in_process == 0 ? seconds_since(start) : -1;
     for (const std::string& f : {files.lp, files.mps, files.out, files.dint, files.out + ".log"}) fs::remove(f);
 
     const std::string over = "> " + std::to_string(limit) + " s";

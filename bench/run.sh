@@ -74,9 +74,9 @@ fi
   echo "report read, result write); \"peak MB\" the process's peak resident memory"
   echo "after them. Solvers run under a limit of $limit s; a report read marked * read"
   echo "a stand-in report with every x at 1, since glpsol did not finish. The last"
-  echo "three columns are the opt-in clp path: MPS write, clp itself, its report."
+  echo "three columns are clp: the MPS file, the clp program on it, and the linked-in path (presolve, solve, check)."
   echo
-  echo "| input | pairs | proteins | domains | candidates | read | candidates | LP write | report read | result write | own | peak MB | glpsol | own / glpsol | MPS write | clp | clp report |"
+  echo "| input | pairs | proteins | domains | candidates | read | candidates | LP write | report read | result write | own | peak MB | glpsol | own / glpsol | MPS write | clp program | clp linked in |"
   echo "| --- | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: |"
   printf '%s\n' "${rows[@]}"
   echo

@@ -168,48 +168,4 @@ int my_parse_glp(const std::string& path, const protdom&, const inter_table&, in
     return read_glp_report(in, path, dint, err, sums, Lines::default_chunk);
 }
 
-int parse_clp(const std::string& path, const protdom&, const inter_table&, inter_table& dint, std::ostream& err,
-              ReportSums* sums, std::size_t columns) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        err << "parse_clp: cannot open " << path << "\n"
-            << "the solver left no report " << path << "\n";
-        return 1;
-    }
-    Lines lines(in);
-    std::string_view line;
-    if (!lines.next(line) || line.substr(0, 7) != "Optimal") {
-        err << "parse_clp: Not optimal (" << path << ") [" << line << "]\n"
-            << "the solver stopped without an optimal solution; its report says \"" << line << "\"\n";
-        return 1;
-    }
-    // clp has no end marker: the solution is whole when it holds a line for
-    // every column, each with its line end.
-    std::vector<std::string_view> fields;
-    Store store(dint);
-    std::size_t listed = 0;
-    bool ended = true;
-    while (lines.next(line, &ended)) {
-        split(line, " \t\r", fields);
-        // number, name, value, reduced cost; a "**" marks an infeasibility
-        if (!fields.empty() && fields[0] == "**") fields.erase(fields.begin());
-        if (fields.size() >= 3) ++listed;
-        if (fields.size() < 3 || fields[1].size() < 4 || fields[1][0] != 'x') continue;
-        const std::string_view x = fields[1];
-        const std::size_t bar = x.find('_');
-        if (bar == std::string_view::npos) continue;
-        const long i = index_number(x.substr(1, bar - 1), dint.nnode);
-        const long j = index_number(x.substr(bar + 1), dint.nnode);
-        if (i < 0 || j < 0) continue;
-        const double value = activity(fields[2]);
-        if (sums != nullptr) sums->x_sum += value;
-        store(i, j, value);
-    }
-    if (!ended || (columns > 0 && listed != columns)) {
-        err << path << ": the solver's report ends early (" << listed << " of " << columns << " columns)\n";
-        return 1;
-    }
-    return 0;
-}
-
 }  // namespace ddinfer

@@ -30,11 +30,4 @@ int my_parse_glp(const std::string& path, const protdom& network, const inter_ta
 int read_glp_report(std::istream& in, const std::string& path, inter_table& dint, std::ostream& err, ReportSums* sums,
                     std::size_t chunk);
 
-// clp's solution file (clp -solution): a status line beginning "Optimal",
-// then one line per column: number, name, value, reduced cost. Columns are
-// named as MPS_out names them (x<i>_<j>, e<k>). With `columns` > 0 the
-// file must hold that many column lines, the last with its line end.
-int parse_clp(const std::string& path, const protdom& network, const inter_table& pint, inter_table& dint,
-              std::ostream& err, ReportSums* sums = nullptr, std::size_t columns = 0);
-
 }  // namespace ddinfer

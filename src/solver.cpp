@@ -20,16 +20,11 @@ class Glpsol : public Solver {
 public:
     std::string program() const override { return "glpsol"; }
     std::string package() const override { return "glpk-utils"; }
-    int write_input(const protdom&, const inter_table&, const inter_table&, const RunFiles&, float, const Costs&,
-                    std::size_t& columns) const override {
-        columns = 0;
-        return 0;
-    }
     std::vector<std::string> command(const RunFiles& files) const override {
         return {"glpsol", "--lp", "--simplex", "-o", as_argument(files.out), as_argument(files.lp)};
     }
     int read_report(const std::string& path, const protdom& network, const inter_table& pint, inter_table& dint,
-                    std::ostream& err, ReportSums* sums, std::size_t) const override {
+                    std::ostream& err, ReportSums* sums) const override {
         return my_parse_glp(path, network, pint, dint, err, sums);
     }
 };
@@ -39,15 +34,10 @@ public:
     explicit Clp(bool write_mps) : write_mps_(write_mps) {}
     std::string program() const override { return "clp"; }
     std::string package() const override { return "coinor-libclp-dev"; }
-    int write_input(const protdom&, const inter_table&, const inter_table&, const RunFiles&, float, const Costs&,
-                    std::size_t& columns) const override {
-        columns = 0;
-        return 0;
-    }
     std::vector<std::string> command(const RunFiles&) const override { return {}; }
-    int read_report(const std::string& path, const protdom& network, const inter_table& pint, inter_table& dint,
-                    std::ostream& err, ReportSums* sums, std::size_t columns) const override {
-        return parse_clp(path, network, pint, dint, err, sums, columns);
+    int read_report(const std::string&, const protdom&, const inter_table&, inter_table&, std::ostream&,
+                    ReportSums*) const override {
+        return 1;  // solves in this process: there is no report to read
     }
     bool in_process() const override { return true; }
     int solve_here(const protdom& network, const inter_table& pint, inter_table& dint, const RunFiles& files,
@@ -107,12 +97,6 @@ int solve(const Solver& solver, CommandRunner& runner, const protdom& network, c
         return solver.solve_here(network, pint, dint, files, err_ratio, costs, err, sums);
     }
     int status = 0;
-    std::size_t columns = 0;
-    errno = 0;
-    if (solver.write_input(network, pint, dint, files, err_ratio, costs, columns) != 0) {
-        err << files.mps << ": cannot write: " << std::strerror(errno != 0 ? errno : EIO) << "\n";
-        status = 1;
-    }
     // Never read an earlier run's report as if it were this one's.
     std::remove(files.out.c_str());
     err.flush();
@@ -122,7 +106,7 @@ int solve(const Solver& solver, CommandRunner& runner, const protdom& network, c
         err << solver.program() << " " << run.describe() << "\n";
         status = 1;
     }
-    if (solver.read_report(files.out, network, pint, dint, err, sums, columns) != 0) status = 1;
+    if (solver.read_report(files.out, network, pint, dint, err, sums) != 0) status = 1;
     return status;
 }
 

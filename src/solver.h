@@ -1,6 +1,6 @@
-// The solvers behind one small interface: what a solver reads besides the
-// LP file, its command line, and the reader of its report. glpsol reads the
-// LP file itself; clp reads the same programme in free MPS.
+// The solvers behind one small interface. glpsol runs as a child process
+// on the LP file, and its report is read back; clp is linked in and solves
+// in this process.
 #pragma once
 
 #include <iosfwd>
@@ -34,14 +34,11 @@ public:
     virtual std::string program() const = 0;
     // The Debian package that provides the program.
     virtual std::string package() const = 0;
-    // Writes what the solver reads, other than the LP file; 1 on failure.
-    // `columns` gets the number of columns the report must list, or 0 when
-    // the report shows its own end.
-    virtual int write_input(const protdom& network, const inter_table& pint, const inter_table& dint,
-                            const RunFiles& files, float err_ratio, const Costs& costs, std::size_t& columns) const = 0;
+    // A solver run as a child process: its command line and the reader of
+    // its report.
     virtual std::vector<std::string> command(const RunFiles& files) const = 0;
     virtual int read_report(const std::string& path, const protdom& network, const inter_table& pint, inter_table& dint,
-                            std::ostream& err, ReportSums* sums, std::size_t columns) const = 0;
+                            std::ostream& err, ReportSums* sums) const = 0;
     // A solver linked into the tool solves here instead of in a child
     // process; returns 0, or 1 after one message on `err`.
     virtual bool in_process() const { return false; }

@@ -45,14 +45,6 @@ protected:
         err = stream.str();
         return result;
     }
-    int clp(const std::string& text) {
-        net = make_net(pairs, domains);
-        write_file(path("r.sol"), text);
-        std::ostringstream stream;
-        const int result = parse_clp(path("r.sol").string(), net.network, net.pint, net.dint, stream, &sums);
-        err = stream.str();
-        return result;
-    }
     std::vector<double> values() const {
         std::vector<double> v;
         for (const inter& record : net.dint.list) v.push_back(record.value);
@@ -156,25 +148,6 @@ TEST_F(ReportTest, ALineOfTwoOrThreeFieldsEndsTheReading) {
     EXPECT_EQ(values(), (Values{0.5, 0, 0}));
 }
 
-TEST_F(ReportTest, ClpSolutionFile) {
-    EXPECT_EQ(clp("Optimal - objective value             0.5\n"
-                  "      0 x0_1                 0.5                       0\n"
-                  "      1 x1_1                 1.5                       0\n"
-                  "      2 x0_0                -0.25                    0.5\n"
-                  "      3 e0                   0.5                       0\n"
-                  "      4 x7_7                   1                       0\n"
-                  "      5 zz                     1                       0\n"),
-              0);
-    EXPECT_EQ(values(), (Values{0.5, 1, 0}));
-    EXPECT_EQ(sums.x_sum, 1.75);
-    EXPECT_EQ(err, "");
-    EXPECT_EQ(clp("Infeasible - objective value 0\n      0 x0_1 1 0\n"), 1);
-    EXPECT_EQ(err, "parse_clp: Not optimal (" + path("r.sol").string() +
-                       ") [Infeasible - objective value 0]\nthe solver stopped without an optimal solution; its report "
-                       "says \"Infeasible - objective value 0\"\n");
-    EXPECT_EQ(values(), (Values{0, 0, 0}));
-}
-
 // Every cut of a whole report before the sections that follow the columns
 // table fails, whatever values were read; from there on it is whole.
 TEST_F(ReportTest, AReportCutShortFails) {
@@ -218,32 +191,6 @@ TEST_F(ReportTest, ANameLineSurvivesTheRefillOfTheBuffer) {
         ASSERT_EQ(read_glp_report(in, "r.out", net.dint, messages, nullptr, chunk), 0) << messages.str();
         ASSERT_EQ(values(), (Values{0.75, 0.5, 0.25})) << "chunk " << chunk;
     }
-}
-
-// A clp solution is whole when it lists every column of the MPS file, the
-// last line with its line end.
-TEST_F(ReportTest, AClpSolutionCutShortFails) {
-    const std::string whole =
-        "Optimal - objective value               1\n"
-        "      0 x0_1                   1                       0\n"
-        "      1 x1_1                   0                       0\n"
-        "      2 x0_0                   0                       0\n"
-        "      3 e0                     0                       0\n"
-        "      4 e1                     1                       0\n";
-    auto read = [&](const std::string& text) {
-        net = make_net(pairs, domains);
-        write_file(path("r.sol"), text);
-        std::ostringstream stream;
-        const int result = parse_clp(path("r.sol").string(), net.network, net.pint, net.dint, stream, nullptr, 5);
-        err = stream.str();
-        return result;
-    };
-    for (std::size_t cut = whole.find('\n') + 1; cut < whole.size(); ++cut) {
-        ASSERT_EQ(read(whole.substr(0, cut)), 1) << "cut at " << cut;
-        ASSERT_EQ(err.find(path("r.sol").string() + ": the solver's report ends early ("), 0u) << err;
-    }
-    EXPECT_EQ(read(whole), 0);
-    EXPECT_EQ(values(), (Values{1, 0, 0}));
 }
 
 }  // namespace
