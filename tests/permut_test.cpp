@@ -173,6 +173,13 @@ TEST(PermutRefusalTest, InputsThatWouldLoopForeverAreRefusedUntouched) {
     EXPECT_EQ(permut_test3(crowded.network, crowded.pint, none), 1);
     EXPECT_EQ(crowded.pint.n, 4);
     EXPECT_EQ(none.used, 0);
+    // Exactly three: every distinct pair, self-pairs included, is drawn.
+    Net full = make_net("3\nP Q\nP Q\nP P\n", "1\nA: P Q\n", false);
+    SeededRandom random(3, 1);
+    ASSERT_EQ(permut_test3(full.network, full.pint, random), 0);
+    std::set<std::pair<int, int>> drawn;
+    for (const inter& pair : full.pint.list) drawn.emplace(std::min(pair.a, pair.b), std::max(pair.a, pair.b));
+    EXPECT_EQ(drawn, (std::set<std::pair<int, int>>{{0, 0}, {0, 1}, {1, 1}}));
 }
 
 // A random network: 400 proteins, a quarter without domains, 1 to 4

@@ -56,6 +56,9 @@ TEST(ReadpintTest, CountsTheLinesReadAndWarnsWhenTheDeclaredCountDiffers) {
     EXPECT_EQ(fewer.err, "pairs.txt: warning: line 1 declares 5 pairs, but the file holds 2\n");
     const Net more = make_net("1\nP Q\nQ R\n", "0\n", false);
     EXPECT_EQ(more.pint.n, 2);
+    EXPECT_EQ(more.err, "pairs.txt: warning: line 1 declares 1 pairs, but the file holds 2\n");
+    const Net negative = make_net(" -2 pairs\nP Q\n", "0\n", false);
+    EXPECT_EQ(negative.err, "pairs.txt: warning: line 1 declares -2 pairs, but the file holds 1\n");
     EXPECT_EQ(more.out, "Interacting protein pairs: 2\nTotal proteins: 3\nTotal domains: 0\n");
 }
 
@@ -175,10 +178,14 @@ TEST(CheckInputsTest, SummaryAndWarnings) {
     EXPECT_EQ(checked("4\nP1-2 P2\nA B\nB A\nP2 E\n", "1\nPF1: P1 P2 A B\n"),
               "input check: 3 of 5 proteins carry a domain; 2 of 4 pairs are modelled; repeated pairs (either order): 1\n"
               "warning: names look decorated: isoform suffixes (-N) in p.txt (\"P1-2\"), none in d.txt\n");
-    EXPECT_EQ(checked("2\nP1 P2\nP3 P4\n", "1\nPF1: P1.3 P2\n"),
-              "input check: 1 of 4 proteins carry a domain; 0 of 2 pairs are modelled; repeated pairs (either order): 0\n"
+    // 2 of 5 carry a domain: fewer than half.
+    EXPECT_EQ(checked("3\nP1 P2\nP3 P4\nP5 P3\n", "1\nPF1: P1.3 P2 P5\n"),
+              "input check: 2 of 5 proteins carry a domain; 0 of 3 pairs are modelled; repeated pairs (either order): 0\n"
               "warning: fewer than half of the proteins of p.txt carry a domain of d.txt (none for \"P1\", \"P3\")\n"
               "warning: names look decorated: version suffixes (.N) in d.txt (\"P1.3\"), none in p.txt\n");
+    // Suffixes on both sides are no decoration of one.
+    EXPECT_EQ(checked("2\nP1-2 P2\nP3 P4-1\n", "1\nPF1: P1-2 P2 P3 P4-1\n"),
+              "input check: 4 of 4 proteins carry a domain; 2 of 2 pairs are modelled; repeated pairs (either order): 0\n");
     // One membership a line makes a domain a line; odd names.
     EXPECT_EQ(checked("1\nP1 P2\n", "4\nPF1: P1\nPF1: P2\nPF2 : P1\nPF2: P2\n"),
               "input check: 2 of 2 proteins carry a domain; 1 of 1 pairs are modelled; repeated pairs (either order): 0\n"

@@ -186,6 +186,53 @@ TEST_F(RobustCommandTest, TwoCommandsAtOnceEachWriteAWholeTable) {
                                                "pairs.txt.0.000000.robust.tsv"}));
 }
 
+// Stands in for glpsol: writes, for the n-th call, a report with the n-th
+// list of values of x(0,2), x(1,2) and x(3,3), and keeps the LP texts.
+class ScriptedRunner : public CommandRunner {
+public:
+    explicit ScriptedRunner(std::vector<std::vector<double>> values) : values_(std::move(values)) {}
+    ProcessResult run(const std::vector<std::string>& argv, const std::string&) override {
+        lps.push_back(read_file(argv.at(5)));  // glpsol --lp --simplex -o REPORT LP
+        const std::vector<double>& v = values_.at(lps.size() - 1);
+        std::ostringstream report;
+        report << "Problem:\nRows: 3\nColumns: 5\nNon-zeros: 7\nStatus:     OPTIMAL\n\n   No. Column name\n"
+               << "------ ------------ -- ------------- ------------- ------------- -------------\n     1 x(0,2)       B   " << v[0] << "   0\n     2 x(1,2)       B   " << v[1]
+               << "   0\n     3 x(3,3)       B   " << v[2] << "   0\n     4 e(0)         B   0   0\n\nEnd of output\n";
+        write_file(argv.at(4), report.str());
+        ProcessResult ok;
+        ok.started = true;
+        ok.exit_code = 0;
+        return ok;
+    }
+    std::vector<std::string> lps;
+
+private:
+    std::vector<std::vector<double>> values_;
+};
+
+// A value of exactly 0.5 counts as inferred; a classic pair that no run
+// infers stays in the table with freq 0.
+TEST_F(RobustCommandTest, HalfCountsAndClassicPairsStay) {
+    ScriptedRunner script({{1, 0, 1}, {0, 1, 1}, {0, 1, 1}, {0, 0.5, 1.5}});
+    ASSERT_EQ(robust(script, {"--runs", "3", "--jobs", "1", path("pairs.txt"), path("domains.txt"), "0"}), 0) << err;
+    EXPECT_EQ(result(), "domain_a\tdomain_b\tclassic\tfreq\nD3\tD3\t1\t1\nD1\tD2\t0\t1\nD0\tD2\t1\t0\n") << err;
+}
+
+// A run whose sum of x misses the optimum by 1e-4 (more than 1e-6 of it) is
+// solved again with d halved.
+TEST_F(RobustCommandTest, ASmallDriftIsSolvedAgainWithHalfTheChange) {
+    ScriptedRunner script({{1, 0, 1}, {1, 0, 1.0002}, {1, 0, 1}});
+    ASSERT_EQ(robust(script, {"--runs", "1", path("pairs.txt"), path("domains.txt"), "0"}), 0) << err;
+    ASSERT_EQ(script.lps.size(), 3u);
+    // The objective's first coefficient, 1 + d u, in the two attempts.
+    auto change = [&](const std::string& lp) {
+        const std::size_t at = lp.find("obj: + ") + 7;
+        return std::stod(lp.substr(at, lp.find(' ', at) - at)) - 1.0;
+    };
+    EXPECT_GT(change(script.lps[1]), 0.0);
+    EXPECT_DOUBLE_EQ(change(script.lps[2]) * 2, change(script.lps[1]));
+}
+
 TEST_F(RobustCommandTest, ADriftedOptimumIsSolvedAgainWithASmallerChange) {
     SpawnRunner plain;
     ASSERT_EQ(robust(plain, {"--runs", "3", "--jobs", "1", path("pairs.txt"), path("domains.txt"), "0"}), 0);

@@ -58,6 +58,27 @@ TEST_F(NullCommandTest, AShuffleThatChangesNothingHitsInEveryRun) {
     EXPECT_TRUE(tmp_empty());
 }
 
+// Model 1 gives each protein its one domain anew: the inferred pairs are
+// mostly gone from the shuffled networks (no hits there), so their p values
+// fall; the table is in p order, not in record order. The draws are seeded,
+// so the table is fixed.
+TEST_F(NullCommandTest, PairsAbsentFromAShuffleAreNoHits) {
+    write_file(path("four.txt"), "4\nA B\nC D\nE F\nG H\n");
+    write_file(path("fourd.txt"), "8\nD0: A\nD1: B\nD2: C\nD3: D\nD4: E\nD5: F\nD6: G\nD7: H\n");
+    const RunResult run = null({"--model", "1", "--runs", "25", "four.txt", "fourd.txt", "0"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(read_file(path("four.txt.0.000000.m1.null.tsv")),
+              std::string(header) +
+                  "D4\tD5\t1\t2\t25\t0.115385\t0.192308\n"
+                  "D2\tD3\t1\t3\t25\t0.153846\t0.192308\n"
+                  "D6\tD7\t1\t3\t25\t0.153846\t0.192308\n"
+                  "D0\tD1\t1\t4\t25\t0.192308\t0.192308\n");
+    // Four tested pairs at p >= 1/26: a q below 0.05 needs all four there.
+    EXPECT_NE(run.err.find("with 25 runs the smallest p is 1/26: a q below 0.05 needs 4 of the 4 tested pairs at that p"),
+              std::string::npos)
+        << run.err;
+}
+
 TEST_F(NullCommandTest, TheSeedNotTheJobsDecidesTheFile) {
     const RunResult one = null({"--jobs", "1", "--runs", "8", "--seed", "3", "pairs.txt", "domains.txt", "0"});
     ASSERT_EQ(one.status, 0) << one.err;
@@ -134,6 +155,7 @@ TEST_F(NullCommandTest, CallMistakes) {
 // 520 MB, of which 4/5 of 2 GB hold three.
 TEST(BatchTest, JobsFitTheMemory) {
     EXPECT_EQ(jobs_for_memory(64, 1000000, 2000000000), 3);
+    EXPECT_EQ(jobs_for_memory(64, 1000000, 2500000000), 3);  // 4/5 of it holds 3.8
     EXPECT_EQ(jobs_for_memory(2, 1000000, 2000000000), 2);
     EXPECT_EQ(jobs_for_memory(8, 1000000, 100000000), 1);
     EXPECT_EQ(jobs_for_memory(8, 1000000, 0), 8);  // unknown memory
