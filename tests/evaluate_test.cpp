@@ -77,7 +77,7 @@ protected:
         write_file(path("pairs.txt"), pairs);
         write_file(path("domains.txt"), domains);
         write_file(path("gold.tsv"), gold);
-        write_file(path("x.dint"), "D0\tD1\nD1\tD2\n");
+        write_file(path("x.dint"), "D0\tD1\nD1\tD0\n");  // one pair, twice
     }
     RunResult eval(const std::string& dint, const std::string& gold_file) {
         return run_in(dir, {bin("ddinfer-eval"), "pairs.txt", "domains.txt", dint, gold_file});
@@ -90,9 +90,9 @@ TEST_F(EvalCommandTest, PrintsTheTable) {
     EXPECT_EQ(run.out,
               "                pairs  in gold  share\n"
               "candidates          3        2   66.7%  (base rate)\n"
-              "inferred            2        1   50.0%  (precision)\n"
+              "inferred            1        1  100.0%  (precision)\n"
               "recall       50.0% of the gold pairs among the candidates\n"
-              "enrichment  0.75 (precision / base rate)\n");
+              "enrichment  1.50 (precision / base rate)\n");
     EXPECT_EQ(run.err, checked);
 }
 

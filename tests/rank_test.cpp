@@ -151,6 +151,23 @@ TEST_F(RankCommandTest, ARobustTableGivesFrequencies) {
         << table;
 }
 
+// A and B carry both X and Y, so X-Y stands twice in the pair A-B and counts
+// once; 2 proteins carry both, so N(X-Y) = 3 x 2 - 2 - 1 = 3. Every possible
+// pair interacts (rho = 1, every p = 1): support breaks the ties, X-X and
+// X-Y share ranks 1 and 2, and they stand in the same rows (a class of 2).
+TEST_F(RankCommandTest, ProteinsCarryingBothDomains) {
+    write_file(path("p3.txt"), "3\nA B\nB C\nA C\n");
+    write_file(path("d3.txt"), "2\nX: A B C\nY: A B\n");
+    const RunResult run = run_in(dir, {bin("ddinfer-rank"), "p3.txt", "d3.txt"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(read_file(path("p3.txt.rank.tsv")),
+              std::string(rank_header) +
+                  "\nX\tX\t1\t3\t3\t1\t1\t0\t\t\t-0.405465\t1\t2\n"
+                  "X\tY\t0\t3\t3\t1\t1\t0\t\t\t-0.405465\t2\t2\n"
+                  "Y\tY\t1\t1\t1\t1\t1\t0\t\t\t-1.09861\t3\t1\n");
+    EXPECT_EQ(read_file(path("p3.txt.classes.tsv")), "class\tdomain_a\tdomain_b\n1\tX\tX\n1\tX\tY\n");
+}
+
 TEST_F(RankCommandTest, EvidenceFilesAreCheckedAndNothingIsWrittenOnError) {
     write_file(path("x.dint"), "X\tY\nX\tZ\n");
     RunResult run = rank({"--dint", "x.dint"});

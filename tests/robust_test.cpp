@@ -265,25 +265,33 @@ TEST_F(RobustCommandTest, CallMistakes) {
     EXPECT_EQ(robust(runner, {"--help"}), 0);
 }
 
+// Frequencies exactly at the thresholds count in them; a pair listed twice
+// counts once.
 TEST(RankedEvaluationTest, ThresholdsBesideTheClassicList) {
     NamePairs gold;
     gold.add("D0", "D2");
     gold.add("D3", "D3");
-    const std::vector<RankedPair> ranked{{"D3", "D3", 1, 1}, {"D1", "D2", 0, 0.55}, {"D0", "D2", 1, 0.45}};
-    const Share candidates{3, 2};
+    const std::vector<RankedPair> ranked{
+        {"D3", "D3", 1, 1}, {"D1", "D2", 0, 0.75}, {"D0", "D2", 1, 0.5}, {"D4", "D4", 0, 0.25}, {"D3", "D3", 1, 1}};
+    const Share candidates{4, 2};
     EXPECT_EQ(format_ranked_evaluation(candidates, ranked, gold),
               "                pairs  in gold  share  enrichment\n"
-              "candidates          3        2   66.7%  (base rate)\n"
-              "classic             2        2  100.0%  1.50\n"
-              "freq = 1            1        1  100.0%  1.50\n"
-              "freq >= 0.75        1        1  100.0%  1.50\n"
-              "freq >= 0.5         2        1   50.0%  0.75\n"
-              "freq >= 0.25        3        2   66.7%  1.00\n"
-              "freq > 0            3        2   66.7%  1.00\n");
-    std::istringstream bad("D0\tD2\t1\n");
+              "candidates          4        2   50.0%  (base rate)\n"
+              "classic             2        2  100.0%  2.00\n"
+              "freq = 1            1        1  100.0%  2.00\n"
+              "freq >= 0.75        2        1   50.0%  1.00\n"
+              "freq >= 0.5         3        2   66.7%  1.33\n"
+              "freq >= 0.25        4        2   50.0%  1.00\n"
+              "freq > 0            4        2   50.0%  1.00\n");
+    std::istringstream bad("D0\tD2\t1\t1\nD0\tD2\t1\n");
     NamePairs candidate_names;
     candidate_names.add("D0", "D2");
-    EXPECT_THROW(read_ranked(bad, "r.tsv", candidate_names), Error);
+    try {
+        read_ranked(bad, "r.tsv", candidate_names);
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), "r.tsv:3: expected 4 tab-separated fields, found 3");
+    }
 }
 
 }  // namespace

@@ -141,6 +141,8 @@ TEST_F(NullCommandTest, CallMistakes) {
     EXPECT_EQ(null({"--model", "4", "one.txt", "oned.txt", "0"}).err,
               "ddinfer-null: --model takes a whole number from 1 to 3, not \"4\"; " + usage);
     EXPECT_EQ(null({"--runs", "0", "one.txt", "oned.txt", "0"}).status, 2);
+    EXPECT_EQ(null({"--runs", "3x", "one.txt", "oned.txt", "0"}).err,
+              "ddinfer-null: --runs takes a whole number from 1 to 1000000, not \"3x\"; " + usage);
     EXPECT_EQ(null({"--jobs", "two", "one.txt", "oned.txt", "0"}).status, 2);
     EXPECT_EQ(null({"--bogus", "one.txt", "oned.txt", "0"}).status, 2);
     EXPECT_EQ(null({"one.txt", "oned.txt"}).status, 2);
