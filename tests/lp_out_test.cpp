@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "test_util.h"
+#include "text_out.h"
 
 namespace ddinfer::test {
 namespace {
@@ -168,6 +169,29 @@ TEST_F(LpOutTest, MpsOfTheWorkedExample) {
               " e2 r4 1\n"
               "RHS\n rhs r2 1\n rhs r3 1\n rhs r4 1\n"
               "ENDATA\n");
+}
+
+// A candidate that is not available stays out of the objective (it costs
+// nothing) but keeps its place in the rows.
+TEST_F(LpOutTest, AnUnavailableCandidateIsNoObjectiveTerm) {
+    Net net = make_net(example_pairs, example_domains);
+    net.dint.list[1].active = 0;  // x(1,1)
+    ASSERT_EQ(MPS_out(net.network, net.pint, net.dint, path("x.mps").string(), 0.5f), 0);
+    const std::string mps = read_file(path("x.mps"));
+    EXPECT_EQ(mps.substr(mps.find("COLUMNS"), mps.find(" e0") - mps.find("COLUMNS")),
+              "COLUMNS\n x0_1 obj 1\n x0_1 r2 1\n x0_1 r3 1\n x0_0 obj 1\n x0_0 r3 1\n x1_1 r2 1\n x1_1 r3 1\n");
+    EXPECT_EQ(lp(net, 0.5f).substr(0, 41), "\nMinimize\nobj: + x(0,1) + x(0,0)\n\nSubject");
+}
+
+// A write that fails is noticed even when the C stream does not buffer it.
+TEST(TextOutTest, AFailedWriteIsReported) {
+    std::FILE* full = std::fopen("/dev/full", "w");
+    ASSERT_NE(full, nullptr);
+    std::setvbuf(full, nullptr, _IONBF, 0);
+    TextOut out(full);
+    out << std::string(70000, 'x');
+    EXPECT_FALSE(out.flush());
+    std::fclose(full);
 }
 
 }  // namespace

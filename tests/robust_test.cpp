@@ -194,14 +194,15 @@ public:
     ProcessResult run(const std::vector<std::string>& argv, const std::string&) override {
         lps.push_back(read_file(argv.at(5)));  // glpsol --lp --simplex -o REPORT LP
         const std::vector<double>& v = values_.at(lps.size() - 1);
+        ProcessResult ok;
+        ok.started = true;
+        ok.exit_code = 0;
+        if (v.empty()) return ok;  // exits 0 and writes no report
         std::ostringstream report;
         report << "Problem:\nRows: 3\nColumns: 5\nNon-zeros: 7\nStatus:     OPTIMAL\n\n   No. Column name\n"
                << "------ ------------ -- ------------- ------------- ------------- -------------\n     1 x(0,2)       B   " << v[0] << "   0\n     2 x(1,2)       B   " << v[1]
                << "   0\n     3 x(3,3)       B   " << v[2] << "   0\n     4 e(0)         B   0   0\n\nEnd of output\n";
         write_file(argv.at(4), report.str());
-        ProcessResult ok;
-        ok.started = true;
-        ok.exit_code = 0;
         return ok;
     }
     std::vector<std::string> lps;
@@ -231,6 +232,11 @@ TEST_F(RobustCommandTest, ASmallDriftIsSolvedAgainWithHalfTheChange) {
     };
     EXPECT_GT(change(script.lps[1]), 0.0);
     EXPECT_DOUBLE_EQ(change(script.lps[2]) * 2, change(script.lps[1]));
+
+    // A retry that leaves no report never reads the first attempt's.
+    ScriptedRunner silent({{1, 0, 1}, {1, 0, 1.0002}, {}});
+    EXPECT_EQ(robust(silent, {"--runs", "1", path("pairs.txt"), path("domains.txt"), "0"}), 1);
+    EXPECT_NE(err.find("ddinfer-robust: run 1: parse_glp2: fopen error"), std::string::npos) << err;
 }
 
 TEST_F(RobustCommandTest, ADriftedOptimumIsSolvedAgainWithASmallerChange) {
