@@ -30,7 +30,7 @@ TEST_F(PrepTest, InteractionListsFromEachFormat) {
     // an accession skipped, the first of several accessions taken.
     EXPECT_EQ(prep("pairs", {"--format", "biogrid-tab3", "--physical", "--taxon", "9606", sample("biogrid.tab3.txt")}),
               "9\nP45985 Q14315\nQ86TC9 P35609\nQ04771 P49354\nP23769 P29590\nP15927 P40763\nP84077 Q9NZ52\n"
-              "P61204 P53365\nQ8IZH2 P04075\nP24941 P14635\n");
+              "A8K4W6 P53365\nQ8IZH2 P04075\nP24941 P14635\n");
     const std::string where = sample("biogrid.tab3.txt");
     EXPECT_EQ(run.err.substr(0, run.err.find(where)), "ddinfer-prep: read 16 lines; skipped 4\n  1 an interactor without a "
                                                       "SWISS-PROT or TREMBL accession, the first ");
