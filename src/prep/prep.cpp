@@ -43,6 +43,21 @@ bool next_line(std::istream& in, std::string& line) {
     return true;
 }
 
+// A line of a two-column table: passed over (a comment, a blank line, the
+// header line), a line of one name, or a pair in f[0] and f[1].
+enum class TableRow { skip, one_name, pair };
+TableRow table_row(const std::string& line, std::string_view separators, bool comments, bool header,
+                   bool& header_seen, std::vector<std::string>& f) {
+    if (comments && !line.empty() && line[0] == '#') return TableRow::skip;
+    f = split(line, separators);
+    if (f.empty()) return TableRow::skip;
+    if (header && !header_seen) {
+        header_seen = true;
+        return TableRow::skip;
+    }
+    return f.size() < 2 ? TableRow::one_name : TableRow::pair;
+}
+
 std::string first_of_list(const std::string& field) { return field.substr(0, field.find('|')); }
 
 // Drops a suffix of a mark and digits: "P12345-2" -> "P12345".
@@ -233,18 +248,10 @@ void prep_pairs(std::istream& in, const std::string& file, const PairOptions& o,
             }
             accept(a, b, line);
         } else {  // tsv
-            if (line.empty() || line[0] == '#') continue;
-            const std::vector<std::string> f = split(line, " \t");
-            if (f.empty()) continue;
-            if (o.header && !header_seen) {
-                header_seen = true;
-                continue;
-            }
-            if (f.size() < 2) {
-                report.skip("lines with one name", file, line_no, line);
-                continue;
-            }
-            accept(f[0], f[1], line);
+            std::vector<std::string> f;
+            const TableRow row = table_row(line, " \t", true, o.header, header_seen, f);
+            if (row == TableRow::one_name) report.skip("lines with one name", file, line_no, line);
+            if (row == TableRow::pair) accept(f[0], f[1], line);
         }
     }
     if (in.bad()) throw Error(file + ": read error");
@@ -322,18 +329,11 @@ void prep_domains(std::istream& in, const std::string& file, const DomainOptions
             if (cells.empty()) report.skip("proteins without a Pfam domain", file, line_no, line);
             for (const std::string& domain : cells) accept(f[protein_column], domain, line);
         } else {  // interpro, tsv
-            if (o.format == "tsv" && !line.empty() && line[0] == '#') continue;
-            const std::vector<std::string> f = split(line, o.format == "interpro" ? "\t" : " \t");
-            if (f.empty()) continue;
-            if (o.format == "tsv" && o.header && !header_seen) {
-                header_seen = true;
-                continue;
-            }
-            if (f.size() < 2) {
-                report.skip("lines with one name", file, line_no, line);
-                continue;
-            }
-            accept(f[0], f[1], line);
+            const bool tsv = o.format == "tsv";
+            std::vector<std::string> f;
+            const TableRow row = table_row(line, tsv ? " \t" : "\t", tsv, tsv && o.header, header_seen, f);
+            if (row == TableRow::one_name) report.skip("lines with one name", file, line_no, line);
+            if (row == TableRow::pair) accept(f[0], f[1], line);
         }
     }
     if (in.bad()) throw Error(file + ": read error");
