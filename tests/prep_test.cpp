@@ -44,9 +44,12 @@ TEST_F(PrepTest, InteractionListsFromEachFormat) {
     // too; isoform suffixes stripped; no small molecules, other taxa.
     EXPECT_EQ(prep("pairs", {"--format", "mitab", "--taxon", "9606", sample("mitab.txt")}),
               "4\nP49418 O43426\nP06241 P05556\nO14920 Q9Y6K9\nP62993 P00533\n");
-    EXPECT_EQ(prep("pairs", {"--format", "string", "--min-score", "400", "--aliases", sample("string.aliases.txt"),
-                             sample("string.links.txt")}),
+    // A score equal to --min-score is kept; the first UniProt_AC alias of an
+    // id is taken.
+    EXPECT_EQ(prep("pairs", {"--format", "string", "--min-score", "490", "--keep-isoforms", "--aliases",
+                             sample("string.aliases.txt"), sample("string.links.txt")}),
               "3\nP84085 O75400\nQ9UKB1 Q6ZSJ9\nQ6ZSJ9 P42345\n");
+    // CRLF line ends.
     EXPECT_EQ(prep("pairs", {"--format", "tsv", "--header", "--keep-isoforms", sample("pairs.tsv")}),
               "3\nP04637 Q00987\nP38398 Q7Z569-2\nO15151 P04637\n");
     EXPECT_NE(run.err.find("  1 lines with one name, the first " + sample("pairs.tsv") + ":7: P38398\n"),
