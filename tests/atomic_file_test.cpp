@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "error.h"
+#include "input_file.h"
 #include "test_util.h"
 
 namespace ddinfer::test {
@@ -66,6 +67,20 @@ TEST_F(AtomicFileTest, FailuresGiveTheSystemsReasonAndLeaveTheOldFile) {
               path("t.tsv").string() + ": cannot write: No space left on device");
     EXPECT_EQ(read_file(path("t.tsv")), "earlier\n");
     EXPECT_EQ(names(), (std::vector<std::string>{"folder", "t.tsv"}));
+}
+
+// Every byte of a file comes through, plain or compressed, the last chunk
+// however short.
+TEST_F(AtomicFileTest, InputFilesReadPlainAndGzipAlike) {
+    for (const std::string text : {std::string("a"), std::string(262145, 'b')}) {
+        write_file(path("in.txt"), text);
+        ASSERT_EQ(run_in(dir, {"sh", "-c", "gzip -c in.txt > in.gz"}).status, 0);
+        for (const char* name : {"in.txt", "in.gz"}) {
+            std::ostringstream read;
+            read << InputFile(path(name).string()).rdbuf();
+            EXPECT_EQ(read.str(), text) << name << " " << text.size();
+        }
+    }
 }
 
 }  // namespace

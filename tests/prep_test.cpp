@@ -41,9 +41,11 @@ TEST_F(PrepTest, InteractionListsFromEachFormat) {
                   .substr(0, 30),
               "13\n6416 2318\n84665 88\n90 2339\n");
     // CRLF line ends; the first uniprotkb: id, from the alternative ids
-    // too; isoform suffixes stripped; no small molecules, other taxa.
+    // too; isoform suffixes stripped; no small molecules, other taxa on
+    // either side.
     EXPECT_EQ(prep("pairs", {"--format", "mitab", "--taxon", "9606", sample("mitab.txt")}),
               "4\nP49418 O43426\nP06241 P05556\nO14920 Q9Y6K9\nP62993 P00533\n");
+    EXPECT_NE(run.err.find("\n  3 other taxa (--taxon), the first "), std::string::npos) << run.err;
     // A score equal to --min-score is kept; the first UniProt_AC alias of an
     // id is taken.
     EXPECT_EQ(prep("pairs", {"--format", "string", "--min-score", "490", "--keep-isoforms", "--aliases",
