@@ -13,6 +13,7 @@
 #include <functional>
 #include <utility>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "network.h"
@@ -36,6 +37,16 @@ std::int64_t for_each_row(const protdom& network, const inter_table& pint,
 // file cannot be opened or a write or close fails, else 0.
 int LP_out(const protdom& network, const inter_table& pint, const inter_table& dint, const std::string& path,
            float err_ratio, const Costs& costs = {});
+
+// The programme restricted to the face of an optimal solution, for
+// glpsol: minimise sum costs x over the available candidates; every row
+// whose marginal in `row_marginals` (rows in order, the budget row last)
+// exceeds 1e-6 in size is an equality, and every column whose marginal in
+// `column_marginals` (by name, "x(i,j)" or "e(k)") exceeds 1e-6 is fixed
+// at 0. Same result convention as LP_out.
+int face_LP_out(const protdom& network, const inter_table& pint, const inter_table& dint, const std::string& path,
+                float err_ratio, const Costs& costs, const std::vector<double>& row_marginals,
+                const std::unordered_map<std::string, double>& column_marginals);
 
 // The same programme in free MPS ("NAME ddinfer FREE"), with plain names:
 // x<i>_<j>, e<k>, r<n>, obj. Same result convention as LP_out; the number

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "error.h"
 #include "lines.h"
 
 namespace ddinfer {
@@ -155,6 +156,51 @@ int read_glp_report(std::istream& in, const std::string& path, inter_table& dint
         return 1;
     }
     return 0;
+}
+
+Marginals read_glp_marginals(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw Error(path + ": cannot open the report");
+    Lines lines(in);
+    Marginals m;
+    std::string_view line;
+    std::vector<std::string_view> fields;
+    std::string joined;
+    int table = 0;  // 1 rows, 2 columns
+    bool complete = false;
+    while (lines.next(line)) {
+        if (report_end(line)) {
+            complete = true;
+            break;
+        }
+        if (line.substr(0, 15) == "   No.   Row na") {
+            table = 1;
+            continue;
+        }
+        if (line.substr(0, 18) == "   No. Column name") {
+            table = 2;
+            continue;
+        }
+        if (table == 0 || line.substr(0, 6) == "------") continue;
+        split(line, " \t\r", fields);
+        if (fields.size() == 2) {  // a long name alone on its line
+            joined.assign(line);
+            std::string_view next;
+            if (!lines.next(next)) break;
+            joined.append(" ").append(next);
+            split(joined, " \t\r", fields);
+        }
+        if (fields.size() < 4) continue;
+        double marginal = 0;
+        if (fields[2] != "B" && fields.back() != "eps") marginal = activity(fields.back());
+        if (table == 1) {
+            m.rows.push_back(marginal);
+        } else {
+            m.columns[std::string(fields[1])] = marginal;
+        }
+    }
+    if (!complete) throw Error(path + ": the solver's report ends early (no \"End of output\")");
+    return m;
 }
 
 int my_parse_glp(const std::string& path, const protdom&, const inter_table&, inter_table& dint, std::ostream& err,

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <iosfwd>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "network.h"
 
@@ -29,5 +31,14 @@ int my_parse_glp(const std::string& path, const protdom& network, const inter_ta
 // the report in messages.
 int read_glp_report(std::istream& in, const std::string& path, inter_table& dint, std::ostream& err, ReportSums* sums,
                     std::size_t chunk);
+
+// The Marginal column of a glpsol report: row marginals in the order of the
+// rows table, and column marginals by column name (0 for basic columns
+// and for "< eps"). Throws Error when the report cannot be read or is cut.
+struct Marginals {
+    std::vector<double> rows;
+    std::unordered_map<std::string, double> columns;
+};
+Marginals read_glp_marginals(const std::string& path);
 
 }  // namespace ddinfer

@@ -12,6 +12,7 @@
 #include "batch.h"
 #include "clp_inprocess.h"
 #include "error.h"
+#include "report.h"
 #include "solver.h"
 
 namespace ddinfer {
@@ -22,8 +23,9 @@ const char* const usage_line =
 
 const char* const help_text =
     "  Ranks the inferred domain pairs by how often they are inferred across K\n"
-    "  optimal solutions picked at random, and writes PAIRS.RATIO.robust.tsv.\n"
-    "  --solver    glpsol (default) or clp\n"
+    "  optimal solutions picked at random on the classic programme's optimal\n"
+    "  face, and writes PAIRS.RATIO.robust.tsv.\n"
+    "  --solver    glpsol (default) or clp (linked in, far faster)\n"
     "  --runs K    optimal solutions to sample, default 20\n"
     "  --seed S    default 1; the same seed gives the same file whatever --jobs is\n"
     "  --jobs J    solver runs at once; default the number of cores, fewer when\n"
@@ -31,8 +33,6 @@ const char* const help_text =
     "              nonzero of the programme)\n"
     "  --keep      keep the working folder of LP files and reports\n"
     "  -h, --help, -V, --version; options may stand anywhere, -- ends them\n";
-
-constexpr int retries = 5;
 
 bool same_optimum(double sum, double optimum) {
     return std::fabs(sum - optimum) <= 1e-6 * std::max(1.0, std::fabs(optimum));
@@ -99,38 +99,42 @@ int robust_main(int argc, char** argv, CommandRunner& runner, std::ostream& out,
         }
         optimum = classic_sums.x_sum;
         for (int r = 0; r < dint.n; ++r) classic[r] = dint.list[r].value;
-        one_run = [&](int run) -> std::string {
+        Marginals marginals;
+        try {
+            marginals = read_glp_marginals(classic_files.out);
+        } catch (const Error& e) {
+            err << "ddinfer-robust: the classic programme: " << e.what() << "\n";
+            return 1;
+        }
+        discard_run_files(call, classic_files);
+        one_run = [&, marginals](int run) -> std::string {
             SeededRandom random(call.seed, static_cast<std::uint64_t>(run));
-            const Costs unit = perturbed_costs(dint, 1.0, random);
-            double d = 0.1 / (optimum + 1.0);
+            Costs u = perturbed_costs(dint, 1.0, random);
+            for (double& cost : u) cost -= 1.0;
             const RunFiles files = run_files((work / ("run" + std::to_string(run))).string(), err_ratio);
-            for (int attempt = 0;; ++attempt) {
-                Costs costs(unit.size());
-                for (std::size_t r = 0; r < unit.size(); ++r) costs[r] = 1.0 + d * (unit[r] - 1.0);
-                inter_table run_dint = dint;  // values 0.0 again below
-                for (inter& record : run_dint.list) record.value = 0.0;
-                std::ostringstream run_messages;
-                ReportSums sums;
-                if (write_and_solve(solver, runner, network, pint, run_dint, files, err_ratio, costs,
-                                    files.out + ".log", run_messages, &sums) != 0) {
-                    return "run " + std::to_string(run) + ": " + first_line(run_messages.str());
-                }
-                if (same_optimum(sums.x_sum, optimum)) {
-                    std::vector<char>& mine = inferred[static_cast<std::size_t>(run - 1)];
-                    mine.resize(static_cast<std::size_t>(dint.n));
-                    for (int r = 0; r < dint.n; ++r) mine[r] = run_dint.list[r].value >= 0.5;
-                    break;
-                }
-                if (attempt == retries) {
-                    char text[200];
-                    std::snprintf(text, sizeof text,
-                                  "run %d: the changed objective still moves the optimum (sum of x %.10g, not "
-                                  "%.10g) after halving d %d times",
-                                  run, sums.x_sum, optimum, retries);
-                    return text;
-                }
-                d /= 2;
+            const std::string prefix = "run " + std::to_string(run) + ": ";
+            if (face_LP_out(network, pint, dint, files.lp, err_ratio, u, marginals.rows, marginals.columns) != 0) {
+                return prefix + files.lp + ": cannot write";
             }
+            inter_table run_dint = dint;
+            for (inter& record : run_dint.list) record.value = 0.0;
+            std::ostringstream run_messages;
+            ReportSums sums;
+            if (solve(solver, runner, network, pint, run_dint, files, err_ratio, u, files.out + ".log", run_messages,
+                      &sums) != 0) {
+                return prefix + first_line(run_messages.str());
+            }
+            if (!same_optimum(sums.x_sum, optimum)) {
+                char text[200];
+                std::snprintf(text, sizeof text,
+                              "the sampled solution is no optimum of the classic programme (sum of x %.10g, not "
+                              "%.10g)",
+                              sums.x_sum, optimum);
+                return prefix + text;
+            }
+            std::vector<char>& mine = inferred[static_cast<std::size_t>(run - 1)];
+            mine.resize(static_cast<std::size_t>(dint.n));
+            for (int r = 0; r < dint.n; ++r) mine[r] = run_dint.list[r].value >= 0.5;
             discard_run_files(call, files);
             return "";
         };

@@ -1,11 +1,14 @@
 // ddinfer-robust: the programme almost never has a single optimum, and the
 // classic result is one arbitrary vertex of the optimal face. This command
-// samples that face: each of K runs changes every x's objective coefficient
-// from 1 to 1 + d * u, u uniform in [0, 1) from a generator seeded from the
-// seed and the run, with d small enough that the run's optimum is still an
-// optimum of the original programme (checked: the sum of x must equal the
-// classic optimum z*; d is halved and the run solved again otherwise).
-// Each pair is then ranked by the share of runs that infer it.
+// samples that face: it solves the classic programme once, fixes what every
+// optimal solution shares (columns of positive reduced cost at their bound,
+// rows of non-zero dual tight), then each of K runs minimises sum u x over
+// that face, u uniform in [0, 1) by candidate from a generator seeded from
+// the seed and the run, and is checked as an optimum of the classic
+// programme. With clp this happens in memory on the presolved programme;
+// with glpsol the duals come from the report's Marginal columns and each
+// run solves the face written as an LP file. Each pair is then ranked by
+// the share of runs that infer it.
 #pragma once
 
 #include <iosfwd>
@@ -18,6 +21,7 @@
 namespace ddinfer {
 
 // 1 + d * u for every candidate record in record order, u = draw / 2^31.
+// The runs take d = 1 and subtract the 1.
 Costs perturbed_costs(const inter_table& dint, double d, RandomSource& random);
 
 // Exit statuses: 0 done, 1 bad input or a failed run (no result file), 2 a
