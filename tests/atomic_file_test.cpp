@@ -72,7 +72,7 @@ TEST_F(AtomicFileTest, FailuresGiveTheSystemsReasonAndLeaveTheOldFile) {
 // Every byte of a file comes through, plain or compressed, the last chunk
 // however short.
 TEST_F(AtomicFileTest, InputFilesReadPlainAndGzipAlike) {
-    for (const std::string text : {std::string("a"), std::string(262145, 'b')}) {
+    for (const std::string& text : {std::string("a"), std::string(262145, 'b')}) {
         write_file(path("in.txt"), text);
         ASSERT_EQ(run_in(dir, {"sh", "-c", "gzip -c in.txt > in.gz"}).status, 0);
         for (const char* name : {"in.txt", "in.gz"}) {
