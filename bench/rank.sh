@@ -12,9 +12,9 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 rows() {  # label, result file, inputs folder
-  "$bin/ddinfer-eval" "$3/pairs.txt" "$3/domains.txt" "$2" "$3/gold_ddi.tsv" |
+  "$bin/ddinfer-eval" "$3/pairs.txt" "$3/domains.txt" "$2" "$3/gold_ddi.tsv" 2> /dev/null |
     awk -v label="$1" '$1 == "all" || $1 == "heterotypic" {
-      printf "| %s | %s | %s | %s | %s | %s | %s | %s |\n", label, $1, $3, $4, $5, $6, $7, $8 }'
+      printf "| %s, %s | %s | %s | %s | %s | %s | %s | %s |\n", label, $1, $2, $3, $4, $5, $6, $7, $8 }'
 }
 
 ex=$work/human_pipe_2016
@@ -42,8 +42,8 @@ for spec in "association alone|" "classic .dint|--dint $dint" "robust table|--ro
   "$bin/ddinfer-rank" ${spec#*|} "$ex/pairs.txt" "$ex/domains.txt" > /dev/null 2>&1
   rows "$label" "$ex/pairs.txt.rank.tsv" "$ex"
 done
-echo "| robust table in its own order | $("$bin/ddinfer-eval" "$ex/pairs.txt" "$ex/domains.txt" "$robust" "$ex/gold_ddi.tsv" |
-  awk '$1 == "all" { printf "all | %s | %s | %s | %s | %s | %s", $3, $4, $5, $6, $7, $8 }') |"
+echo "| robust table in its own order, all | $("$bin/ddinfer-eval" "$ex/pairs.txt" "$ex/domains.txt" "$robust" \
+  "$ex/gold_ddi.tsv" 2> /dev/null | awk '$1 == "all" { printf "%s | %s | %s | %s | %s | %s | %s", $2, $3, $4, $5, $6, $7, $8 }') |"
 
 hb=$data/human_biogrid_3.5.174
 if [ -f "$hb/pairs.txt" ]; then
@@ -61,6 +61,8 @@ if [ -f "$hb/pairs.txt" ]; then
   echo "| ranking | pairs | P@250 | P@500 | P@1000 | P@2000 | P@5000 | AP |"
   echo "| --- | --- | ---: | ---: | ---: | ---: | ---: | ---: |"
   rows "classic .dint" "$big/pairs.txt.rank.tsv" "$big"
-  echo "| classic list alone | $("$bin/ddinfer-eval" "$big/pairs.txt" "$big/domains.txt" \
-    "$big/pairs.txt.0.100000.dint" "$big/gold_ddi.tsv" | awk '$1 == "inferred" { printf "%s pairs, %s", $2, $4 }') precision | | | | | | |"
+  echo
+  echo "The classic list alone: $("$bin/ddinfer-eval" "$big/pairs.txt" "$big/domains.txt" \
+    "$big/pairs.txt.0.100000.dint" "$big/gold_ddi.tsv" 2> /dev/null |
+    awk '$1 == "inferred" { printf "%s pairs, %s in 3did (%s)", $2, $3, $4 }')."
 fi
