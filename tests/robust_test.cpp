@@ -233,9 +233,9 @@ TEST_F(RobustCommandTest, GlpsolSolvesTheFaceOfTheClassicOptimum) {
     EXPECT_EQ(read_file(work / "run1.0.000000.lp"),
               "\nMinimize\n" + objective +
                   "\n\nSubject To\n"
-                  "r(2): + x(0,2) + x(1,2) +e(0) = 1\n"
-                  "r(3): + x(3,3) +e(1) = 1\n"
-                  "r(4): +e(0) +e(1) = 0\n"
+                  "r(2): + x(0,2) + x(1,2) +e(0) = 1.000\n"
+                  "r(3): + x(3,3) +e(1) = 1.000\n"
+                  "r(4): +e(0) +e(1)=0\n"
                   "Bounds\n"
                   "End\n");
 }

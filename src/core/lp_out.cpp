@@ -97,63 +97,6 @@ std::int64_t for_each_row(const protdom& network, const inter_table& pint,
     return visit_rows(network, pint, row);
 }
 
-int face_LP_out(const protdom& network, const inter_table& pint, const inter_table& dint, const std::string& path,
-                float err_ratio, const Costs& costs, const std::vector<double>& row_marginals,
-                const std::unordered_map<std::string, double>& column_marginals) {
-    constexpr double tolerance = 1e-6;
-    auto marginal = [&](const std::string& name) {
-        const auto it = column_marginals.find(name);
-        return it == column_marginals.end() ? 0.0 : it->second;
-    };
-    auto tight = [&](std::size_t row) { return row < row_marginals.size() && std::fabs(row_marginals[row]) > tolerance; };
-    std::FILE* file = open_output(path);
-    if (file == nullptr) return 1;
-    TextOut out(file);
-    int count = 0;
-    auto counted = [&] {
-        if (++count == 8) {
-            out << '\n';
-            count = 0;
-        }
-    };
-    std::vector<std::string> fixed;
-    out << "\nMinimize\nobj:";
-    for (int r = 0; r < dint.n; ++r) {
-        const inter& record = dint.list[r];
-        if (record.active != 1) continue;
-        std::string name = "x(" + std::to_string(std::min(record.a, record.b)) + "," +
-                           std::to_string(std::max(record.a, record.b)) + ")";
-        out << " + " << exact(costs.empty() ? 1.0 : costs[r]) << ' ' << name;
-        counted();
-        if (marginal(name) > tolerance) fixed.push_back(std::move(name));
-    }
-    out << "\n\nSubject To\n";
-    long long next_row = 2;
-    std::size_t row = 0;
-    const std::int64_t rows = visit_rows(network, pint, [&](int k, const std::vector<Pair>& terms) {
-        count = 0;
-        out << "r(" << next_row++ << "):";
-        for (const Pair& term : terms) {
-            out << " + x(" << term.first << ',' << term.second << ')';
-            counted();
-        }
-        out << " +e(" << k << (tight(row++) ? ") = 1\n" : ") >= 1\n");
-    });
-    out << "r(" << next_row << "):";
-    count = 0;
-    for (int k = 0; k < pint.n; ++k) {
-        if (pint.list[k].active != 1) continue;
-        out << " +e(" << k << ')';
-        counted();
-        const std::string name = "e(" + std::to_string(k) + ")";
-        if (marginal(name) > tolerance) fixed.push_back(name);
-    }
-    out << (tight(row) ? " = " : " <= ") << static_cast<long long>(error_bound(rows, err_ratio)) << "\nBounds\n";
-    for (const std::string& name : fixed) out << ' ' << name << " = 0\n";
-    out << "End\n";
-    return close_output(file, out);
-}
-
 std::int64_t error_bound(std::int64_t rows, float err_ratio) {
     const double product = static_cast<double>(rows) * static_cast<double>(err_ratio);
     if (std::isnan(product)) return 0;
@@ -163,8 +106,26 @@ std::int64_t error_bound(std::int64_t rows, float err_ratio) {
     return static_cast<std::int64_t>(product);  // truncates toward zero
 }
 
-int LP_out(const protdom& network, const inter_table& pint, const inter_table& dint, const std::string& path,
-           float err_ratio, const Costs& costs) {
+namespace {
+
+// The optimal face of a solution: marginals of the rows in order (the
+// budget row last) and of the columns by name.
+struct Face {
+    const std::vector<double>& rows;
+    const std::unordered_map<std::string, double>& columns;
+};
+
+int write_lp(const protdom& network, const inter_table& pint, const inter_table& dint, const std::string& path,
+             float err_ratio, const Costs& costs, const Face* face) {
+    constexpr double tolerance = 1e-6;
+    auto fixed_at_zero = [&](const std::string& name) {
+        if (face == nullptr) return false;
+        const auto it = face->columns.find(name);
+        return it != face->columns.end() && it->second > tolerance;
+    };
+    auto tight = [&](std::size_t row) {
+        return face != nullptr && row < face->rows.size() && std::fabs(face->rows[row]) > tolerance;
+    };
     std::FILE* file = open_output(path);
     if (file == nullptr) return 1;
     TextOut out(file);
@@ -178,6 +139,7 @@ int LP_out(const protdom& network, const inter_table& pint, const inter_table& d
         }
     };
 
+    std::vector<std::string> fixed;
     out << "\nMinimize\nobj:";
     for (int r = 0; r < dint.n; ++r) {
         const inter& record = dint.list[r];
@@ -186,10 +148,16 @@ int LP_out(const protdom& network, const inter_table& pint, const inter_table& d
         if (!costs.empty()) out << exact(costs[r]) << ' ';
         out << "x(" << std::min(record.a, record.b) << ',' << std::max(record.a, record.b) << ')';
         counted();
+        if (face != nullptr) {
+            std::string name = "x(" + std::to_string(std::min(record.a, record.b)) + "," +
+                               std::to_string(std::max(record.a, record.b)) + ")";
+            if (fixed_at_zero(name)) fixed.push_back(std::move(name));
+        }
     }
     out << "\n\nSubject To\n";
 
     long long next_row = 2;
+    std::size_t row = 0;
     const std::int64_t rows = visit_rows(network, pint, [&](int k, const std::vector<Pair>& terms) {
         count = 0;
         out << "r(" << next_row++ << "):";
@@ -197,7 +165,7 @@ int LP_out(const protdom& network, const inter_table& pint, const inter_table& d
             out << " + x(" << term.first << ',' << term.second << ')';
             counted();
         }
-        out << " +e(" << k << ") >= 1.000\n";
+        out << " +e(" << k << (tight(row++) ? ") = 1.000\n" : ") >= 1.000\n");
     });
 
     out << "r(" << next_row << "):";
@@ -206,9 +174,29 @@ int LP_out(const protdom& network, const inter_table& pint, const inter_table& d
         if (pint.list[k].active != 1) continue;
         out << " +e(" << k << ')';
         counted();
+        if (face != nullptr && fixed_at_zero("e(" + std::to_string(k) + ")")) fixed.push_back("e(" + std::to_string(k) + ")");
     }
-    out << "<=" << static_cast<long long>(error_bound(rows, err_ratio)) << "\nEnd\n";
+    out << (tight(row) ? "=" : "<=") << static_cast<long long>(error_bound(rows, err_ratio)) << '\n';
+    if (face != nullptr) {
+        out << "Bounds\n";
+        for (const std::string& name : fixed) out << ' ' << name << " = 0\n";
+    }
+    out << "End\n";
     return close_output(file, out);
+}
+
+}  // namespace
+
+int LP_out(const protdom& network, const inter_table& pint, const inter_table& dint, const std::string& path,
+           float err_ratio, const Costs& costs) {
+    return write_lp(network, pint, dint, path, err_ratio, costs, nullptr);
+}
+
+int face_LP_out(const protdom& network, const inter_table& pint, const inter_table& dint, const std::string& path,
+                float err_ratio, const Costs& costs, const std::vector<double>& row_marginals,
+                const std::unordered_map<std::string, double>& column_marginals) {
+    const Face face{row_marginals, column_marginals};
+    return write_lp(network, pint, dint, path, err_ratio, costs, &face);
 }
 
 int MPS_out(const protdom& network, const inter_table& pint, const inter_table& dint, const std::string& path,
