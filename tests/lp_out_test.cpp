@@ -183,6 +183,26 @@ TEST_F(LpOutTest, AnUnavailableCandidateIsNoObjectiveTerm) {
     EXPECT_EQ(lp(net, 0.5f).substr(0, 41), "\nMinimize\nobj: + x(0,1) + x(0,0)\n\nSubject");
 }
 
+// The face of an optimal solution: rows of non-zero marginal tight,
+// columns of positive marginal fixed at 0 (a negative one is no reason).
+TEST_F(LpOutTest, TheFaceOfAnOptimum) {
+    const Net net = make_net(example_pairs, example_domains);
+    const std::unordered_map<std::string, double> columns{
+        {"x(0,1)", 0.0}, {"x(1,1)", -0.5}, {"x(0,0)", 0.5}, {"e(1)", 1.0}, {"e(2)", 1e-7}};
+    ASSERT_EQ(face_LP_out(net.network, net.pint, net.dint, path("f.lp").string(), 0.5f, {0.25, 0.5, 0.125},
+                          {0.5, 0.0, -0.5}, columns),
+              0);
+    EXPECT_EQ(read_file(path("f.lp")),
+              "\nMinimize\n"
+              "obj: + 0.25 x(0,1) + 0.5 x(1,1) + 0.125 x(0,0)\n"
+              "\nSubject To\n"
+              "r(2): + x(0,1) + x(1,1) +e(0) = 1.000\n"
+              "r(3): + x(0,0) + x(0,1) + x(1,1) +e(1) >= 1.000\n"
+              "r(4): +e(0) +e(1) +e(2)=1\n"
+              "Bounds\n x(0,0) = 0\n e(1) = 0\n"
+              "End\n");
+}
+
 // A write that fails is noticed even when the C stream does not buffer it.
 TEST(TextOutTest, AFailedWriteIsReported) {
     std::FILE* full = std::fopen("/dev/full", "w");

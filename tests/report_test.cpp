@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "error.h"
 #include "test_util.h"
 
 namespace ddinfer::test {
@@ -191,6 +192,33 @@ TEST_F(ReportTest, ANameLineSurvivesTheRefillOfTheBuffer) {
         ASSERT_EQ(read_glp_report(in, "r.out", net.dint, messages, nullptr, chunk), 0) << messages.str();
         ASSERT_EQ(values(), (Values{0.75, 0.5, 0.25})) << "chunk " << chunk;
     }
+}
+
+// The Marginal columns: a basic row or column has none; "< eps" is 0; a
+// long name alone on its line still gets its marginal.
+TEST_F(ReportTest, MarginalsOfRowsAndColumns) {
+    write_file(path("m.out"),
+               std::string(head) + optimal +
+                   "Objective:  obj = 0.5 (MINimum)\n\n"
+                   "   No.   Row name   St   Activity     Lower bound   Upper bound    Marginal\n"
+                   "------ ------------ -- ------------- ------------- ------------- -------------\n"
+                   "     1 r(2)         NL             1             1                         0.5 \n"
+                   "     2 r(3)         B              2             1               \n"
+                   "     3 r(4)         NU             1                           1          -0.5 \n"
+                   "\n   No. Column name  St   Activity     Lower bound   Upper bound    Marginal\n"
+                   "------ ------------ -- ------------- ------------- ------------- -------------\n"
+                   "     1 x(0,1)       B            0.5             0               \n"
+                   "     2 x(1,1)       NL             0             0                       < eps\n"
+                   "     3 x(10000,10001)\n"
+                   "                    NL             0             0                         0.5 \n"
+                   "     4 e(0)         NL             0             0                           1 \n" +
+                   tail);
+    const Marginals m = read_glp_marginals(path("m.out").string());
+    EXPECT_EQ(m.rows, (std::vector<double>{0.5, 0, -0.5}));
+    EXPECT_EQ(m.columns, (std::unordered_map<std::string, double>{
+                             {"x(0,1)", 0}, {"x(1,1)", 0}, {"x(10000,10001)", 0.5}, {"e(0)", 1}}));
+    write_file(path("cut.out"), read_file(path("m.out")).substr(0, 900));
+    EXPECT_THROW(read_glp_marginals(path("cut.out").string()), Error);
 }
 
 }  // namespace
