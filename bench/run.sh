@@ -113,5 +113,9 @@ fi
     echo "| --- | ---: | ---: | ---: |"
     printf '%s\n' "${proteome[@]}"
   fi
+  echo
+  bench/rank.sh
+  echo
+  bench/clp.sh ../shared/data "$proteome_limit"
 } > BENCHMARKS.md
 echo "wrote BENCHMARKS.md" >&2
