@@ -42,7 +42,10 @@ for set in human_pipe_2016 yeast_vonmering_2002 yeast_biogrid_3.5.174 human_biog
   cp "$data/$set/pairs.txt" "$data/$set/domains.txt" "$dir/"
   p=$dir/pairs.txt d=$dir/domains.txt
   "$bin/ddinfer" --solver clp --write-mps "$p" "$d" 0.1 > /dev/null 2>&1
+  rm -f "$work/before.out"
   before=$(seconds clp "$p.0.100000.mps" -primalsimplex -solution "$work/before.out")
+  # clp exits 0 on some failures: only an optimal solution file counts.
+  head -c 7 "$work/before.out" 2> /dev/null | grep -q Optimal || before="failed"
   after=$(seconds "$bin/ddinfer" --solver clp "$p" "$d" 0.1)
   optimum=$(sed -n 's/.*optimum \([0-9.e+-]*\)$/\1/p' "$work/err" | tail -n 1)
   robust=$(seconds "$bin/ddinfer-robust" --solver clp --runs 20 --jobs 2 "$p" "$d" 0.1)
