@@ -2,6 +2,10 @@
 // forced, so every output file is known.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
+#include "solver.h"
 #include "test_util.h"
 
 namespace ddinfer::test {
@@ -78,6 +82,10 @@ TEST_F(EndToEndTest, ABudgetOfTwoLeavesTheCheapestRowsUnexplained) {
     // Covering both rows of D0-D1 with one x is the single optimum.
     const RunResult run = ddinfer({"pairs.txt", "domains.txt", "0.5"});
     EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(read_file(path("pairs.txt.0.500000.dint")), "D0\tD1\n");
+    // clp folds the single rows into the budget: the same optimum.
+    const RunResult clp = ddinfer({"--solver", "clp", "pairs.txt", "domains.txt", "0.5"});
+    EXPECT_EQ(clp.status, 0) << clp.err;
     EXPECT_EQ(read_file(path("pairs.txt.0.500000.dint")), "D0\tD1\n");
 }
 
@@ -254,6 +262,62 @@ TEST_F(EndToEndTest, ClpSolvesTheSameProgrammeInProcess) {
     EXPECT_EQ(run.out.substr(0, std::string(counts).size()), counts);
     EXPECT_EQ(run.err,
               checked + "writing pairs.txt.0.000000.lp\nddinfer: wrote pairs.txt.0.000000.dint: 3 inferred pairs, optimum 3\n");
+}
+
+// Random networks with repeated pairs, solved by glpsol on the whole
+// programme and by clp after the presolve: the same optimum; clp's .dint
+// holds exactly the x of its listing at 0.5 or more (values such as 1/3
+// occur); and clp's samples of the optimal face all pass the check against
+// the classic optimum.
+TEST_F(EndToEndTest, ClpAfterThePresolveAgreesWithGlpsolOnRandomNetworks) {
+    std::mt19937 draw(11);
+    auto pick = [&](int n) { return static_cast<int>(draw() % static_cast<unsigned>(n)); };
+    for (int net = 0; net < 12; ++net) {
+        std::string pairs_text;
+        const int proteins = 12 + pick(10), pairs = 20 + pick(20), domains = 5 + pick(6);
+        for (int k = 0; k < pairs; ++k) {
+            const int a = pick(proteins), b = k % 7 == 6 ? a : pick(proteins);
+            pairs_text += numbered("P", a, " ") + numbered("P", b, "\n");
+            if (k % 5 == 4) pairs_text += numbered("P", b, " ") + numbered("P", a, "\n");  // reversed repeat
+        }
+        std::string domains_text;
+        for (int d = 0; d < domains; ++d) {
+            domains_text += numbered("D", d, ":");
+            for (int p = 0; p < proteins; ++p) {
+                if (pick(3) == 0) domains_text += numbered(" P", p, "");
+            }
+            domains_text += "\n";
+        }
+        const long lines = std::count(pairs_text.begin(), pairs_text.end(), '\n');
+        write_file(path("r.txt"), std::to_string(lines) + "\n" + pairs_text);
+        write_file(path("rd.txt"), std::to_string(domains) + "\n" + domains_text);
+        const std::string ratio = net % 3 == 0 ? "0" : net % 3 == 1 ? "0.1" : "0.3";
+        const RunResult glp = ddinfer({"r.txt", "rd.txt", ratio});
+        const RunResult clp = ddinfer({"--solver", "clp", "r.txt", "rd.txt", ratio});
+        ASSERT_EQ(glp.status, 0) << glp.err;
+        ASSERT_EQ(clp.status, 0) << clp.err;
+        auto optimum = [](const std::string& err) { return std::stod(err.substr(err.rfind("optimum ") + 8)); };
+        // glpsol's report rounds each value to six digits.
+        EXPECT_NEAR(optimum(clp.err), optimum(glp.err), 1e-5) << net;
+        // The listing's x at 0.5 or more are the inferred pairs.
+        const std::string files_stem = "r.txt." + ratio_text(std::stof(ratio));
+        std::istringstream listing(read_file(path(files_stem + ".out")));
+        std::string line;
+        std::getline(listing, line);
+        long at_half = 0;
+        while (std::getline(listing, line)) {
+            std::istringstream fields(line);
+            std::string number, name;
+            double value = 0;
+            fields >> number >> name >> value;
+            at_half += name[0] == 'x' && value >= 0.5;
+        }
+        const std::string dint = read_file(path(files_stem + ".dint"));
+        EXPECT_EQ(std::count(dint.begin(), dint.end(), '\n'), at_half) << net;
+        const RunResult robust = run_in(dir, {bin("ddinfer-robust"), "--solver", "clp", "--runs", "8", "r.txt",
+                                              "rd.txt", ratio});
+        EXPECT_EQ(robust.status, 0) << robust.err;
+    }
 }
 
 TEST_F(EndToEndTest, BothSolversReachTheSameOptimumOnTheWorkedExample) {

@@ -71,8 +71,8 @@ TEST(PresolveTest, MapsBackAndChecksTheFullProgramme) {
     EXPECT_EQ(e, (Doubles{0, 0, 0, 1, 0}));
     // A wrong mapping is caught: a row left short, an objective that
     // does not add up, a budget overdrawn.
-    ReducedSolution shortfall{{1, 0}, {0, 0, 0}, {1}, 0.0};
-    EXPECT_EQ(map_back(p, r, shortfall, 6, x, e), "row 6 (protein pair 4) is covered to 0 only");
+    ReducedSolution shortfall{{1, 0.6}, {0, 0, 0}, {1}, 0.6};
+    EXPECT_EQ(map_back(p, r, shortfall, 6, x, e), "row 6 (protein pair 4) is covered to 0.6 only");
     ReducedSolution drifted{{1, 1}, {0, 0, 0}, {1}, 0.5};
     EXPECT_EQ(map_back(p, r, drifted, 6, x, e), "the objective 2 differs from the reduced optimum 1.5");
     ReducedSolution overdrawn{{0, 1}, {1, 0, 0}, {1}, 0.0};

@@ -18,6 +18,10 @@
 namespace ddinfer {
 namespace {
 
+// A simplex value to nine decimals: 0.4999999999 is the 0.5 it stands for,
+// as it would be in a printed report, and meets the 0.5 threshold.
+double settled(double value) { return std::round(value * 1e9) / 1e9; }
+
 // The reduced programme in CLP: x columns, one e a kept row, one e a folded
 // row (cost -c, at most 1); the kept rows, then the budget row.
 void load_reduced(ClpSimplex& model, const Reduced& red) {
@@ -183,6 +187,7 @@ std::string FaceSampler::sample(const std::vector<double>& u, std::vector<double
     if (std::string failure = map_back(full_, reduced_, solution, records_, x, e); !failure.empty()) {
         return "the sampled solution is no optimum of the classic programme: " + failure;
     }
+    for (double& value : x) value = settled(value);
     for (std::size_t c = 0; c < nx; ++c) std::swap(x[reduced_.column_record[c]], x[chosen[c]]);
     for (std::size_t f = 0; f < folded_chosen.size(); ++f) std::swap(x[reduced_.folded_record[f]], x[folded_chosen[f]]);
     return "";
@@ -202,11 +207,11 @@ void write_listing(const std::string& path, const protdom&, const inter_table& p
     for (int r = 0; r < dint.n; ++r) {
         const inter& record = dint.list[r];
         if (record.active != 1) continue;
-        std::snprintf(line, sizeof line, "%7lld x%d_%d %.12g 0\n", column++, record.a, record.b, x[r]);
+        std::snprintf(line, sizeof line, "%7lld x%d_%d %.12g 0\n", column++, record.a, record.b, settled(x[r]));
         out << line;
     }
     for (std::size_t row = 0; row < full.row_pair.size(); ++row) {
-        std::snprintf(line, sizeof line, "%7lld e%d %.12g 0\n", column++, full.row_pair[row], e[row]);
+        std::snprintf(line, sizeof line, "%7lld e%d %.12g 0\n", column++, full.row_pair[row], settled(e[row]));
         out << line;
     }
     (void)pint;
@@ -242,7 +247,7 @@ int clp_in_process(const protdom& network, const inter_table& pint, inter_table&
         objective += full.cost[r] * x[r];
         if (dint.list[r].active != 1) continue;
         if (sums != nullptr) sums->x_sum += x[r];
-        dint.list[r].value = std::min(1.0, x[r]);
+        dint.list[r].value = std::min(1.0, settled(x[r]));
     }
     try {
         write_listing(files.out, network, pint, dint, full, x, e, objective);
