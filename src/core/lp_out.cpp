@@ -200,7 +200,7 @@ int face_LP_out(const protdom& network, const inter_table& pint, const inter_tab
 }
 
 int MPS_out(const protdom& network, const inter_table& pint, const inter_table& dint, const std::string& path,
-            float err_ratio, const Costs& costs, std::size_t* columns_written) {
+            float err_ratio, const Costs& costs) {
     // Gather the programme by column, columns in order of first occurrence:
     // the objective's x, then the rows' terms and e, then the budget row.
     struct Column {
@@ -261,7 +261,6 @@ int MPS_out(const protdom& network, const inter_table& pint, const inter_table& 
     entries.clear();
     entries.shrink_to_fit();
 
-    if (columns_written != nullptr) *columns_written = columns.size();
     std::FILE* file = open_output(path);
     if (file == nullptr) return 1;
     TextOut out(file);

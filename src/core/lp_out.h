@@ -49,9 +49,8 @@ int face_LP_out(const protdom& network, const inter_table& pint, const inter_tab
                 const std::unordered_map<std::string, double>& column_marginals);
 
 // The same programme in free MPS ("NAME ddinfer FREE"), with plain names:
-// x<i>_<j>, e<k>, r<n>, obj. Same result convention as LP_out; the number
-// of columns goes to `columns_written` when given.
+// x<i>_<j>, e<k>, r<n>, obj. Same result convention as LP_out.
 int MPS_out(const protdom& network, const inter_table& pint, const inter_table& dint, const std::string& path,
-            float err_ratio, const Costs& costs = {}, std::size_t* columns_written = nullptr);
+            float err_ratio, const Costs& costs = {});
 
 }  // namespace ddinfer

@@ -195,7 +195,7 @@ std::string FaceSampler::sample(const std::vector<double>& u, std::vector<double
 
 namespace {
 
-void write_listing(const std::string& path, const protdom&, const inter_table& pint, const inter_table& dint,
+void write_listing(const std::string& path, const inter_table& dint,
                    const Programme& full, const std::vector<double>& x, const std::vector<double>& e,
                    double objective) {
     AtomicFile file(path);
@@ -214,7 +214,6 @@ void write_listing(const std::string& path, const protdom&, const inter_table& p
         std::snprintf(line, sizeof line, "%7lld e%d %.12g 0\n", column++, full.row_pair[row], settled(e[row]));
         out << line;
     }
-    (void)pint;
     file.commit(out.flush());
 }
 
@@ -250,7 +249,7 @@ int clp_in_process(const protdom& network, const inter_table& pint, inter_table&
         dint.list[r].value = std::min(1.0, settled(x[r]));
     }
     try {
-        write_listing(files.out, network, pint, dint, full, x, e, objective);
+        write_listing(files.out, dint, full, x, e, objective);
     } catch (const Error& error) {
         err << error.what() << "\n";
         return 1;
