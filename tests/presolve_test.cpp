@@ -64,19 +64,35 @@ TEST(PresolveTest, MapsBackAndChecksTheFullProgramme) {
     const Reduced r = presolve(p);
     // An optimum of the reduced programme: x0 = 1, x4 = 1, the folded row
     // left unexplained (e = 1 at cost -1): 2 - 1 + offset 1 = 2.
-    ReducedSolution s{{1, 1}, {0, 0, 0}, {1}, 1.0};
+    ReducedSolution s{{1, 1}, {0, 0, 0}, {1}, 1.0, {}};
     std::vector<double> x, e;
     EXPECT_EQ(map_back(p, r, s, 6, x, e), "");
     EXPECT_EQ(x, (Doubles{1, 0, 0, 0, 1, 0}));
     EXPECT_EQ(e, (Doubles{0, 0, 0, 1, 0}));
     // A wrong mapping is caught: a row left short, an objective that
     // does not add up, a budget overdrawn.
-    ReducedSolution shortfall{{1, 0.6}, {0, 0, 0}, {1}, 0.6};
+    ReducedSolution shortfall{{1, 0.6}, {0, 0, 0}, {1}, 0.6, {}};
     EXPECT_EQ(map_back(p, r, shortfall, 6, x, e), "row 6 (protein pair 4) is covered to 0.6 only");
-    ReducedSolution drifted{{1, 1}, {0, 0, 0}, {1}, 0.5};
+    ReducedSolution drifted{{1, 1}, {0, 0, 0}, {1}, 0.5, {}};
     EXPECT_EQ(map_back(p, r, drifted, 6, x, e), "the objective 2 differs from the reduced optimum 1.5");
-    ReducedSolution overdrawn{{0, 1}, {1, 0, 0}, {1}, 0.0};
+    ReducedSolution overdrawn{{0, 1}, {1, 0, 0}, {1}, 0.0, {}};
     EXPECT_EQ(map_back(p, r, overdrawn, 6, x, e), "the unexplained pairs exceed the budget: 3.000000 > 2");
+    // The simplex's own tolerance: a row short by 9e-7 is covered, by 2e-6
+    // it is not.
+    ReducedSolution hair{{1, 1 - 9e-7}, {0, 0, 0}, {1}, 1 - 9e-7, {}};
+    EXPECT_EQ(map_back(p, r, hair, 6, x, e), "");
+    ReducedSolution short_by_more{{1, 1 - 2e-6}, {0, 0, 0}, {1}, 1 - 2e-6, {}};
+    EXPECT_EQ(map_back(p, r, short_by_more, 6, x, e), "row 6 (protein pair 4) is covered to 0.999998 only");
+    // A folded e above 1 maps to x = 0, not below: the objective follows
+    // that move, so the solver's own objective still adds up.
+    ReducedSolution above{{1, 1}, {0, 0, 0}, {1 + 3e-6}, 1 - 3e-6, {}};
+    EXPECT_EQ(map_back(p, r, above, 6, x, e), "");
+    EXPECT_EQ(x[3], 0.0);
+    // A face sample is held to the classic optimum of the full programme.
+    ReducedSolution sample{{1, 1}, {0, 0, 0}, {1}, 0.0, 2.0};
+    EXPECT_EQ(map_back(p, r, sample, 6, x, e), "");
+    sample.full_objective = 2.5;
+    EXPECT_EQ(map_back(p, r, sample, 6, x, e), "the objective 2 differs from the reduced optimum 2.5");
 }
 
 }  // namespace

@@ -128,7 +128,10 @@ int null_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, s
         inter_table run_dint;
         std::ostringstream quiet, run_messages;
         construct_dint(shuffled, shuffled_pint, run_dint, quiet);
-        const RunFiles files = run_files((work / ("run" + std::to_string(run))).string(), err_ratio);
+        RunFiles files = run_files((work / ("run" + std::to_string(run))).string(), err_ratio);
+        // A solver linked in reads no LP file: write it and the listing
+        // only when --keep asks for them.
+        if (solver.in_process() && !call.keep) files.lp = files.out = "";
         const int status = write_and_solve(solver, runner, shuffled, shuffled_pint, run_dint, files, err_ratio, {},
                                            files.out + ".log", run_messages);
         discard_run_files(call, files);

@@ -115,7 +115,7 @@ int write_and_solve(const Solver& solver, CommandRunner& runner, const protdom& 
                     const std::string& log_path, std::ostream& err, ReportSums* sums) {
     int status = 0;
     errno = 0;
-    if (LP_out(network, pint, dint, files.lp, err_ratio, costs) != 0) {
+    if (!files.lp.empty() && LP_out(network, pint, dint, files.lp, err_ratio, costs) != 0) {
         err << files.lp << ": cannot write: " << std::strerror(errno != 0 ? errno : EIO) << "\n";
         status = 1;
     }

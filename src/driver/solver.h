@@ -65,7 +65,8 @@ int solve(const Solver& solver, CommandRunner& runner, const protdom& network, c
           std::ostream& err, ReportSums* sums = nullptr);
 
 // Writes the LP file, then solves as `solve` does; a file that cannot be
-// written adds its message and makes the result 1.
+// written adds its message and makes the result 1. A solver linked in
+// reads no file: with files.lp and files.out empty it writes neither.
 int write_and_solve(const Solver& solver, CommandRunner& runner, const protdom& network, const inter_table& pint,
                     inter_table& dint, const RunFiles& files, float err_ratio, const Costs& costs,
                     const std::string& log_path, std::ostream& err, ReportSums* sums = nullptr);

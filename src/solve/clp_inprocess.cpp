@@ -18,9 +18,9 @@
 namespace ddinfer {
 namespace {
 
-// A simplex value to nine decimals: 0.4999999999 is the 0.5 it stands for,
-// as it would be in a printed report, and meets the 0.5 threshold.
-double settled(double value) { return std::round(value * 1e9) / 1e9; }
+// A simplex value on the grid of the simplex's own tolerance: 0.4999996 is
+// the 0.5 it stands for and meets the 0.5 threshold, 1.0000003 is 1.
+double settled(double value) { return std::round(value / simplex_tolerance) * simplex_tolerance; }
 
 // The reduced programme in CLP: x columns, one e a kept row, one e a folded
 // row (cost -c, at most 1); the kept rows, then the budget row.
@@ -68,11 +68,33 @@ void load_reduced(ClpSimplex& model, const Reduced& red) {
                       objective.data(), row_lower.data(), row_upper.data());
 }
 
-// Primal simplex with CLP's presolve, as the clp program runs it.
-std::string solve_model(ClpSimplex& model) {
+// How a programme is solved. Every start uses CLP's presolve; CLP's own
+// handling of SIGINT is off, since the commands handle signals themselves
+// and solves run on several threads at once.
+//  - primal_idiot: the idiot crash (3 passes) before the primal simplex.
+//    On shuffled networks this is 3x faster than a plain primal start and
+//    on the real ones 4x; the optimum is the same, the vertex may differ.
+//  - dual_slack: the dual simplex from the slack basis, which is dual
+//    feasible for any objective of non-negative costs on x (every x at 0,
+//    every folded e at whichever bound its cost prefers): the face samples,
+//    40-80x faster than starting from the classic optimal basis.
+enum class Start { primal_idiot, dual_slack };
+
+std::string solve_model(ClpSimplex& model, Start start) {
     ClpSolve options;
-    options.setSolveType(ClpSolve::usePrimal);
     options.setPresolveType(ClpSolve::presolveOn);
+    options.setSpecialOption(2, 1);  // no interrupt handler of CLP's own
+    if (start == Start::dual_slack) {
+        model.allSlackBasis(true);
+        options.setSolveType(ClpSolve::useDual);
+        options.setSpecialOption(0, 0);  // no crash: the slack basis
+    } else {
+        options.setSolveType(ClpSolve::usePrimal);
+        options.setSpecialOption(1, 2, 3);  // the idiot crash, 3 passes
+    }
+    // CLP keeps its scaled rows to 1e-7; unscaled, that can exceed the 1e-6
+    // the solution is checked to. 1e-8 keeps them well inside.
+    model.setPrimalTolerance(1e-8);
     model.initialSolve(options);
     if (model.status() == 0) return "";
     static const char* const names[] = {"optimal", "infeasible", "unbounded", "stopped on iterations or time",
@@ -95,7 +117,7 @@ void read_solution(const ClpSimplex& model, const Reduced& red, ReducedSolution&
 std::string solve_reduced(const Reduced& red, ReducedSolution& solution) {
     ClpSimplex model;
     load_reduced(model, red);
-    if (std::string failure = solve_model(model); !failure.empty()) return failure;
+    if (std::string failure = solve_model(model, Start::primal_idiot); !failure.empty()) return failure;
     read_solution(model, red, solution);
     return "";
 }
@@ -107,14 +129,14 @@ FaceSampler::FaceSampler(const protdom& network, const inter_table& pint, const 
       face_(std::make_unique<ClpSimplex>()), records_(static_cast<std::size_t>(dint.n)) {
     ClpSimplex& model = *face_;
     load_reduced(model, reduced_);
-    if (const std::string failure = solve_model(model); !failure.empty()) throw Error(failure);
+    if (const std::string failure = solve_model(model, Start::primal_idiot); !failure.empty()) throw Error(failure);
     ReducedSolution solution;
     read_solution(model, reduced_, solution);
     std::vector<double> e;
     if (const std::string failure = map_back(full_, reduced_, solution, records_, classic_, e); !failure.empty()) {
         throw Error("the solution of the reduced programme fails the full one: " + failure);
     }
-    optimum_ = solution.objective + reduced_.offset;
+    for (std::size_t r = 0; r < records_; ++r) optimum_ += full_.cost[r] * classic_[r];
 
     // Every optimal solution keeps a column of positive reduced cost at its
     // bound and a row of non-zero dual tight: fixing those leaves the face
@@ -178,11 +200,11 @@ std::string FaceSampler::sample(const std::vector<double>& u, std::vector<double
         folded_chosen[f] = cheapest(folded_members_[f]);
         model->setObjectiveCoefficient(static_cast<int>(nx + ne + f), -u[folded_chosen[f]]);
     }
-    if (std::string failure = solve_model(*model); !failure.empty()) return failure;
+    if (std::string failure = solve_model(*model, Start::dual_slack); !failure.empty()) return failure;
     ReducedSolution solution;
     read_solution(*model, reduced_, solution);
     // On the face the sum of x is the classic optimum.
-    solution.objective = optimum_ - reduced_.offset;
+    solution.full_objective = optimum_;
     std::vector<double> e;
     if (std::string failure = map_back(full_, reduced_, solution, records_, x, e); !failure.empty()) {
         return "the sampled solution is no optimum of the classic programme: " + failure;
@@ -241,13 +263,17 @@ int clp_in_process(const protdom& network, const inter_table& pint, inter_table&
         err << "the solution of the reduced programme fails the full one: " << failure << "\n";
         return 1;
     }
-    double objective = 0;
+    double objective = 0, x_sum = 0;
     for (int r = 0; r < dint.n; ++r) {
         objective += full.cost[r] * x[r];
         if (dint.list[r].active != 1) continue;
-        if (sums != nullptr) sums->x_sum += x[r];
         dint.list[r].value = std::min(1.0, settled(x[r]));
+        x_sum += settled(x[r]);
     }
+    // An optimum of 0 is not 3e-7, nor the sum of many hairs.
+    objective = settled(objective);
+    if (sums != nullptr) sums->x_sum += settled(x_sum);
+    if (files.out.empty()) return 0;  // no listing wanted
     try {
         write_listing(files.out, dint, full, x, e, objective);
     } catch (const Error& error) {

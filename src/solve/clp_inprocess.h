@@ -22,7 +22,8 @@ namespace ddinfer {
 // Solves, stores the value of every x, clamped to [0, 1], into its
 // available dint record, and writes files.out as a solution listing in the
 // clp layout ("Optimal - objective value Z", then number, name, value and
-// 0 a column). With `write_mps` the full programme goes to files.mps too.
+// 0 a column; none when files.out is empty). With `write_mps` the full
+// programme goes to files.mps too.
 // Returns 0, or 1 after one message on `err`.
 int clp_in_process(const protdom& network, const inter_table& pint, inter_table& dint, const RunFiles& files,
                    float err_ratio, const Costs& costs, bool write_mps, std::ostream& err, ReportSums* sums);

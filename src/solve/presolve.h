@@ -19,6 +19,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -64,12 +65,19 @@ Reduced presolve(const Programme& full);
 struct ReducedSolution {
     std::vector<double> x, e, folded_e;
     double objective = 0;
+    // When set, the full programme's objective that the solution must
+    // reach instead (a sample of the optimal face: the classic optimum).
+    std::optional<double> full_objective;
 };
 
+// The feasibility tolerance the simplex works to: a row covered to within
+// it of 1, or a budget or optimum met to within it relatively, is met.
+constexpr double simplex_tolerance = 1e-6;
+
 // Maps back to the full programme: x by candidate record (records not in
-// the programme 0), e by row. Then checks every row, the budget and the
-// objective (the reduced optimum plus the offset, 1e-6 relative); returns
-// "" or what failed.
+// the programme 0), e by row. Then checks every row (simplex_tolerance
+// absolute), the budget and the objective (the reduced optimum plus the
+// offset; simplex_tolerance relative); returns "" or what failed.
 std::string map_back(const Programme& full, const Reduced& reduced, const ReducedSolution& solution,
                      std::size_t records, std::vector<double>& x, std::vector<double>& e);
 
