@@ -146,6 +146,48 @@ TEST_F(ReaddataTest, NamesAFileThatCannotBeOpened) {
     }
 }
 
+// A gzip file cut anywhere after its header, or with its checksum
+// damaged, is an error naming the file, never a shorter network; a plain
+// file with fewer lines than declared is one where the counts bind.
+TEST_F(ReaddataTest, CutOrDamagedFilesAreErrors) {
+    std::string pairs = "300\n";
+    for (int k = 0; k < 300; ++k) pairs += numbered("P", k, " ") + numbered("Q", k % 7, "\n");
+    write_file(path("pairs.txt"), pairs);
+    write_file(path("domains.txt"), "2\nD0: P1 Q1\nD1: P2 Q2\n");
+    ASSERT_EQ(run_in(dir, {"gzip", "-k", "-n", "pairs.txt"}).status, 0);
+    const std::string gz = read_file(path("pairs.txt.gz"));
+    auto read = [&](const std::string& name, bool counts_bind) {
+        protdom network;
+        inter_table pint;
+        std::ostringstream out, err;
+        try {
+            readdata(network, pint, path(name).string(), path("domains.txt").string(), Streams{out, err}, counts_bind);
+        } catch (const Error& e) {
+            return std::string(e.what());
+        }
+        return "read " + std::to_string(pint.n) + " pairs";
+    };
+    EXPECT_EQ(read("pairs.txt.gz", true), "read 300 pairs");
+    for (const std::size_t cut : {std::size_t{30}, gz.size() / 2, gz.size() - 8, gz.size() - 1}) {
+        write_file(path("cut.gz"), gz.substr(0, cut));
+        EXPECT_EQ(read("cut.gz", false),
+                  path("cut.gz").string() + ": cannot read: the compressed data ends early (a cut or partial download?)")
+            << cut;
+    }
+    std::string damaged = gz;
+    damaged[damaged.size() - 6] ^= 0x5a;  // the CRC of the data
+    write_file(path("damaged.gz"), damaged);
+    EXPECT_EQ(read("damaged.gz", false),
+              path("damaged.gz").string() + ": cannot read: the compressed data is damaged (incorrect data check)");
+    write_file(path("short.txt"), "301" + pairs.substr(3));
+    EXPECT_EQ(read("short.txt", false), "read 300 pairs");
+    EXPECT_EQ(read("short.txt", true), path("short.txt").string() + ": line 1 declares 301 pairs, but the file holds 300 (cut short?)");
+    write_file(path("domains.txt"), "3\nD0: P1 Q1\nD1: P2 Q2\n");
+    EXPECT_EQ(read("pairs.txt", false), "read 300 pairs");
+    EXPECT_EQ(read("pairs.txt", true),
+              path("domains.txt").string() + ": line 1 declares 3 domain lines, but the file holds 2 (cut short?)");
+}
+
 // The check's lines on standard error after reading the two texts, or the
 // error that stops the run.
 std::string checked(const std::string& pairs, const std::string& domains) {

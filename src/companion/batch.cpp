@@ -109,7 +109,7 @@ void fill_batch_call(BatchCall& call, long default_runs, long max_runs) {
 // the working folder, naming it on `err` when it is kept. Throws Error.
 void start_batch(const BatchCall& call, const std::string& prefix, BatchInput& input, std::ostream& out,
                  std::ostream& err) {
-    readdata(input.network, input.pint, call.pairs(), call.domains(), Streams{out, err});
+    readdata(input.network, input.pint, call.pairs(), call.domains(), Streams{out, err}, true);
     construct_dint(input.network, input.pint, input.dint, out);
     input.work = std::make_unique<WorkDir>(prefix, call.keep);
     input.interrupts = std::make_unique<InterruptGuard>(prefix, input.work->path(), call.keep);

@@ -6,6 +6,7 @@
 #include "cli.h"
 #include "dint.h"
 #include "error.h"
+#include "input_file.h"
 #include "evaluate.h"
 #include "readers.h"
 
@@ -50,7 +51,7 @@ int main(int argc, char** argv) {
         protdom network;
         inter_table pint, dint;
         std::ostringstream quiet;
-        readdata(network, pint, args.positional[0], args.positional[1], Streams{quiet, std::cerr});
+        readdata(network, pint, args.positional[0], args.positional[1], Streams{quiet, std::cerr}, true);
         construct_dint(network, pint, dint, quiet);
         const NamePairs candidates = candidate_names(network, dint);
         const NamePairs gold = read_gold(*open_input(gold_path), gold_path);
@@ -64,7 +65,7 @@ int main(int argc, char** argv) {
         const auto result_file = open_input(result_path);
         std::stringstream result_in;
         result_in << result_file->rdbuf();
-        if (result_file->bad()) throw Error(result_path + ": read error");
+        if (result_file->bad()) throw Error(read_failure(result_path, *result_file));
         std::string first;
         std::getline(result_in, first);
         result_in.seekg(0);

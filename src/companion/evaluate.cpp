@@ -5,6 +5,7 @@
 #include <istream>
 
 #include "error.h"
+#include "input_file.h"
 
 namespace ddinfer {
 
@@ -126,7 +127,7 @@ Table read_rows(std::istream& in, const std::string& file, const NamePairs& cand
         table.rows.push_back(std::move(fields));
         table.line_numbers.push_back(line_no);
     }
-    if (in.bad()) throw Error(file + ": read error");
+    if (in.bad()) throw Error(read_failure(file, in));
     return table;
 }
 

@@ -280,7 +280,7 @@ int rank_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
     try {
         protdom network;
         inter_table pint, dint;
-        readdata(network, pint, pairs_path, args.positional[1], Streams{out, err});
+        readdata(network, pint, pairs_path, args.positional[1], Streams{out, err}, true);
         construct_dint(network, pint, dint, out);
         const Association assoc = count_association(network, pint, dint);
         LpEvidence lp;

@@ -13,15 +13,33 @@ namespace ddinfer {
 GzipBuffer::int_type GzipBuffer::underflow() {
     if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
     const int n = gzread(file_, buffer_.data(), static_cast<unsigned>(buffer_.size()));
-    if (n < 0) {
-        int code = 0;
-        const char* message = gzerror(file_, &code);
+    // zlib returns 0 both at the true end and when a compressed stream
+    // stops in the middle (a cut download): only its error code tells.
+    int code = Z_OK;
+    const char* message = gzerror(file_, &code);
+    if (n < 0 || (n == 0 && code != Z_OK)) {
+        if (code == Z_ERRNO) {
+            failure_ = std::strerror(errno);
+        } else if (code == Z_BUF_ERROR) {
+            failure_ = "the compressed data ends early (a cut or partial download?)";
+        } else {
+            // zlib puts the path before its message: the caller names the file.
+            std::string what = message;
+            if (const std::size_t colon = what.rfind(": "); colon != std::string::npos) what.erase(0, colon + 2);
+            failure_ = "the compressed data is damaged (" + what + ")";
+        }
         // Thrown into the stream, which sets badbit.
-        throw std::runtime_error(code == Z_ERRNO ? std::strerror(errno) : message);
+        throw std::runtime_error(failure_);
     }
     if (n == 0) return traits_type::eof();
     setg(buffer_.data(), buffer_.data(), buffer_.data() + n);
     return traits_type::to_int_type(*gptr());
+}
+
+std::string read_failure(const std::string& file, const std::istream& in) {
+    const auto* input = dynamic_cast<const InputFile*>(&in);
+    const std::string reason = input != nullptr && !input->failure().empty() ? input->failure() : std::strerror(EIO);
+    return file + ": cannot read: " + reason;
 }
 
 InputFile::InputFile(const std::string& path) : std::istream(nullptr) {

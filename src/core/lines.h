@@ -41,6 +41,7 @@ public:
     }
 
     bool bad() const { return in_.bad(); }
+    const std::istream& stream() const { return in_; }
 
 private:
     // Moves the unread part to the front and reads more; `scanned` follows.

@@ -51,7 +51,9 @@ std::unique_ptr<std::istream> open_input(const std::string& path) { return std::
 
 int read_count_line(std::istream& in, const std::string& file, const std::string& what) {
     std::string line;
-    if (!std::getline(in, line)) throw input_error(file, 1, "expected the number of " + what + ", found an empty file");
+    const bool got = static_cast<bool>(std::getline(in, line));
+    if (in.bad()) throw Error(read_failure(file, in));
+    if (!got) throw input_error(file, 1, "expected the number of " + what + ", found an empty file");
     std::size_t pos = line.find_first_not_of(" \t\r\v\f");
     if (pos == std::string::npos) pos = line.size();
     std::size_t digits = pos;
@@ -70,7 +72,7 @@ int read_count_line(std::istream& in, const std::string& file, const std::string
 }
 
 void readpint(protdom& network, inter_table& pint, std::istream& in, const std::string& file, int declared,
-              const Streams& streams) {
+              const Streams& streams, bool counts_bind) {
     pint.list.clear();
     pint.list.reserve(reservation(declared));
     network.prot.clear();
@@ -108,9 +110,13 @@ void readpint(protdom& network, inter_table& pint, std::istream& in, const std::
         record.value = 1.0;
         pint.list.push_back(std::move(record));
     }
-    if (lines.bad()) throw Error(file + ": read error");
+    if (lines.bad()) throw Error(read_failure(file, lines.stream()));
 
     pint.n = static_cast<int>(pint.list.size());
+    if (counts_bind && pint.n < declared) {
+        throw Error(file + ": line 1 declares " + std::to_string(declared) + " pairs, but the file holds " +
+                    std::to_string(pint.n) + " (cut short?)");
+    }
     if (pint.n != declared) {
         streams.err << file << ": warning: line 1 declares " << declared << " pairs, but the file holds " << pint.n
                     << "\n";
@@ -122,7 +128,7 @@ void readpint(protdom& network, inter_table& pint, std::istream& in, const std::
 }
 
 void creat_protdom(protdom& network, std::istream& in, const std::string& file, const Streams& streams,
-                   DomainFileNotes* notes) {
+                   DomainFileNotes* notes, bool counts_bind) {
     std::unordered_map<std::string, long> name_lines;  // for notes: a domain name's first line
     const int declared = network.ndom;
     NameIndex proteins;
@@ -176,7 +182,11 @@ void creat_protdom(protdom& network, std::istream& in, const std::string& file, 
         domain.n = static_cast<int>(domain.links.size());
         network.dom.push_back(std::move(domain));
     }
-    if (source.bad()) throw Error(file + ": read error");
+    if (source.bad()) throw Error(read_failure(file, source.stream()));
+    if (counts_bind && lines < declared) {
+        throw Error(file + ": line 1 declares " + std::to_string(declared) + " domain lines, but the file holds " +
+                    std::to_string(lines) + " (cut short?)");
+    }
     if (lines > declared) {
         streams.err << file << ": warning: line 1 declares " << declared << " domain lines, but the file holds "
                     << lines << "\n";
@@ -196,15 +206,15 @@ void creat_protdom(protdom& network, std::istream& in, const std::string& file, 
 }
 
 void readdata(protdom& network, inter_table& pint, const std::string& pint_path, const std::string& dom_path,
-              const Streams& streams) {
+              const Streams& streams, bool counts_bind) {
     const auto pairs = open_input(pint_path);
     const int declared_pairs = read_count_line(*pairs, pint_path, "protein pairs");
-    readpint(network, pint, *pairs, pint_path, declared_pairs, streams);
+    readpint(network, pint, *pairs, pint_path, declared_pairs, streams, counts_bind);
 
     const auto domains = open_input(dom_path);
     network.ndom = read_count_line(*domains, dom_path, "domain lines");
     DomainFileNotes notes;
-    creat_protdom(network, *domains, dom_path, streams, &notes);
+    creat_protdom(network, *domains, dom_path, streams, &notes, counts_bind);
     check_inputs(network, pint, notes, pint_path, dom_path, streams);
 }
 

@@ -27,15 +27,18 @@ struct Streams {
 
 // Reads the interaction list, then the domain file, printing
 // "Interacting protein pairs", "Total proteins" and "Total domains".
-// Throws Error for a file that cannot be opened or holds bad input.
+// Throws Error for a file that cannot be opened or holds bad input. A file
+// holding fewer lines than its count line declares is read as it is with a
+// warning (the classic reading), or, with `counts_bind`, refused as cut
+// short.
 void readdata(protdom& network, inter_table& pint, const std::string& pint_path, const std::string& dom_path,
-              const Streams& streams);
+              const Streams& streams, bool counts_bind = false);
 
 // The pair lines of an interaction list whose count line has been read.
 // `declared` is the count from line 1; pint.n becomes the number of pair
 // lines actually read (a warning goes to streams.err when they differ).
 void readpint(protdom& network, inter_table& pint, std::istream& in, const std::string& file, int declared,
-              const Streams& streams);
+              const Streams& streams, bool counts_bind = false);
 
 // What the domain file held beyond the kept memberships, for the input
 // check: every member name as written, the names that match no protein,
@@ -53,7 +56,7 @@ struct DomainFileNotes {
 // the proteins of readpint. protdom.ndom holds the declared count on entry
 // and the number of kept domains on return.
 void creat_protdom(protdom& network, std::istream& in, const std::string& file, const Streams& streams,
-                   DomainFileNotes* notes = nullptr);
+                   DomainFileNotes* notes = nullptr, bool counts_bind = false);
 
 // The input check after both files are read: one summary line on
 // streams.err (proteins with a domain, modelled pairs, repeated pairs) and

@@ -9,6 +9,7 @@
 #include "atomic_file.h"
 #include "cli.h"
 #include "error.h"
+#include "input_file.h"
 #include "readers.h"
 
 #ifndef DDINFER_VERSION
@@ -254,7 +255,7 @@ void prep_pairs(std::istream& in, const std::string& file, const PairOptions& o,
             if (row == TableRow::pair) accept(f[0], f[1], line);
         }
     }
-    if (in.bad()) throw Error(file + ": read error");
+    if (in.bad()) throw Error(read_failure(file, in));
 }
 
 std::unordered_map<std::string, std::string> read_string_aliases(std::istream& in, const std::string& file) {
@@ -265,7 +266,7 @@ std::unordered_map<std::string, std::string> read_string_aliases(std::istream& i
         const std::vector<std::string> f = split(line, "\t");
         if (f.size() >= 3 && f[2].find("UniProt_AC") != std::string::npos) aliases.try_emplace(f[0], f[1]);
     }
-    if (in.bad()) throw Error(file + ": read error");
+    if (in.bad()) throw Error(read_failure(file, in));
     return aliases;
 }
 
@@ -336,7 +337,7 @@ void prep_domains(std::istream& in, const std::string& file, const DomainOptions
             if (row == TableRow::pair) accept(f[0], f[1], line);
         }
     }
-    if (in.bad()) throw Error(file + ": read error");
+    if (in.bad()) throw Error(read_failure(file, in));
 }
 
 std::string pairs_text(const PairList& list) {
@@ -390,12 +391,19 @@ const char* const help_text =
 
 std::unordered_set<std::string> read_protein_names(const std::string& path) {
     const auto in = open_input(path);
-    read_count_line(*in, path, "protein pairs");
+    const int declared = read_count_line(*in, path, "protein pairs");
     std::unordered_set<std::string> names;
     std::string line;
+    int held = 0;
     while (next_line(*in, line)) {
         const std::vector<std::string> f = split(line, " \t");
+        held += !f.empty();
         for (std::size_t i = 0; i < f.size() && i < 2; ++i) names.insert(f[i]);
+    }
+    if (in->bad()) throw Error(read_failure(path, *in));
+    if (held < declared) {
+        throw Error(path + ": line 1 declares " + std::to_string(declared) + " pairs, but the file holds " +
+                    std::to_string(held) + " (cut short?)");
     }
     return names;
 }
