@@ -120,6 +120,7 @@ TEST_F(EndToEndTest, AMissingSolverIsNamedBeforeAnythingIsWritten) {
 // its own: the run fails, and the result of an earlier run stays as it was.
 TEST_F(EndToEndTest, AFailedSolverLeavesTheEarlierResult) {
     write_file(path("pairs.txt.0.000000.dint"), "D0\tD1\n");
+    write_file(path("pairs.txt.0.000000.out"), "an earlier report\n");
     const std::string killed = fake_solver("glpsol",
                                            "printf 'Problem:\\nRows: 5\\nColumns: 8\\nNon-zeros: 13\\n"
                                            "Status:     OPTIMAL\\n\\n   No. Column name\\n"
@@ -133,6 +134,7 @@ TEST_F(EndToEndTest, AFailedSolverLeavesTheEarlierResult) {
               "pairs.txt.0.000000.out: the solver's report ends early (no \"End of output\")\n"
               "ddinfer: no result written; the earlier pairs.txt.0.000000.dint is left as it was\n");
     EXPECT_EQ(read_file(path("pairs.txt.0.000000.dint")), "D0\tD1\n");
+    EXPECT_EQ(read_file(path("pairs.txt.0.000000.out")), "an earlier report\n");
     EXPECT_EQ(read_file(path("pairs.txt.0.000000.lp")), lp_at_zero);
 
     run = ddinfer({"pairs.txt", "domains.txt", "0"}, fake_solver("glpsol", "exit 3\n"));
@@ -145,7 +147,7 @@ TEST_F(EndToEndTest, AFailedSolverLeavesTheEarlierResult) {
               "the solver left no report pairs.txt.0.000000.out\n"
               "ddinfer: no result written; the earlier pairs.txt.0.000000.dint is left as it was\n");
     EXPECT_EQ(files(), (std::vector<std::string>{"bin", "domains.txt", "pairs.txt", "pairs.txt.0.000000.dint",
-                                                 "pairs.txt.0.000000.lp"}));
+                                                 "pairs.txt.0.000000.lp", "pairs.txt.0.000000.out"}));
 }
 
 // Two runs at once with the same PAIRS and RATIO but other domains: each

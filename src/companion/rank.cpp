@@ -301,11 +301,17 @@ int rank_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
                                network.dom[dint.list[r].b].name + "\n";
             }
         }
-        write_whole(pairs_path + ".classes.tsv", class_table);
-
+        // The two tables describe one run: both are written whole before
+        // either replaces an earlier one.
+        AtomicFile classes_file(pairs_path + ".classes.tsv");
+        errno = 0;
+        classes_file.finish(std::fwrite(class_table.data(), 1, class_table.size(), classes_file.file()) ==
+                            class_table.size());
         const std::string path = pairs_path + ".rank.tsv";
         AtomicFile file(path);
-        file.commit(write_rank_table(file.file(), network, dint, assoc, lp, ranked, class_size));
+        file.finish(write_rank_table(file.file(), network, dint, assoc, lp, ranked, class_size));
+        classes_file.publish();
+        file.publish();
         err << "wrote " << path << ": " << dint.n << " candidate pairs, " << assoc.modelled
             << " modelled protein pairs, density " << format_number(assoc.rho()) << "\n";
     } catch (const Error& e) {

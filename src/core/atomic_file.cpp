@@ -34,6 +34,12 @@ Error write_error(const std::string& path, int error) {
 }  // namespace
 
 AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
+    struct stat info;
+    if (path_ == "-" || (stat(path_.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode))) {
+        file_ = path_ == "-" ? stdout : std::fopen(path_.c_str(), "w");
+        if (file_ == nullptr) throw write_error(path_, errno);
+        return;
+    }
     std::string pattern = path_ + ".tmp-XXXXXX";
     const int fd = mkstemp(pattern.data());
     if (fd < 0) throw write_error(path_, errno);
@@ -54,7 +60,8 @@ AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
 
 AtomicFile::~AtomicFile() {
     if (committed_) return;
-    if (file_ != nullptr) std::fclose(file_);
+    if (file_ != nullptr && file_ != stdout) std::fclose(file_);
+    if (temporary_.empty()) return;
     std::remove(temporary_.c_str());
     track(temporary_, false);
 }
@@ -64,19 +71,33 @@ void remove_unfinished_files() {
     for (const std::string& temporary : unfinished) std::remove(temporary.c_str());
 }
 
-void AtomicFile::commit(bool written) {
+void mark_unfinished(const std::string& path, bool unfinished) { track(path, unfinished); }
+
+void AtomicFile::finish(bool written) {
     // The first failure's reason is the one to report.
     int error = written ? 0 : (errno != 0 ? errno : EIO);
     if ((std::fflush(file_) != 0 || std::ferror(file_) != 0) && error == 0) error = errno != 0 ? errno : EIO;
-    if (std::fclose(file_) != 0 && error == 0) error = errno != 0 ? errno : EIO;
+    if (file_ != stdout && std::fclose(file_) != 0 && error == 0) error = errno != 0 ? errno : EIO;
     file_ = nullptr;
-    if (error == 0 && std::rename(temporary_.c_str(), path_.c_str()) != 0) error = errno;
     if (error != 0) {
+        if (!temporary_.empty()) std::remove(temporary_.c_str());
+        throw write_error(path_, error);
+    }
+}
+
+void AtomicFile::publish() {
+    if (!temporary_.empty() && std::rename(temporary_.c_str(), path_.c_str()) != 0) {
+        const int error = errno;
         std::remove(temporary_.c_str());
         throw write_error(path_, error);
     }
     committed_ = true;
-    track(temporary_, false);
+    if (!temporary_.empty()) track(temporary_, false);
+}
+
+void AtomicFile::commit(bool written) {
+    finish(written);
+    publish();
 }
 
 void write_whole(const std::string& path, const std::string& text) {

@@ -12,6 +12,9 @@ namespace ddinfer {
 class AtomicFile {
 public:
     // Creates the temporary file; throws Error "PATH: cannot write: REASON".
+    // "-" is standard output, and a path that names something other than a
+    // regular file or a folder (a device such as /dev/null, a FIFO) is
+    // written in place: neither can be replaced by a rename.
     explicit AtomicFile(std::string path);
     ~AtomicFile();  // removes the temporary file unless committed
     AtomicFile(const AtomicFile&) = delete;
@@ -26,16 +29,27 @@ public:
     // reason; the final name is then untouched.
     void commit(bool written = true);
 
+    // commit in two steps, for results that must appear together: finish()
+    // closes and checks every file (throwing as commit does, the final
+    // names untouched), then publish() renames each.
+    void finish(bool written = true);
+    void publish();
+
 private:
     std::string path_;
-    std::string temporary_;
+    std::string temporary_;  // empty when written in place
     std::FILE* file_ = nullptr;
     bool committed_ = false;
 };
 
 // Removes the temporary files of every AtomicFile not yet committed or
-// destroyed: for a command that was told to stop.
+// destroyed, and the files marked unfinished: for a command that was told
+// to stop.
 void remove_unfinished_files();
+
+// Marks a file that a stop must remove (a run's private files), or no
+// longer.
+void mark_unfinished(const std::string& path, bool unfinished = true);
 
 // Writes `text` as a whole file at `path`; throws Error as AtomicFile does.
 void write_whole(const std::string& path, const std::string& text);

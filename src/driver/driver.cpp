@@ -14,6 +14,7 @@
 #include "cli.h"
 #include "dint.h"
 #include "error.h"
+#include "interrupt.h"
 #include "lp_out.h"
 #include "out_doms.h"
 #include "readers.h"
@@ -73,12 +74,19 @@ int ddinfer_main(int argc, char** argv, CommandRunner& runner, std::ostream& out
         return 1;
     }
     construct_dint(network, pint, dint, out);
+    if (dint.nactive == 0) {
+        err << "ddinfer: no candidate domain pair: no modelled protein pair of " << pint_path
+            << " has a domain of " << dom_path << " on both proteins; nothing to solve\n";
+        return 1;
+    }
 
     const RunFiles files = run_files(pint_path, err_ratio);
     err << "writing " << files.lp << "\n";
+    // Told to stop, the run stops its solver and removes its private files.
+    InterruptGuard interrupts("ddinfer");
     // The run works under names of its own, so that a run at the same time
     // with the same PAIRS and RATIO never reads its files half made; they
-    // take the classic names when the solver is done.
+    // take the classic names only when complete.
     RunFiles mine;
     try {
         mine = private_run_files(files);
@@ -86,33 +94,50 @@ int ddinfer_main(int argc, char** argv, CommandRunner& runner, std::ostream& out
         err << "ddinfer: " << e.what() << "\n";
         return 1;
     }
-    int status = 0;
+    const std::vector<std::pair<std::string, std::string>> renames{
+        {mine.lp, files.lp}, {mine.mps, files.mps}, {mine.out, files.out}};
+    for (const auto& [from, to] : renames) mark_unfinished(from);
+    auto discard = [&](const std::string& from) {
+        std::remove(from.c_str());
+        mark_unfinished(from, false);
+    };
+    auto give_up = [&](int status) {
+        for (const auto& [from, to] : renames) discard(from);
+        err << "ddinfer: no result written"
+            << (std::filesystem::exists(files.dint) ? "; the earlier " + files.dint + " is left as it was" : "")
+            << "\n";
+        return status;
+    };
     errno = 0;
     if (LP_out(network, pint, dint, mine.lp, err_ratio) != 0) {
+        // A cut programme is neither solved nor kept.
         err << "ddinfer: " << files.lp << ": cannot write: " << std::strerror(errno != 0 ? errno : EIO) << "\n";
-        status = 1;
+        return give_up(1);
     }
     ReportSums sums;
     std::ostringstream messages;
-    if (solve(*solver, runner, network, pint, dint, mine, err_ratio, {}, "", messages, &sums) != 0) status = 1;
+    const int solved = solve(*solver, runner, network, pint, dint, mine, err_ratio, {}, "", messages, &sums);
     // Messages name the files as the user will find them.
     std::string text = messages.str();
-    for (const auto& [from, to] : {std::pair{mine.lp, files.lp}, {mine.mps, files.mps}, {mine.out, files.out}}) {
+    for (const auto& [from, to] : renames) {
         for (std::size_t at; (at = text.find(from)) != std::string::npos;) text.replace(at, from.size(), to);
     }
     err << text;
-    // An earlier run's report never stands beside this run's programme.
-    if (!std::filesystem::exists(mine.out)) std::remove(files.out.c_str());
-    for (const auto& [from, to] : {std::pair{mine.lp, files.lp}, {mine.mps, files.mps}, {mine.out, files.out}}) {
-        if (std::rename(from.c_str(), to.c_str()) != 0 && errno != ENOENT) {
+    // The programme is whole; the report and the MPS file replace earlier
+    // ones only when the solve succeeded.
+    int status = solved;
+    for (const auto& [from, to] : renames) {
+        if ((solved != 0 && from != mine.lp) || !std::filesystem::exists(from)) {
+            discard(from);
+            continue;
+        }
+        if (std::rename(from.c_str(), to.c_str()) != 0) {
             err << "ddinfer: cannot rename " << from << " to " << to << ": " << std::strerror(errno) << "\n";
             status = 1;
         }
+        discard(from);
     }
-    if (status != 0) {
-        err << "ddinfer: no result written" << (std::filesystem::exists(files.dint) ? "; the earlier " + files.dint + " is left as it was" : std::string()) << "\n";
-        return status;
-    }
+    if (status != 0) return give_up(status);
     try {
         AtomicFile result(files.dint);
         result.commit(out_doms(network, dint, result.file()) == 0);

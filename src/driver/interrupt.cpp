@@ -53,10 +53,13 @@ void InterruptGuard::watch() {
     stop_children(signal);
     remove_unfinished_files();
     std::error_code ignored;
-    if (!keep_) std::filesystem::remove_all(work_, ignored);
-    const std::string line = command_ + ": stopped by " + (signal == SIGINT ? "SIGINT" : "SIGTERM") +
-                             "; the solvers were stopped and the working folder " +
-                             (keep_ ? "kept: " + work_.string() : std::string("removed")) + "\n";
+    if (!keep_ && !work_.empty()) std::filesystem::remove_all(work_, ignored);
+    const std::string what =
+        work_.empty() ? "unfinished files removed, earlier results left as they were"
+                      : "the solvers were stopped and the working folder " +
+                            (keep_ ? "kept: " + work_.string() : std::string("removed"));
+    const std::string line =
+        command_ + ": stopped by " + (signal == SIGINT ? "SIGINT" : "SIGTERM") + "; " + what + "\n";
     std::fflush(nullptr);
     if (write(err >= 0 ? err : STDERR_FILENO, line.data(), line.size()) < 0) {
         // nothing more can be said
