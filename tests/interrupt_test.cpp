@@ -1,5 +1,6 @@
-// A companion command told to stop while its solver runs: nothing of it
-// may remain, neither the working folder nor a table nor the solver.
+// A command told to stop, or killed outright, while its solver runs:
+// nothing of it may remain, neither its private files nor the solver, and
+// earlier results stay as they were.
 #include <gtest/gtest.h>
 
 #include "test_util.h"
@@ -39,6 +40,63 @@ TEST_F(InterruptTest, ASignalStopsTheSolversAndRemovesTheWorkingFolder) {
         std::sort(names.begin(), names.end());
         EXPECT_EQ(names, (std::vector<std::string>{"bin", "domains.txt", "err", "pairs.txt", "tmp"}));
     }
+}
+
+// ddinfer stopped while glpsol runs: the earlier programme, report and
+// result stay, its private files go, and so does the solver.
+TEST_F(InterruptTest, DdinferStoppedLeavesTheEarlierFilesAndNoSolver) {
+    write_file(path("pairs.txt"), "2\nA B\nB C\n");
+    write_file(path("domains.txt"), "2\nD0: A C\nD1: B\n");
+    fs::create_directories(path("bin"));
+    write_file(path("bin/glpsol"), "#!/bin/sh\necho $$ > solver.pid\nexec sleep 60\n");
+    fs::permissions(path("bin/glpsol"), fs::perms::owner_all);
+    for (const auto& [signal, status] : {std::pair{"INT", 130}, {"TERM", 143}}) {
+        for (const char* ending : {".lp", ".out", ".dint"}) write_file(path(std::string("pairs.txt.0.000000") + ending), "earlier\n");
+        const std::string script =
+            "PATH=\"$PWD/bin:$PATH\" " + bin("ddinfer") + " pairs.txt domains.txt 0 > /dev/null 2> err & pid=$!\n"
+            "for i in $(seq 100); do [ -s solver.pid ] && break; sleep 0.05; done\n"
+            "kill -" + std::string(signal) + " $pid; wait $pid; echo $?\n"
+            "kill -0 $(cat solver.pid) 2> /dev/null && echo the solver still runs\n"
+            "rm solver.pid\n";
+        const RunResult run = run_in(dir, {"sh", "-c", script});
+        EXPECT_EQ(run.out, std::to_string(status) + "\n") << signal;
+        const std::string err = read_file(path("err"));
+        EXPECT_TRUE(err.ends_with("writing pairs.txt.0.000000.lp\nddinfer: stopped by SIG" + std::string(signal) +
+                                  "; unfinished files removed, earlier results left as they were\n"))
+            << err;
+        for (const char* ending : {".lp", ".out", ".dint"}) {
+            EXPECT_EQ(read_file(path(std::string("pairs.txt.0.000000") + ending)), "earlier\n") << ending;
+        }
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, (std::vector<std::string>{"bin", "domains.txt", "err", "pairs.txt", "pairs.txt.0.000000.dint",
+                                                   "pairs.txt.0.000000.lp", "pairs.txt.0.000000.out"}));
+    }
+}
+
+// Killed with SIGKILL, a command cannot clean up: its solver dies with it
+// all the same, and the next run removes the working folder it left.
+TEST_F(InterruptTest, KilledOutrightTheSolverDiesAndTheNextRunClearsTheFolder) {
+    write_file(path("pairs.txt"), "2\nA B\nB C\n");
+    write_file(path("domains.txt"), "2\nD0: A C\nD1: B\n");
+    fs::create_directories(path("bin"));
+    fs::create_directories(path("tmp"));
+    write_file(path("bin/glpsol"), "#!/bin/sh\necho $$ > solver.pid\nexec sleep 60\n");
+    fs::permissions(path("bin/glpsol"), fs::perms::owner_all);
+    const std::string script =
+        "export PATH=\"$PWD/bin:$PATH\" TMPDIR=\"$PWD/tmp\"\n" + bin("ddinfer-robust") +
+        " pairs.txt domains.txt 0 > /dev/null 2>&1 & pid=$!\n"
+        "for i in $(seq 100); do [ -s solver.pid ] && break; sleep 0.05; done\n"
+        "kill -KILL $pid; wait $pid\n"
+        "for i in $(seq 50); do kill -0 $(cat solver.pid) 2> /dev/null || break; sleep 0.05; done\n"
+        "kill -0 $(cat solver.pid) 2> /dev/null && echo the solver still runs\n"
+        "ls tmp | sed 's/-[0-9]*-.*/-PID-XXXXXX/'\n"
+        "printf '#!/bin/sh\\nexit 3\\n' > bin/glpsol\n" + bin("ddinfer-robust") +
+        " pairs.txt domains.txt 0 > /dev/null 2>&1; echo $?\n"
+        "ls -A tmp\n";
+    const RunResult run = run_in(dir, {"sh", "-c", script});
+    EXPECT_EQ(run.out, "ddinfer-robust-PID-XXXXXX\n1\n");
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "batch.h"
 
+#include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -22,11 +24,41 @@
 
 namespace ddinfer {
 
+namespace {
+
+// Removes the working folders PREFIX-PID-XXXXXX that earlier runs left when
+// they were killed outright (kill -9, a lost node): only folders of this
+// user whose process is gone.
+void remove_abandoned(const std::filesystem::path& temporary, const std::string& prefix) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(temporary, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(prefix + "-", 0) != 0) continue;
+        const std::size_t digits = prefix.size() + 1, dash = name.find('-', digits);
+        if (dash == std::string::npos || dash == digits || dash - digits > 9 || name.size() != dash + 7 ||
+            name.find_first_not_of("0123456789", digits) != dash) {
+            continue;
+        }
+        const auto pid = static_cast<pid_t>(std::stol(name.substr(digits, dash - digits)));
+        struct stat info;
+        if (lstat(entry.path().c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != getuid()) continue;
+        if (pid == getpid() || kill(pid, 0) == 0 || errno != ESRCH) continue;
+        std::error_code ignored;
+        std::filesystem::remove_all(entry.path(), ignored);
+    }
+}
+
+}  // namespace
+
 WorkDir::WorkDir(const std::string& prefix, bool keep) : keep_(keep) {
     std::error_code error;
     const std::filesystem::path temporary = std::filesystem::temp_directory_path(error);
     if (error) throw Error("no folder for temporary files: " + error.message());
-    std::string pattern = (temporary / (prefix + "-XXXXXX")).string();
+    remove_abandoned(temporary, prefix);
+    // The process id in the name tells a later run whether the folder's
+    // owner is still alive; a folder kept on purpose has none.
+    const std::string owner = keep ? "kept" : std::to_string(getpid());
+    std::string pattern = (temporary / (prefix + "-" + owner + "-XXXXXX")).string();
     if (mkdtemp(pattern.data()) == nullptr) {
         throw Error("cannot create a working folder " + pattern + ": " + std::strerror(errno));
     }

@@ -20,7 +20,9 @@
 
 namespace ddinfer {
 
-// A fresh temporary folder, removed with everything in it unless kept.
+// A fresh temporary folder, PREFIX-PID-XXXXXX, removed with everything in
+// it unless kept (then PREFIX-kept-XXXXXX). Folders PREFIX-PID-XXXXXX whose
+// process is gone (killed outright) are removed first.
 class WorkDir {
 public:
     WorkDir(const std::string& prefix, bool keep);

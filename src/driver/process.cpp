@@ -1,7 +1,7 @@
 #include "process.h"
 
 #include <fcntl.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,8 +15,6 @@
 #include <set>
 #include <string_view>
 #include <thread>
-
-extern char** environ;
 
 namespace ddinfer {
 namespace {
@@ -46,11 +44,50 @@ void stop_children(int signal) {
     }
 }
 
+void park_if_stopping() {
+    {
+        std::lock_guard lock(children_mutex);
+        if (!stopping) return;
+    }
+    for (;;) pause();
+}
+
 std::string ProcessResult::describe() const {
     if (!started) return "could not be started: " + error;
     if (signal != 0) return "was killed by signal " + std::to_string(signal) + " (" + strsignal(signal) + ")";
     return "exited with status " + std::to_string(exit_code);
 }
+
+namespace {
+
+// In the child, between fork and exec: only async-signal-safe calls. The
+// child dies with its parent, even one killed with SIGKILL, so no solver
+// is left running for nobody; it starts with no signal blocked (the
+// command's threads block the ones they wait for) and their default
+// actions. A failure is written to `report` as an errno.
+[[noreturn]] void start_child(char* const* args, const char* log_path, pid_t parent, int report) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(127);  // the parent went before prctl took hold
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    signal(SIGINT, SIG_DFL);
+    signal(SIGTERM, SIG_DFL);
+    if (log_path != nullptr) {
+        const int fd = open(log_path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (fd < 0 || dup2(fd, 1) < 0 || dup2(fd, 2) < 0) {
+            const int error = errno;
+            if (write(report, &error, sizeof error) < 0) _exit(127);
+            _exit(127);
+        }
+    }
+    execvp(args[0], args);
+    const int error = errno;
+    if (write(report, &error, sizeof error) < 0) _exit(127);
+    _exit(127);
+}
+
+}  // namespace
 
 ProcessResult SpawnRunner::run(const std::vector<std::string>& argv, const std::string& log_path) {
     ProcessResult result;
@@ -58,38 +95,39 @@ ProcessResult SpawnRunner::run(const std::vector<std::string>& argv, const std::
     for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (!log_path.empty()) {
-        posix_spawn_file_actions_addopen(&actions, 1, log_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    // The child says through this pipe why it could not start; exec closes
+    // it, so an empty read means the program runs.
+    int report[2];
+    if (pipe2(report, O_CLOEXEC) != 0) {
+        result.error = argv[0] + ": " + std::strerror(errno);
+        return result;
     }
-    // The child starts with no signal blocked (the command's threads block
-    // the ones it waits for) and their default actions.
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t none, defaults;
-    sigemptyset(&none);
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGINT);
-    sigaddset(&defaults, SIGTERM);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    const pid_t parent = getpid();
     pid_t pid = 0;
     int rc = 0;
     {
         std::lock_guard lock(children_mutex);
-        rc = stopping ? ECANCELED : posix_spawnp(&pid, args[0], &actions, &attributes, args.data(), environ);
-        if (rc == 0) children.insert(pid);
+        if (stopping) {
+            rc = ECANCELED;
+        } else if ((pid = fork()) == 0) {
+            start_child(args.data(), log_path.empty() ? nullptr : log_path.c_str(), parent, report[1]);
+        } else if (pid < 0) {
+            rc = errno;
+        } else {
+            children.insert(pid);
+        }
     }
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) {
+    close(report[1]);
+    int child_error = 0;
+    ssize_t got = 0;
+    while ((got = read(report[0], &child_error, sizeof child_error)) < 0 && errno == EINTR) {
+    }
+    close(report[0]);
+    if (rc == 0 && got == static_cast<ssize_t>(sizeof child_error)) rc = child_error;
+    if (rc != 0 && pid <= 0) {
         result.error = argv[0] + ": " + std::strerror(rc);
         return result;
     }
-    result.started = true;
     int status = 0;
     pid_t waited = 0;
     while ((waited = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
@@ -99,6 +137,11 @@ ProcessResult SpawnRunner::run(const std::vector<std::string>& argv, const std::
         std::lock_guard lock(children_mutex);
         children.erase(pid);
     }
+    if (rc != 0) {  // the child could not start the program
+        result.error = argv[0] + ": " + std::strerror(rc);
+        return result;
+    }
+    result.started = true;
     if (waited < 0) {
         result.error = std::strerror(wait_error);
         result.started = false;

@@ -19,7 +19,8 @@ struct ProcessResult {
 };
 
 // Runs argv[0] (looked up on PATH) and waits for it. When `log_path` is not
-// empty, the child's standard output and error go to that file.
+// empty, the child's standard output and error go to that file. The child
+// dies with the command, however the command ends.
 class CommandRunner {
 public:
     virtual ~CommandRunner() = default;
@@ -36,6 +37,11 @@ public:
 // was told to stop. Returns once they have all ended (after a few seconds
 // the stragglers are killed).
 void stop_children(int signal);
+
+// Once stop_children has begun, a thread that would go on with what a
+// stopped solver left (reading its report, renaming files) waits here
+// instead, for the stop to end the process.
+void park_if_stopping();
 
 // Whether `program` names an executable file, directly when it holds a
 // "/", else in a folder of PATH.

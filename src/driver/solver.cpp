@@ -102,6 +102,7 @@ int solve(const Solver& solver, CommandRunner& runner, const protdom& network, c
     err.flush();
     std::fflush(nullptr);
     const ProcessResult run = runner.run(solver.command(files), log_path);
+    park_if_stopping();
     if (!run.ok()) {
         err << solver.program() << " " << run.describe() << "\n";
         status = 1;

@@ -10,6 +10,7 @@
 #include "cli.h"
 #include "error.h"
 #include "input_file.h"
+#include "interrupt.h"
 #include "readers.h"
 
 #ifndef DDINFER_VERSION
@@ -468,6 +469,8 @@ int prep_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
         return 2;
     }
     try {
+        // Told to stop, it removes what it had begun to write.
+        InterruptGuard interrupts("ddinfer-prep");
         PrepReport report;
         std::string text;
         if (kind == "pairs") {
