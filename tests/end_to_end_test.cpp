@@ -150,6 +150,55 @@ TEST_F(EndToEndTest, AFailedSolverLeavesTheEarlierResult) {
                                                  "pairs.txt.0.000000.lp", "pairs.txt.0.000000.out"}));
 }
 
+// A disk that fills while the programme is written, and a classic name
+// taken by a folder: the earlier files stay, the solver never starts on a
+// cut programme, and no private file is left. Without any candidate pair
+// there is nothing to solve, and the user is told why.
+TEST_F(EndToEndTest, AFullDiskOrATakenNameLeavesTheEarlierFilesAndNoDebris) {
+    std::string big = "400\n";
+    for (int k = 0; k < 400; ++k) big += numbered("A", k, " ") + numbered("B", k, "\n");
+    write_file(path("big.txt"), big);
+    std::string big_domains = "2\nD0:";
+    for (int k = 0; k < 400; ++k) big_domains += numbered(" A", k, "");
+    big_domains += "\nD1:";
+    for (int k = 0; k < 400; ++k) big_domains += numbered(" B", k, "");
+    write_file(path("bigd.txt"), big_domains + "\n");
+    for (const char* ending : {".lp", ".out", ".dint"}) write_file(path(std::string("big.txt.0.000000") + ending), "earlier\n");
+    // The programme is about 12 KB; files may grow to 4 KB.
+    const std::string started = fake_solver("glpsol", "touch started\n");
+    const RunResult full = run_in(dir, {"sh", "-c", started + " && trap '' XFSZ && ulimit -f 4 && " + bin("ddinfer") +
+                                                        " big.txt bigd.txt 0"});
+    EXPECT_EQ(full.status, 1);
+    EXPECT_TRUE(full.err.ends_with("writing big.txt.0.000000.lp\n"
+                                   "ddinfer: big.txt.0.000000.lp: cannot write: File too large\n"
+                                   "ddinfer: no result written; the earlier big.txt.0.000000.dint is left as it was\n"))
+        << full.err;
+    for (const char* ending : {".lp", ".out", ".dint"}) {
+        EXPECT_EQ(read_file(path(std::string("big.txt.0.000000") + ending)), "earlier\n") << ending;
+    }
+    fs::remove(path("big.txt.0.000000.lp"));
+    fs::create_directory(path("big.txt.0.000000.lp"));
+    const RunResult taken = ddinfer({"--solver", "clp", "big.txt", "bigd.txt", "0"});
+    EXPECT_EQ(taken.status, 1);
+    EXPECT_NE(taken.err.find("ddinfer: cannot rename big.txt.0.000000.tmp-"), std::string::npos) << taken.err;
+    EXPECT_TRUE(taken.err.ends_with(".lp to big.txt.0.000000.lp: Is a directory\n"
+                                    "ddinfer: no result written; the earlier big.txt.0.000000.dint is left as it was\n"))
+        << taken.err;
+    EXPECT_EQ(read_file(path("big.txt.0.000000.dint")), "earlier\n");
+    EXPECT_EQ(files(), (std::vector<std::string>{"big.txt", "big.txt.0.000000.dint", "big.txt.0.000000.lp",
+                                                 "big.txt.0.000000.out", "bigd.txt", "bin", "domains.txt",
+                                                 "pairs.txt"}));
+    // Domains on proteins that never meet: no candidate.
+    write_file(path("apart.txt"), "2\nD0: A\nD1: D\n");
+    const RunResult none = ddinfer({"pairs.txt", "apart.txt", "0"}, started);
+    EXPECT_EQ(none.status, 1);
+    EXPECT_TRUE(none.err.ends_with("ddinfer: no candidate domain pair: no modelled protein pair of pairs.txt has a "
+                                   "domain of apart.txt on both proteins; nothing to solve\n"))
+        << none.err;
+    EXPECT_FALSE(fs::exists(path("started")));
+    EXPECT_FALSE(fs::exists(path("pairs.txt.0.000000.lp")));
+}
+
 // Two runs at once with the same PAIRS and RATIO but other domains: each
 // solves its own programme (glpsol is slowed down so that they overlap).
 TEST_F(EndToEndTest, RunsAtTheSameTimeNeverReadEachOthersFiles) {

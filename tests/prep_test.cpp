@@ -34,8 +34,8 @@ TEST_F(PrepTest, InteractionListsFromEachFormat) {
     const std::string where = sample("biogrid.tab3.txt");
     EXPECT_EQ(run.err.substr(0, run.err.find(where)), "ddinfer-prep: read 16 lines; skipped 4\n  1 an interactor without a "
                                                       "SWISS-PROT or TREMBL accession, the first ");
-    EXPECT_NE(run.err.find("\n  1 not physical (--physical), the first " + where + ":13: 910\t"), std::string::npos);
-    EXPECT_NE(run.err.find("\n  1 other taxa (--taxon), the first " + where + ":14: 911\t"), std::string::npos);
+    EXPECT_NE(run.err.find("\n  1 not physical (--physical), the first " + where + ":13: 910\\x09"), std::string::npos);
+    EXPECT_NE(run.err.find("\n  1 other taxa (--taxon), the first " + where + ":14: 911\\x09"), std::string::npos);
     EXPECT_NE(run.err.find("\nddinfer-prep: wrote 9 pairs to out.txt; merged 2 repeated\n"), std::string::npos);
     EXPECT_EQ(prep("pairs", {"--format", "biogrid-tab3", "--id", "entrez", "--self", sample("biogrid.tab3.txt")})
                   .substr(0, 30),

@@ -45,7 +45,7 @@ std::vector<std::pair<std::string, std::string>> read_inferred(std::istream& in,
         }
         std::string a = line.substr(0, tab), b = line.substr(tab + 1);
         if (!candidates.contains(a, b)) {
-            throw input_error(file, line_no, "\"" + a + "\" with \"" + b + "\" is no candidate pair of these inputs");
+            throw input_error(file, line_no, "\"" + quoted_input(a) + "\" with \"" + quoted_input(b) + "\" is no candidate pair of these inputs");
         }
         pairs.emplace_back(std::move(a), std::move(b));
     }
@@ -122,7 +122,7 @@ Table read_rows(std::istream& in, const std::string& file, const NamePairs& cand
         }
         if (!candidates.contains(fields[0], fields[1])) {
             throw input_error(file, line_no,
-                              "\"" + fields[0] + "\" with \"" + fields[1] + "\" is no candidate pair of these inputs");
+                              "\"" + quoted_input(fields[0]) + "\" with \"" + quoted_input(fields[1]) + "\" is no candidate pair of these inputs");
         }
         table.rows.push_back(std::move(fields));
         table.line_numbers.push_back(line_no);

@@ -65,7 +65,7 @@ int read_count_line(std::istream& in, const std::string& file, const std::string
         ++digits;
     }
     if (digits == first_digit) {
-        throw input_error(file, 1, "expected the number of " + what + " on the first line, found \"" + line + "\"");
+        throw input_error(file, 1, "expected the number of " + what + " on the first line, found \"" + quoted_input(line) + "\"");
     }
     if (line[pos] == '-') value = -value;
     return static_cast<int>(std::clamp<long>(value, -2147483647L - 1, 2147483647L));
@@ -100,7 +100,7 @@ void readpint(protdom& network, inter_table& pint, std::istream& in, const std::
         if (t1.empty()) continue;  // a line of separators only
         const std::string_view t2 = next_field(line, pos, pair_separators);
         if (t2.empty()) {
-            throw input_error(file, line_no, "expected two protein names, found one (\"" + std::string(t1) + "\")");
+            throw input_error(file, line_no, "expected two protein names, found one (\"" + quoted_input(t1) + "\")");
         }
         inter record;
         record.a = lookup(t1);
@@ -254,8 +254,9 @@ bool one_side(std::size_t count, std::size_t names, std::size_t other) {
 
 std::string examples(const std::vector<std::string>& names) {
     if (names.empty()) return "no names";
-    std::string text = "\"" + names[0] + "\"";
-    if (names.size() > 1) text += ", \"" + names[1] + "\"";
+    std::string text = "\"";
+    text.append(quoted_input(names[0])).append("\"");
+    if (names.size() > 1) text.append(", \"").append(quoted_input(names[1])).append("\"");
     return text;
 }
 
@@ -305,11 +306,11 @@ void check_inputs(const protdom& network, const inter_table& pint, const DomainF
     auto decorated = [&](const char* what, std::size_t a, std::size_t a_names, const std::string& a_example,
                          std::size_t b, std::size_t b_names, const std::string& b_example) {
         if (one_side(a, a_names, b)) {
-            err << "warning: names look decorated: " << what << " in " << pint_path << " (\"" << a_example
-                << "\"), none in " << dom_path << (b_example.empty() ? "" : " (\"" + b_example + "\")") << "\n";
+            err << "warning: names look decorated: " << what << " in " << pint_path << " (\"" << quoted_input(a_example)
+                << "\"), none in " << dom_path << (b_example.empty() ? "" : " (\"" + quoted_input(b_example) + "\")") << "\n";
         } else if (one_side(b, b_names, a)) {
-            err << "warning: names look decorated: " << what << " in " << dom_path << " (\"" << b_example
-                << "\"), none in " << pint_path << (a_example.empty() ? "" : " (\"" + a_example + "\")") << "\n";
+            err << "warning: names look decorated: " << what << " in " << dom_path << " (\"" << quoted_input(b_example)
+                << "\"), none in " << pint_path << (a_example.empty() ? "" : " (\"" + quoted_input(a_example) + "\")") << "\n";
         }
     };
     if (pairs.prefixed == pairs.names && members.prefixed == 0 && pairs.names > 0) {
@@ -325,12 +326,12 @@ void check_inputs(const protdom& network, const inter_table& pint, const DomainF
               members.names, members.version_example);
     if (!notes.repeated.empty()) {
         err << "warning: " << dom_path << ": domain names that stand on more than one line: " << notes.repeated_names
-            << " (the first, \"" << notes.repeated << "\", on lines "
+            << " (the first, \"" << quoted_input(notes.repeated) << "\", on lines "
             << notes.repeated_first << " and " << notes.repeated_again
             << "); each line makes a domain of its own\n";
     }
     if (!notes.odd_name.empty()) {
-        err << "warning: " << dom_path << ": the domain name \"" << notes.odd_name << "\" "
+        err << "warning: " << dom_path << ": the domain name \"" << quoted_input(notes.odd_name) << "\" "
             << (notes.odd_name.find(',') != std::string::npos ? "holds a comma" : "ends in a space") << "\n";
     }
 }

@@ -70,6 +70,28 @@ std::string strip_number_suffix(const std::string& name, char mark) {
     return name.substr(0, at);
 }
 
+// Drops the version of a versioned accession, letters, digits, a dot and
+// digits ("PF00069.27" -> "PF00069"); any other id ("G3DSA:1.10.245.10",
+// "cd00180") is left whole.
+std::string strip_version(const std::string& name) {
+    const std::size_t letters = name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    if (letters == 0 || letters == std::string::npos) return name;
+    const std::size_t dot = name.find_first_not_of("0123456789", letters);
+    if (dot == letters || dot == std::string::npos || name[dot] != '.') return name;
+    if (dot + 1 == name.size() || name.find_first_not_of("0123456789", dot + 1) != std::string::npos) return name;
+    return name.substr(0, dot);
+}
+
+// A name the two input files cannot hold: they separate names by white
+// space, and a control byte is never part of an accession.
+bool unwritable_name(const std::string& name) {
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= ' ' || byte == 0x7f) return true;
+    }
+    return false;
+}
+
 long whole_number(const std::string& text) {
     char* end = nullptr;
     const long value = std::strtol(text.c_str(), &end, 10);
@@ -115,7 +137,12 @@ long mitab_taxon(const std::string& field) {
 
 void PrepReport::skip(const std::string& reason, const std::string& file, long line, const std::string& text) {
     Skip& s = skipped[reason];
-    if (s.count++ == 0) s.first = place(file, line) + ": " + text.substr(0, 120);
+    if (s.count++ == 0) s.first = place(file, line) + ": " + quoted_input(text, 120);
+}
+
+void PrepReport::change(const std::string& how, const std::string& file, long line, const std::string& text) {
+    Skip& s = changed[how];
+    if (s.count++ == 0) s.first = place(file, line) + ": " + quoted_input(text, 120);
 }
 
 std::string PrepReport::summary(const std::string& what, const std::string& output) const {
@@ -124,6 +151,9 @@ std::string PrepReport::summary(const std::string& what, const std::string& outp
     std::string text = "ddinfer-prep: read " + std::to_string(lines) + " lines; skipped " + std::to_string(total) + "\n";
     for (const auto& [reason, s] : skipped) {
         text += "  " + std::to_string(s.count) + " " + reason + ", the first " + s.first + "\n";
+    }
+    for (const auto& [how, s] : changed) {
+        text += "  " + std::to_string(s.count) + " " + how + ", the first " + s.first + "\n";
     }
     text += "ddinfer-prep: wrote " + std::to_string(written) + " " + what + " to " + output + "; merged " +
             std::to_string(merged) + " repeated\n";
@@ -149,6 +179,9 @@ void prep_pairs(std::istream& in, const std::string& file, const PairOptions& o,
         if (!o.keep_isoforms) {
             a = strip_number_suffix(a, '-');
             b = strip_number_suffix(b, '-');
+        }
+        if (unwritable_name(a) || unwritable_name(b)) {
+            return report.skip("names holding white space or control bytes", file, line_no, text);
         }
         if (a == b && !o.self) return report.skip("self-pairs (keep them with --self)", file, line_no, text);
         list.add(a, b, report);
@@ -289,8 +322,16 @@ void prep_domains(std::istream& in, const std::string& file, const DomainOptions
     bool header_seen = false;
     auto accept = [&](std::string protein, std::string domain, const std::string& text) {
         if (!o.keep_isoforms) protein = strip_number_suffix(protein, '-');
-        if (!o.keep_versions) domain = strip_number_suffix(domain, '.');
+        if (!o.keep_versions) domain = strip_version(domain);
         if (protein.empty() || domain.empty()) return report.skip("empty names", file, line_no, text);
+        if (unwritable_name(protein) || unwritable_name(domain)) {
+            return report.skip("names holding white space or control bytes", file, line_no, text);
+        }
+        // The domain file ends a domain's name at its first colon.
+        if (domain.find(':') != std::string::npos) {
+            std::replace(domain.begin(), domain.end(), ':', '_');
+            report.change("domain ids holding a colon, written with _ for it", file, line_no, text);
+        }
         if (o.proteins != nullptr && o.proteins->count(protein) == 0) {
             return report.skip("proteins not in --proteins", file, line_no, text);
         }
@@ -409,6 +450,16 @@ std::unordered_set<std::string> read_protein_names(const std::string& path) {
     return names;
 }
 
+// Why an input gave nothing to write: what was read and skipped.
+std::string nothing_written(const std::string& what, const std::vector<std::string>& inputs,
+                            const PrepReport& report) {
+    std::string files;
+    for (const std::string& input : inputs) files += (files.empty() ? "" : ", ") + input;
+    std::string text = files + ": " + what + " to write (" + std::to_string(report.lines) + " lines read";
+    for (const auto& [reason, s] : report.skipped) text += "; " + std::to_string(s.count) + " " + reason;
+    return text + "); nothing written";
+}
+
 }  // namespace
 
 int prep_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
@@ -483,6 +534,7 @@ int prep_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
             PairList list;
             for (const std::string& path : inputs) prep_pairs(*open_input(path), path, pair_options, list, report);
             report.written = static_cast<long>(list.pairs().size());
+            if (report.written == 0) throw Error(nothing_written("no pair", inputs, report));
             text = pairs_text(list);
         } else {
             std::unordered_set<std::string> proteins;
@@ -494,6 +546,7 @@ int prep_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
             for (const std::string& path : inputs) prep_domains(*open_input(path), path, domain_options, list, report);
             report.written = 0;
             for (const auto& [domain, members] : list.domains()) report.written += static_cast<long>(members.size());
+            if (report.written == 0) throw Error(nothing_written("no membership", inputs, report));
             text = domains_text(list);
         }
         write_whole(output, text);

@@ -25,10 +25,12 @@ struct PrepReport {
         std::string first;  // "file:line: the line"
     };
     std::map<std::string, Skip> skipped;
+    std::map<std::string, Skip> changed;  // names written otherwise, by how
     long merged = 0;
     long written = 0;
 
     void skip(const std::string& reason, const std::string& file, long line, const std::string& text);
+    void change(const std::string& how, const std::string& file, long line, const std::string& text);
     // The closing lines: lines read, skipped by reason, written, merged.
     std::string summary(const std::string& what, const std::string& output) const;
 };
