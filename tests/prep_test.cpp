@@ -87,6 +87,59 @@ TEST_F(PrepTest, MistakesAndFilesOfAnotherFormat) {
               "ddinfer-prep: -o FILE names the file to write; ");
 }
 
+// Every name written reads back as itself: names with white space or
+// control bytes are skipped, a colon in a domain id becomes _, only a
+// versioned accession loses its version; an input that gives nothing is
+// an error, and nothing is written.
+TEST_F(PrepTest, NamesReadBackAsWrittenAndEmptyResultsAreErrors) {
+    write_file(path("ipr.tsv"), "P1\tG3DSA:1.10.245.10\tx\nP2\tPF00001.27\nP3\tcd00180\nP4\tPF00002.27.1\n"
+                                "P5 X\tPF00003\nP6\x01\tPF00004\nP7\tPF 5\nP8\tG3DSA:1.10.8.10\n");
+    EXPECT_EQ(prep("domains", {"--format", "interpro", "ipr.tsv"}),
+              "5\nG3DSA_1.10.245.10: P1\nPF00001: P2\ncd00180: P3\nPF00002.27.1: P4\nG3DSA_1.10.8.10: P8\n");
+    EXPECT_EQ(run.err, "ddinfer-prep: read 8 lines; skipped 3\n"
+                       "  3 names holding white space or control bytes, the first ipr.tsv:5: P5 X\\x09PF00003\n"
+                       "  2 domain ids holding a colon, written with _ for it, the first ipr.tsv:1: "
+                       "P1\\x09G3DSA:1.10.245.10\\x09x\n"
+                       "ddinfer-prep: wrote 5 memberships to out.txt; merged 0 repeated\n");
+    // A MITAB accession holding a space.
+    const std::string rest = "\t-\t-\t-\t-\t-\ttaxid:9606\ttaxid:9606\t-\t-\t-\t-\n";
+    write_file(path("mitab.txt"), "uniprotkb:P1 X\tuniprotkb:P2\t-\t-" + rest + "uniprotkb:P3\tuniprotkb:P4\t-\t-" + rest);
+    EXPECT_EQ(prep("pairs", {"--format", "mitab", "mitab.txt"}), "1\nP3 P4\n");
+    EXPECT_NE(run.err.find("  1 names holding white space or control bytes, the first mitab.txt:1: "), std::string::npos)
+        << run.err;
+    // Nothing to write: a header-only download, or every line skipped.
+    write_file(path("header.txt"), "#BioGRID Interaction ID\tEntrez Gene Interactor A\n");
+    EXPECT_EQ(prep("pairs", {"--format", "biogrid-tab3", "--id", "entrez", "header.txt"}), "(none)");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "ddinfer-prep: header.txt:1: the header lacks a column this conversion needs (the Entrez Gene id "
+                       "columns, Experimental System Type, Organism ID)\n");
+    write_file(path("empty.tsv"), "# nothing\n");
+    EXPECT_EQ(prep("pairs", {"--format", "tsv", "empty.tsv"}), "(none)");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "ddinfer-prep: empty.tsv: no pair to write (1 lines read); nothing written\n");
+    write_file(path("keep.txt"), "1\nQ1 Q2\n");
+    EXPECT_EQ(prep("domains", {"--format", "interpro", "--proteins", "keep.txt", "ipr.tsv"}), "(none)");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "ddinfer-prep: ipr.tsv: no membership to write (8 lines read; 3 names holding white space or "
+                       "control bytes; 5 proteins not in --proteins); nothing written\n");
+}
+
+// -o - is standard output; a FIFO or a device is written in place, never
+// replaced by a file.
+TEST_F(PrepTest, OutputsThatAreNoRegularFiles) {
+    write_file(path("p.tsv"), "A B\n");
+    const RunResult to_stdout = run_in(dir, {bin("ddinfer-prep"), "pairs", "--format", "tsv", "p.tsv", "-o", "-"});
+    EXPECT_EQ(to_stdout.status, 0);
+    EXPECT_EQ(to_stdout.out, "1\nA B\n");
+    EXPECT_FALSE(fs::exists(path("-")));
+    const RunResult fifo = run_in(dir, {"sh", "-c", "mkfifo out.fifo && (cat out.fifo > got &) && " +
+                                                        bin("ddinfer-prep") + " pairs --format tsv p.tsv -o out.fifo"});
+    EXPECT_EQ(fifo.status, 0) << fifo.err;
+    EXPECT_TRUE(fs::is_fifo(path("out.fifo")));
+    for (int i = 0; i < 100 && read_file(path("got")).empty(); ++i) run_in(dir, {"sleep", "0.02"});
+    EXPECT_EQ(read_file(path("got")), "1\nA B\n");
+}
+
 // The human example out to two-column tables and back in gives the shipped
 // files byte for byte, and a gzip copy gives the same.
 TEST_F(PrepTest, TheHumanExampleRoundTrips) {

@@ -182,6 +182,19 @@ TEST_F(RankCommandTest, EvidenceFilesAreCheckedAndNothingIsWrittenOnError) {
     EXPECT_EQ(run.err, checked + "ddinfer-rank: r.tsv:2: the line has no line end: the table was cut short\n");
     EXPECT_FALSE(fs::exists(path("pairs.txt.rank.tsv")));
     EXPECT_EQ(rank({"--dint"}).status, 2);
+    // The two tables are one result: when the rank table cannot take its
+    // name, the earlier classes table stays too, and nothing is left over.
+    write_file(path("pairs.txt.classes.tsv"), "earlier\n");
+    fs::create_directory(path("pairs.txt.rank.tsv"));
+    run = rank({});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, checked + "ddinfer-rank: pairs.txt.rank.tsv: cannot write: Is a directory\n");
+    EXPECT_EQ(read_file(path("pairs.txt.classes.tsv")), "earlier\n");
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"domains.txt", "pairs.txt", "pairs.txt.classes.tsv", "pairs.txt.rank.tsv",
+                                               "r.tsv", "x.dint"}));
 }
 
 }  // namespace

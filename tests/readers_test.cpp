@@ -76,6 +76,15 @@ TEST(ReadpintTest, RejectsAMissingCountLineAndALineWithOneName) {
         EXPECT_STREQ(e.what(), "pairs.txt:3: expected two protein names, found one (\"R\")");
     }
     EXPECT_THROW(make_net("", "0\n", false), Error);
+    // Quoted input is cut at 200 bytes and shows terminal escapes and
+    // other bytes outside printable ASCII as \xNN.
+    try {
+        make_net("\x1b[31m\xff" + std::string(400, 'x') + "\n", "0\n", false);
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(std::string(e.what()), "pairs.txt:1: expected the number of protein pairs on the first line, found "
+                                         "\"\\x1b[31m\\xff" + std::string(194, 'x') + "...\"");
+    }
 }
 
 TEST(CreatProtdomTest, KeepsDomainsWithKnownMembersAndLinksBothWays) {

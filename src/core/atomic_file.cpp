@@ -79,6 +79,9 @@ void AtomicFile::finish(bool written) {
     if ((std::fflush(file_) != 0 || std::ferror(file_) != 0) && error == 0) error = errno != 0 ? errno : EIO;
     if (file_ != stdout && std::fclose(file_) != 0 && error == 0) error = errno != 0 ? errno : EIO;
     file_ = nullptr;
+    // A folder in the way would make publish fail after others have gone.
+    struct stat info;
+    if (error == 0 && !temporary_.empty() && stat(path_.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) error = EISDIR;
     if (error != 0) {
         if (!temporary_.empty()) std::remove(temporary_.c_str());
         throw write_error(path_, error);
