@@ -24,9 +24,20 @@ std::string mistake(const std::vector<std::string>& words) {
     return "no mistake";
 }
 
-TEST(CliTest, OptionsStandAnywhereAndSingleDashWordsAreArguments) {
-    ParsedArgs a = parse({"-p.txt", "--solver", "clp", "-o", "-0.1", "-k"});
-    EXPECT_EQ(a.positional, (std::vector<std::string>{"-p.txt", "-o", "-0.1"}));
+class CliTest : public TempDirTest {};
+
+TEST_F(CliTest, OptionsStandAnywhereAndSingleDashWordsAreArguments) {
+    // A single-dash word is an argument when it is a number or an existing
+    // file, else an unknown option, named with the list of options.
+    const fs::path was = fs::current_path();
+    fs::current_path(dir);
+    write_file(path("-p.txt"), "");
+    ParsedArgs a = parse({"-p.txt", "--solver", "clp", "-0.1", "-k", "-", "-.5"});
+    EXPECT_EQ(mistake({"x", "-o", "out"}),
+              "unknown option -o (the options: --solver, -k/--keep, -h/--help, -V/--version, -q/--quiet)");
+    EXPECT_EQ(mistake({"-j2", "x"}).substr(0, 21), "unknown option -j2 (t");
+    fs::current_path(was);
+    EXPECT_EQ(a.positional, (std::vector<std::string>{"-p.txt", "-0.1", "-", "-.5"}));
     EXPECT_EQ(a.get("solver", ""), "clp");
     EXPECT_TRUE(a.has("keep"));
     a = parse({"x", "--solver=glpsol", "--", "--keep", "-h"});
@@ -34,12 +45,13 @@ TEST(CliTest, OptionsStandAnywhereAndSingleDashWordsAreArguments) {
     EXPECT_FALSE(a.has("keep"));
     EXPECT_TRUE(parse({"a", "-h"}).has("help"));
     EXPECT_TRUE(parse({"-V"}).has("version"));
+    EXPECT_TRUE(parse({"x", "-q"}).has("quiet"));
     EXPECT_EQ(mistake({"--frobnicate", "x"}), "unknown option --frobnicate");
     EXPECT_EQ(mistake({"x", "--solver"}), "option --solver needs a value");
     EXPECT_EQ(mistake({"--keep=yes"}), "option --keep takes no value");
 }
 
-TEST(CliTest, RatiosAreWholeFiniteNumbersOfAtLeastZero) {
+TEST(CliRatioTest, RatiosAreWholeFiniteNumbersOfAtLeastZero) {
     EXPECT_EQ(ratio_text(parse_ratio_argument("0.1")), "0.100000");
     EXPECT_EQ(ratio_text(parse_ratio_argument("1000000.1")), "1000000.125000");  // single precision
     EXPECT_EQ(ratio_text(parse_ratio_argument(" 0x1p-2\t")), "0.250000");

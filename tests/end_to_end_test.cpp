@@ -233,7 +233,7 @@ TEST_F(EndToEndTest, RunsAtTheSameTimeNeverReadEachOthersFiles) {
 
 // RATIO is the whole argument, a finite number of at least 0.
 TEST_F(EndToEndTest, RatioMistakesNameTheValue) {
-    const std::string usage = "; usage: ddinfer [--solver glpsol|clp] [--write-mps] PAIRS DOMAINS RATIO\n";
+    const std::string usage = "; usage: ddinfer [--solver glpsol|clp] [--write-mps] [--outdir DIR] [-q] PAIRS DOMAINS RATIO\n";
     for (const std::string bad : {"abc", "0,1", "", "10%", "nan", "inf", "1e39", "0.1x"}) {
         const RunResult run = ddinfer({"pairs.txt", "domains.txt", bad});
         EXPECT_EQ(run.status, 2) << bad;
@@ -254,7 +254,7 @@ TEST_F(EndToEndTest, RatioMistakesNameTheValue) {
 }
 
 TEST_F(EndToEndTest, CallMistakesGiveOneLineAndStatusTwo) {
-    const std::string usage = "usage: ddinfer [--solver glpsol|clp] [--write-mps] PAIRS DOMAINS RATIO\n";
+    const std::string usage = "usage: ddinfer [--solver glpsol|clp] [--write-mps] [--outdir DIR] [-q] PAIRS DOMAINS RATIO\n";
     const RunResult none = ddinfer({"pairs.txt", "domains.txt"});
     EXPECT_EQ(none.status, 2);
     EXPECT_EQ(none.err, "ddinfer: expected 3 arguments, found 2; " + usage);

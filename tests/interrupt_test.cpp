@@ -23,7 +23,7 @@ TEST_F(InterruptTest, ASignalStopsTheSolversAndRemovesTheWorkingFolder) {
         fs::create_directories(path("tmp"));
         const std::string script =
             "PATH=\"$PWD/bin:$PATH\" TMPDIR=\"$PWD/tmp\" " + bin(command) +
-            " pairs.txt domains.txt 0 > /dev/null 2> err & pid=$!\n"
+            " --solver glpsol pairs.txt domains.txt 0 > /dev/null 2> err & pid=$!\n"
             "for i in $(seq 100); do [ -s solver.pid ] && break; sleep 0.05; done\n"
             "kill -" + signal + " $pid; wait $pid; echo $?\n"
             "kill -0 $(cat solver.pid) 2> /dev/null && echo the solver still runs\n"
@@ -53,7 +53,7 @@ TEST_F(InterruptTest, DdinferStoppedLeavesTheEarlierFilesAndNoSolver) {
     for (const auto& [signal, status] : {std::pair{"INT", 130}, {"TERM", 143}}) {
         for (const char* ending : {".lp", ".out", ".dint"}) write_file(path(std::string("pairs.txt.0.000000") + ending), "earlier\n");
         const std::string script =
-            "PATH=\"$PWD/bin:$PATH\" " + bin("ddinfer") + " pairs.txt domains.txt 0 > /dev/null 2> err & pid=$!\n"
+            "PATH=\"$PWD/bin:$PATH\" " + bin("ddinfer") + " --solver glpsol pairs.txt domains.txt 0 > /dev/null 2> err & pid=$!\n"
             "for i in $(seq 100); do [ -s solver.pid ] && break; sleep 0.05; done\n"
             "kill -" + std::string(signal) + " $pid; wait $pid; echo $?\n"
             "kill -0 $(cat solver.pid) 2> /dev/null && echo the solver still runs\n"
@@ -86,14 +86,14 @@ TEST_F(InterruptTest, KilledOutrightTheSolverDiesAndTheNextRunClearsTheFolder) {
     fs::permissions(path("bin/glpsol"), fs::perms::owner_all);
     const std::string script =
         "export PATH=\"$PWD/bin:$PATH\" TMPDIR=\"$PWD/tmp\"\n" + bin("ddinfer-robust") +
-        " pairs.txt domains.txt 0 > /dev/null 2>&1 & pid=$!\n"
+        " --solver glpsol pairs.txt domains.txt 0 > /dev/null 2>&1 & pid=$!\n"
         "for i in $(seq 100); do [ -s solver.pid ] && break; sleep 0.05; done\n"
         "kill -KILL $pid; wait $pid\n"
         "for i in $(seq 50); do kill -0 $(cat solver.pid) 2> /dev/null || break; sleep 0.05; done\n"
         "kill -0 $(cat solver.pid) 2> /dev/null && echo the solver still runs\n"
         "ls tmp | sed 's/-[0-9]*-.*/-PID-XXXXXX/'\n"
         "printf '#!/bin/sh\\nexit 3\\n' > bin/glpsol\n" + bin("ddinfer-robust") +
-        " pairs.txt domains.txt 0 > /dev/null 2>&1; echo $?\n"
+        " --solver glpsol pairs.txt domains.txt 0 > /dev/null 2>&1; echo $?\n"
         "ls -A tmp\n";
     const RunResult run = run_in(dir, {"sh", "-c", script});
     EXPECT_EQ(run.out, "ddinfer-robust-PID-XXXXXX\n1\n");

@@ -52,7 +52,7 @@ TEST_F(NullCommandTest, AShuffleThatChangesNothingHitsInEveryRun) {
                                "1 tested pairs; use --runs 40 or more\n"),
                   std::string::npos)
             << run.err;
-        EXPECT_EQ(read_file(path(std::string("one.txt.0.000000.m") + model + ".null.tsv")),
+        EXPECT_EQ(without_provenance(read_file(path(std::string("one.txt.0.000000.m") + model + ".null.tsv"))),
                   std::string(header) + "D0\tD0\t1\t5\t5\t1\t1\n");
     }
     EXPECT_TRUE(tmp_empty());
@@ -67,7 +67,7 @@ TEST_F(NullCommandTest, PairsAbsentFromAShuffleAreNoHits) {
     write_file(path("fourd.txt"), "8\nD0: A\nD1: B\nD2: C\nD3: D\nD4: E\nD5: F\nD6: G\nD7: H\n");
     const RunResult run = null({"--model", "1", "--runs", "25", "four.txt", "fourd.txt", "0"});
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(read_file(path("four.txt.0.000000.m1.null.tsv")),
+    EXPECT_EQ(without_provenance(read_file(path("four.txt.0.000000.m1.null.tsv"))),
               std::string(header) +
                   "D4\tD5\t1\t2\t25\t0.115385\t0.192308\n"
                   "D2\tD3\t1\t3\t25\t0.153846\t0.192308\n"
@@ -89,6 +89,11 @@ TEST_F(NullCommandTest, TheSeedNotTheJobsDecidesTheFile) {
     // Three pairs, each line with runs 8 and p = (hits + 1) / 9.
     std::istringstream lines(first);
     std::string line;
+    // The first line records the call, with every setting that decides the
+    // table (not --jobs).
+    std::getline(lines, line);
+    EXPECT_EQ(line.substr(0, 15), "# ddinfer-null ");
+    EXPECT_TRUE(line.ends_with(" --model 2 --solver clp --runs 8 --seed 3 pairs.txt domains.txt 0.000000")) << line;
     std::getline(lines, line);
     EXPECT_EQ(line + "\n", header);
     int count = 0;
@@ -105,7 +110,7 @@ TEST_F(NullCommandTest, TheSeedNotTheJobsDecidesTheFile) {
         EXPECT_GE(q, p);
     }
     EXPECT_EQ(count, 3);
-    // One progress line a run when standard error is no terminal.
+    // Progress lines when standard error is no terminal, the last always.
     EXPECT_NE(two.err.find("run 8/8 done, "), std::string::npos);
     EXPECT_TRUE(tmp_empty());
 }
@@ -118,7 +123,8 @@ TEST_F(NullCommandTest, FailedRunsLeaveNoResultFile) {
         << refused.err;
     EXPECT_FALSE(fs::exists(path("one.txt.0.000000.m1.null.tsv")));
 
-    const RunResult missing = null({"--runs", "3", "pairs.txt", "domains.txt", "0"}, "PATH=/nonexistent");
+    const RunResult missing =
+        null({"--solver", "glpsol", "--runs", "3", "pairs.txt", "domains.txt", "0"}, "PATH=/nonexistent");
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err,
               "ddinfer-null: the solver glpsol is not on PATH; install it (Debian: apt-get install glpk-utils)\n");
@@ -136,7 +142,8 @@ TEST_F(NullCommandTest, KeepLeavesTheWorkingFolder) {
 
 TEST_F(NullCommandTest, CallMistakes) {
     const std::string usage =
-        "usage: ddinfer-null [--model 1|2|3] [--solver glpsol|clp] [--runs N] [--seed S] [--jobs J] [--keep] "
+        "usage: ddinfer-null [--model 1|2|3] [--solver clp|glpsol] [--runs N] [--seed S] [--jobs J] [--keep] "
+        "[--outdir DIR] [-q] "
         "PAIRS DOMAINS RATIO\n";
     EXPECT_EQ(null({"--model", "4", "one.txt", "oned.txt", "0"}).err,
               "ddinfer-null: --model takes a whole number from 1 to 3, not \"4\"; " + usage);

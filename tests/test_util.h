@@ -85,6 +85,12 @@ inline std::string quoted(const std::string& word) {
     return q + "'";
 }
 
+// A table without its first line when that is the "# COMMAND ..." line
+// recording the call.
+inline std::string without_provenance(const std::string& table) {
+    return table.rfind("# ", 0) == 0 ? table.substr(table.find('\n') + 1) : table;
+}
+
 struct RunResult {
     int status = -1;
     std::string out;

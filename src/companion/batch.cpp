@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <ostream>
 #include <thread>
 #include <vector>
@@ -84,6 +85,9 @@ void Progress::done(int run) {
         std::snprintf(line, sizeof line, "\r%d/%d runs done, %.0f s, about %.0f s left   ", finished_, total_, elapsed,
                       left);
     } else {
+        // One line every few seconds at most, and the last one.
+        if (finished_ < total_ && elapsed - last_line_ < 5.0 && finished_ > 1) return;
+        last_line_ = elapsed;
         std::snprintf(line, sizeof line, "run %d/%d done, %.1f s\n", run, total_, elapsed);
     }
     err_ << line << std::flush;
@@ -132,9 +136,11 @@ void fill_batch_call(BatchCall& call, long default_runs, long max_runs) {
     call.seed = static_cast<unsigned long long>(call.args.get_long("seed", 1, 0, 9223372036854775807L));
     call.jobs = static_cast<int>(call.args.get_long("jobs", 0, 1, 1024));  // 0: chosen once the inputs are read
     call.keep = call.args.has("keep");
-    call.solver = make_solver(call.args.get("solver", "glpsol"));
+    call.quiet = call.args.has("quiet");
+    call.solver = make_solver(call.args.get("solver", "clp"));
     if (!call.solver) throw UsageError("--solver takes glpsol or clp, not \"" + call.args.get("solver", "") + "\"");
     call.err_ratio = parse_ratio_argument(call.args.positional[2]);
+    call.stem = output_stem(call.args, call.pairs());
 }
 
 // Reads the inputs (count lines to `out`), builds the candidates and makes
@@ -182,7 +188,8 @@ int jobs_for_memory(int cores, std::uint64_t nonzeros, std::uint64_t available) 
 int open_batch(const BatchCommand& command, int argc, char** argv, BatchCall& call, BatchInput& input,
                std::ostream& out, std::ostream& err) {
     call.start = std::chrono::steady_clock::now();
-    std::vector<OptionSpec> options{{"solver", true}, {"runs", true}, {"seed", true}, {"jobs", true}, {"keep", false}};
+    std::vector<OptionSpec> options{{"solver", true}, {"runs", true},   {"seed", true},
+                                    {"jobs", true, 'j'}, {"keep", false}, {"outdir", true}};
     options.insert(options.end(), command.extra.begin(), command.extra.end());
     const CommandLine line{command.name, command.usage, command.help, options, 3};
     if (const int status = parse_command_line(line, argc, argv, call.args, out, err); status >= 0) return status;
@@ -210,21 +217,46 @@ int open_batch(const BatchCommand& command, int argc, char** argv, BatchCall& ca
     return -1;
 }
 
-void first_solve(const BatchCommand& command, const BatchCall& call, const std::string& what, std::ostream& err) {
+FirstSolve::FirstSolve(const BatchCommand& command, const BatchCall& call, const std::string& what, std::ostream& err)
+    : command_(command), call_(call), err_(err) {
+    if (call.quiet) return;
     err << command.name << ": solving " << what << " once (" << call.solver->program() << ")\n" << std::flush;
+    // On a proteome with glpsol this takes minutes: say now and then that
+    // it goes on.
+    ticker_ = std::thread([this, what] {
+        std::unique_lock lock(mutex_);
+        for (int seconds = 30; !done_cv_.wait_for(lock, std::chrono::seconds(30), [this] { return done_; });
+             seconds += 30) {
+            err_ << command_.name << ": still solving " << what << ", " << seconds << " s\n" << std::flush;
+        }
+    });
 }
 
-void first_solve_done(const BatchCommand& command, const BatchCall& call, std::ostream& err) {
+FirstSolve::~FirstSolve() { stop(); }
+
+void FirstSolve::stop() {
+    {
+        std::lock_guard lock(mutex_);
+        done_ = true;
+    }
+    done_cv_.notify_all();
+    if (ticker_.joinable()) ticker_.join();
+}
+
+void FirstSolve::done() {
+    stop();
+    if (call_.quiet) return;
     char line[160];
-    std::snprintf(line, sizeof line, "%s: solved in %.1f s; now %d runs, %d at a time\n", command.name.c_str(),
-                  std::chrono::duration<double>(std::chrono::steady_clock::now() - call.start).count(), call.runs,
-                  call.jobs);
-    err << line << std::flush;
+    std::snprintf(line, sizeof line, "%s: solved in %.1f s; now %d runs, %d at a time\n", command_.name.c_str(),
+                  std::chrono::duration<double>(std::chrono::steady_clock::now() - call_.start).count(), call_.runs,
+                  call_.jobs);
+    err_ << line << std::flush;
 }
 
 bool run_batch(const BatchCommand& command, const BatchCall& call, const std::function<std::string(int)>& work,
                std::ostream& err, bool terminal) {
-    Progress progress(err, call.runs, terminal, call.start);
+    std::ostringstream silent;
+    Progress progress(call.quiet ? silent : err, call.runs, terminal, call.start);
     const std::string failure = run_pool(call.runs, call.jobs, work, progress);
     if (failure.empty()) return true;
     err << command.name << ": " << failure << "\n";
@@ -234,6 +266,17 @@ bool run_batch(const BatchCommand& command, const BatchCall& call, const std::fu
 void discard_run_files(const BatchCall& call, const RunFiles& files) {
     if (call.keep) return;
     for (const std::string& f : {files.lp, files.mps, files.out, files.out + ".log"}) std::remove(f.c_str());
+}
+
+std::string batch_provenance(const BatchCommand& command, const BatchCall& call,
+                             const std::vector<std::string>& own) {
+    std::vector<std::string> words = own;
+    for (const std::string& word : {std::string("--solver"), call.solver->program(), std::string("--runs"),
+                                    std::to_string(call.runs), std::string("--seed"), std::to_string(call.seed),
+                                    call.pairs(), call.domains(), ratio_text(call.err_ratio)}) {
+        words.push_back(word);
+    }
+    return provenance(command.name, words);
 }
 
 int finish_batch(const BatchCommand& command, const std::string& path, const std::string& table, std::ostream& err) {

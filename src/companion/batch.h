@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -11,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli.h"
@@ -36,8 +38,9 @@ private:
     bool keep_;
 };
 
-// One line per finished run ("run 12/100 done, 3.1 s"), or, on a terminal,
-// one line updated in place with the estimated time left.
+// A line per finished run ("run 12/100 done, 3.1 s"), at most one every 5 s
+// and always the last, or, on a terminal, one line updated in place with
+// the estimated time left.
 class Progress {
 public:
     // Elapsed times count from `start`, the command's start.
@@ -49,6 +52,7 @@ private:
     std::ostream& err_;
     int total_;
     int finished_ = 0;
+    double last_line_ = -1e9;
     bool terminal_;
     std::chrono::steady_clock::time_point start_;
     std::mutex mutex_;
@@ -59,8 +63,9 @@ private:
 // starts. Returns the message of the lowest failed run, or "".
 std::string run_pool(int count, int jobs, const std::function<std::string(int)>& work, Progress& progress);
 
-// The call of a companion command: --solver, --runs, --seed, --jobs, --keep
-// and --help, any options of its own, then PAIRS DOMAINS RATIO.
+// The call of a companion command: --solver (default clp), --runs, --seed,
+// --jobs, --keep, --outdir, --quiet and --help, any options of its own,
+// then PAIRS DOMAINS RATIO.
 struct BatchCall {
     ParsedArgs args;
     std::unique_ptr<Solver> solver;
@@ -68,7 +73,9 @@ struct BatchCall {
     unsigned long long seed = 1;
     int jobs = 1;
     bool keep = false;
+    bool quiet = false;  // no progress lines
     float err_ratio = 0;
+    std::string stem;  // PAIRS, or DIR/basename(PAIRS) with --outdir
     std::chrono::steady_clock::time_point start;
     const std::string& pairs() const { return args.positional[0]; }
     const std::string& domains() const { return args.positional[1]; }
@@ -116,9 +123,28 @@ int jobs_for_memory(int cores, std::uint64_t nonzeros, std::uint64_t available);
 int open_batch(const BatchCommand& command, int argc, char** argv, BatchCall& call, BatchInput& input,
                std::ostream& out, std::ostream& err);
 
-// The lines around the first solve, which takes minutes on a proteome.
-void first_solve(const BatchCommand& command, const BatchCall& call, const std::string& what, std::ostream& err);
-void first_solve_done(const BatchCommand& command, const BatchCall& call, std::ostream& err);
+// The lines around the first solve, which takes minutes on a proteome with
+// glpsol: one at the start, one every 30 s while it goes on, one when done
+// (none with --quiet).
+class FirstSolve {
+public:
+    FirstSolve(const BatchCommand& command, const BatchCall& call, const std::string& what, std::ostream& err);
+    ~FirstSolve();
+    FirstSolve(const FirstSolve&) = delete;
+    FirstSolve& operator=(const FirstSolve&) = delete;
+    void done();
+
+private:
+    void stop();
+
+    const BatchCommand& command_;
+    const BatchCall& call_;
+    std::ostream& err_;
+    std::mutex mutex_;
+    std::condition_variable done_cv_;
+    bool done_ = false;
+    std::thread ticker_;
+};
 
 // Runs work(r) for r = 1..call.runs on call.jobs threads with progress on
 // `err`; false, after one line naming the failed run, when any failed.
@@ -127,6 +153,10 @@ bool run_batch(const BatchCommand& command, const BatchCall& call, const std::fu
 
 // Removes a run's files unless --keep asked for them.
 void discard_run_files(const BatchCall& call, const RunFiles& files);
+
+// The table's first line: the command, its version and the settings that
+// decide the table (`own`: the command's own options first).
+std::string batch_provenance(const BatchCommand& command, const BatchCall& call, const std::vector<std::string>& own);
 
 // Writes the result table whole and says so; returns the exit status.
 int finish_batch(const BatchCommand& command, const std::string& path, const std::string& table, std::ostream& err);

@@ -66,8 +66,9 @@ int main(int argc, char** argv) {
         std::stringstream result_in;
         result_in << result_file->rdbuf();
         if (result_file->bad()) throw Error(read_failure(result_path, *result_file));
-        std::string first;
-        std::getline(result_in, first);
+        long header_line = 0;
+        const std::string first = first_table_line(result_in, header_line);
+        result_in.clear();
         result_in.seekg(0);
         if (table_header(first).empty()) {
             std::cout << format_evaluation(base, share(read_inferred(result_in, result_path, candidates), gold));

@@ -106,13 +106,13 @@ bool whole_number(const std::string& field, double& value) {
 }
 
 Table read_rows(std::istream& in, const std::string& file, const NamePairs& candidates,
-                std::vector<std::string> header) {
+                std::vector<std::string> header, long line_no) {
     Table table;
     table.header = std::move(header);
     std::string line;
-    long line_no = 1;
     while (std::getline(in, line)) {
         ++line_no;
+        if (!line.empty() && line[0] == '#' && !in.eof()) continue;
         if (in.eof()) throw input_error(file, line_no, "the line has no line end: the table was cut short");
         std::vector<std::string> fields = split_tabs(line);
         if (fields.size() != table.header.size()) {
@@ -138,12 +138,23 @@ std::vector<std::string> table_header(const std::string& line) {
     return split_tabs(line);
 }
 
-Table read_table(std::istream& in, const std::string& file, const NamePairs& candidates) {
+std::string first_table_line(std::istream& in, long& line_no) {
     std::string line;
-    std::getline(in, line);
-    std::vector<std::string> header = table_header(line);
-    if (header.empty()) throw input_error(file, 1, "expected a header line beginning domain_a<TAB>domain_b");
-    return read_rows(in, file, candidates, std::move(header));
+    line_no = 0;
+    while (std::getline(in, line)) {
+        ++line_no;
+        if (line.empty() || line[0] != '#') return line;
+    }
+    return "";
+}
+
+Table read_table(std::istream& in, const std::string& file, const NamePairs& candidates) {
+    long line_no = 0;
+    std::vector<std::string> header = table_header(first_table_line(in, line_no));
+    if (header.empty()) {
+        throw input_error(file, std::max(1L, line_no), "expected a header line beginning domain_a<TAB>domain_b");
+    }
+    return read_rows(in, file, candidates, std::move(header), line_no);
 }
 
 std::vector<RankedPair> ranked_pairs(const Table& table, const std::string& file) {
@@ -162,8 +173,9 @@ std::vector<RankedPair> ranked_pairs(const Table& table, const std::string& file
     return ranked;
 }
 
-std::vector<RankedPair> read_ranked(std::istream& in, const std::string& file, const NamePairs& candidates) {
-    return ranked_pairs(read_rows(in, file, candidates, split_tabs(robust_header)), file);
+std::vector<RankedPair> read_ranked(std::istream& in, const std::string& file, const NamePairs& candidates,
+                                    long header_line) {
+    return ranked_pairs(read_rows(in, file, candidates, split_tabs(robust_header), header_line), file);
 }
 
 std::string format_ranking(const std::vector<std::pair<std::string, std::string>>& ranking,

@@ -66,6 +66,10 @@ struct Table {
 };
 Table read_table(std::istream& in, const std::string& file, const NamePairs& candidates);
 
+// The first line that is no "#" comment (a table's provenance line), and
+// its line number; "" at the end.
+std::string first_table_line(std::istream& in, long& line_no);
+
 // The header's fields when `line` is the header line of such a table;
 // empty otherwise.
 std::vector<std::string> table_header(const std::string& line);
@@ -80,8 +84,10 @@ struct RankedPair {
 // Throws Error naming file:line.
 std::vector<RankedPair> ranked_pairs(const Table& table, const std::string& file);
 
-// Reads a ddinfer-robust table whose header line has been read.
-std::vector<RankedPair> read_ranked(std::istream& in, const std::string& file, const NamePairs& candidates);
+// Reads a ddinfer-robust table whose header line, line `header_line`, has
+// been read.
+std::vector<RankedPair> read_ranked(std::istream& in, const std::string& file, const NamePairs& candidates,
+                                    long header_line = 1);
 
 // Precision at the top 250, 500, 1000, 2000 and 5000 pairs of a ranking
 // (a pair listed again counts once, at its first place) and the average

@@ -250,12 +250,12 @@ void read_dint_evidence(const std::string& path, const protdom& network, const i
 void read_robust_evidence(const std::string& path, const protdom& network, const inter_table& dint,
                           const CandidateRecords& records, LpEvidence& lp) {
     const auto in = open_input(path);
-    std::string header;
-    std::getline(*in, header);
-    if (header != robust_header) {
-        throw input_error(path, 1, "expected the header of a ddinfer-robust table (domain_a, domain_b, classic, freq)");
+    long line_no = 0;
+    if (first_table_line(*in, line_no) != robust_header) {
+        throw input_error(path, std::max(1L, line_no),
+                          "expected the header of a ddinfer-robust table (domain_a, domain_b, classic, freq)");
     }
-    const std::vector<RankedPair> rows = read_ranked(*in, path, candidate_names(network, dint));
+    const std::vector<RankedPair> rows = read_ranked(*in, path, candidate_names(network, dint), line_no);
     std::vector<double> classic(static_cast<std::size_t>(dint.n), 0.0);
     lp.freq.assign(static_cast<std::size_t>(dint.n), 0.0);
     for (const RankedPair& row : rows) {

@@ -19,20 +19,27 @@ namespace ddinfer {
 namespace {
 
 const char* const usage_line =
-    "usage: ddinfer-robust [--solver glpsol|clp] [--runs K] [--seed S] [--jobs J] [--keep] PAIRS DOMAINS RATIO\n";
+    "usage: ddinfer-robust [--solver clp|glpsol] [--runs K] [--seed S] [--jobs J] [--keep] [--outdir DIR] [-q] "
+    "PAIRS DOMAINS RATIO\n";
 
 const char* const help_text =
     "  Ranks the inferred domain pairs by how often they are inferred across K\n"
     "  optimal solutions picked at random on the classic programme's optimal\n"
-    "  face, and writes PAIRS.RATIO.robust.tsv.\n"
-    "  --solver    glpsol (default) or clp (linked in, far faster)\n"
+    "  face, and writes PAIRS.RATIO.robust.tsv (its first line records the call).\n"
+    "  --solver    clp (default; linked in, far faster) or glpsol\n"
     "  --runs K    optimal solutions to sample, default 20\n"
     "  --seed S    default 1; the same seed gives the same file whatever --jobs is\n"
-    "  --jobs J    solver runs at once; default the number of cores, fewer when\n"
+    "  -j, --jobs J  solver runs at once; default the number of cores, fewer when\n"
     "              memory is short (a solver takes about 20 MB and 500 bytes per\n"
     "              nonzero of the programme)\n"
     "  --keep      keep the working folder of LP files and reports\n"
-    "  -h, --help, -V, --version; options may stand anywhere, -- ends them\n";
+    "  --outdir DIR  write the table in DIR (made if missing), not beside PAIRS\n"
+    "  -q, --quiet   no progress lines\n"
+    "  -h, --help, -V, --version; options may stand anywhere, -- ends them\n"
+    "  Example:\n"
+    "    ddinfer-robust --runs 20 --outdir results pairs.txt domains.txt 0.1\n"
+    "  Exit status: 0 done, 1 bad input or a failed run (no table written), 2 a\n"
+    "  mistake in the call, 130/143 stopped by SIGINT/SIGTERM.\n";
 
 bool same_optimum(double sum, double optimum) {
     return std::fabs(sum - optimum) <= 1e-6 * std::max(1.0, std::fabs(optimum));
@@ -64,7 +71,7 @@ int robust_main(int argc, char** argv, CommandRunner& runner, std::ostream& out,
     std::function<std::string(int)> one_run;
     std::unique_ptr<FaceSampler> face;
     double optimum = 0;
-    first_solve(command, call, "the classic programme", err);
+    FirstSolve first(command, call, "the classic programme", err);
     if (solver.in_process()) {
         // On the optimal face the sum of x is fixed: each run minimises
         // sum u x there, u uniform in [0, 1) from the run's generator.
@@ -139,7 +146,7 @@ int robust_main(int argc, char** argv, CommandRunner& runner, std::ostream& out,
             return "";
         };
     }
-    first_solve_done(command, call, err);
+    first.done();
 
     if (!run_batch(command, call, one_run, err, terminal)) return 1;
 
@@ -152,13 +159,13 @@ int robust_main(int argc, char** argv, CommandRunner& runner, std::ostream& out,
         if (count[a] != count[b]) return count[a] > count[b];
         return classic[a] > classic[b];
     });
-    std::string table = "domain_a\tdomain_b\tclassic\tfreq\n";
+    std::string table = batch_provenance(command, call, {}) + "domain_a\tdomain_b\tclassic\tfreq\n";
     for (int r : listed) {
         const inter& pair = dint.list[r];
         table += network.dom[pair.a].name + "\t" + network.dom[pair.b].name + "\t" + format_g(classic[r]) + "\t" +
                  format_g(static_cast<double>(count[r]) / runs) + "\n";
     }
-    return finish_batch(command, call.pairs() + "." + ratio_text(err_ratio) + ".robust.tsv", table, err);
+    return finish_batch(command, call.stem + "." + ratio_text(err_ratio) + ".robust.tsv", table, err);
 }
 
 }  // namespace ddinfer

@@ -17,23 +17,30 @@ namespace ddinfer {
 namespace {
 
 const char* const usage_line =
-    "usage: ddinfer-null [--model 1|2|3] [--solver glpsol|clp] [--runs N] [--seed S] [--jobs J] [--keep] "
-    "PAIRS DOMAINS RATIO\n";
+    "usage: ddinfer-null [--model 1|2|3] [--solver clp|glpsol] [--runs N] [--seed S] [--jobs J] [--keep] "
+    "[--outdir DIR] [-q] PAIRS DOMAINS RATIO\n";
 
 const char* const help_text =
     "  Tests every domain pair inferred from the real network against N randomised\n"
-    "  networks and writes PAIRS.RATIO.m<MODEL>.null.tsv.\n"
+    "  networks and writes PAIRS.RATIO.m<MODEL>.null.tsv (its first line records\n"
+    "  the call).\n"
     "  --model 1   every protein gets new domains, as many as it had\n"
     "  --model 2   the same, keeping every domain's number of members too (default)\n"
     "  --model 3   a new random interaction list over the proteins with domains\n"
-    "  --solver    glpsol (default) or clp\n"
+    "  --solver    clp (default; linked in, far faster) or glpsol\n"
     "  --runs N    randomised networks, default 100\n"
     "  --seed S    default 1; the same seed gives the same file whatever --jobs is\n"
-    "  --jobs J    solver runs at once; default the number of cores, fewer when\n"
+    "  -j, --jobs J  solver runs at once; default the number of cores, fewer when\n"
     "              memory is short (a solver takes about 20 MB and 500 bytes per\n"
     "              nonzero of the programme)\n"
     "  --keep      keep the working folder of LP files and reports\n"
-    "  -h, --help, -V, --version; options may stand anywhere, -- ends them\n";
+    "  --outdir DIR  write the table in DIR (made if missing), not beside PAIRS\n"
+    "  -q, --quiet   no progress lines\n"
+    "  -h, --help, -V, --version; options may stand anywhere, -- ends them\n"
+    "  Example:\n"
+    "    ddinfer-null --runs 100 --outdir results pairs.txt domains.txt 0.1\n"
+    "  Exit status: 0 done, 1 bad input or a failed run (no table written), 2 a\n"
+    "  mistake in the call, 130/143 stopped by SIGINT/SIGTERM.\n";
 
 int shuffle(int model, protdom& network, inter_table& pint, RandomSource& random) {
     switch (model) {
@@ -81,13 +88,13 @@ int null_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, s
 
     const RunFiles observed_files = run_files((work / "observed").string(), err_ratio);
     std::ostringstream messages;
-    first_solve(command, call, "the real network", err);
+    FirstSolve first(command, call, "the real network", err);
     if (write_and_solve(solver, runner, network, pint, dint, observed_files, err_ratio, {}, observed_files.out + ".log",
                         messages) != 0) {
         err << "ddinfer-null: the real network: " << first_line(messages.str()) << "\n";
         return 1;
     }
-    first_solve_done(command, call, err);
+    first.done();
     std::vector<int> chosen;  // the inferred pairs, in record order
     for (int r = 0; r < dint.n; ++r) {
         if (dint.list[r].value >= 0.5) chosen.push_back(r);
@@ -159,7 +166,8 @@ int null_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, s
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return p[a] < p[b]; });
 
-    std::string table = "domain_a\tdomain_b\tvalue\thits\truns\tp_value\tq_value\n";
+    std::string table = batch_provenance(command, call, {"--model", std::to_string(model)}) +
+                        "domain_a\tdomain_b\tvalue\thits\truns\tp_value\tq_value\n";
     for (std::size_t i : order) {
         const inter& pair = dint.list[chosen[i]];
         table += network.dom[pair.a].name + "\t" + network.dom[pair.b].name + "\t" + format_g(pair.value) + "\t" +
@@ -167,7 +175,7 @@ int null_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, s
                  "\n";
     }
     return finish_batch(
-        command, call.pairs() + "." + ratio_text(err_ratio) + ".m" + std::to_string(model) + ".null.tsv", table, err);
+        command, call.stem + "." + ratio_text(err_ratio) + ".m" + std::to_string(model) + ".null.tsv", table, err);
 }
 
 }  // namespace ddinfer

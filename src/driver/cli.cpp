@@ -1,6 +1,9 @@
 #include "cli.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
+#include <filesystem>
 #include <cmath>
 #include <cstdlib>
 #include <ostream>
@@ -35,6 +38,7 @@ ParsedArgs parse_args(int argc, char** argv, const std::vector<OptionSpec>& give
     std::vector<OptionSpec> specs = given;
     specs.push_back({"help", false, 'h'});
     specs.push_back({"version", false, 'V'});
+    specs.push_back({"quiet", false, 'q'});
     ParsedArgs parsed;
     bool options_end = false;
     for (int i = 1; i < argc; ++i) {
@@ -66,9 +70,21 @@ ParsedArgs parse_args(int argc, char** argv, const std::vector<OptionSpec>& give
             for (const OptionSpec& s : specs) {
                 if (s.short_name != 0 && arg.size() == 2 && arg[1] == s.short_name) spec = &s;
             }
-            if (spec == nullptr) {  // a file name or a negative number
-                parsed.positional.push_back(arg);
-                continue;
+            if (spec == nullptr) {
+                // A file name or a negative number is an argument; a word
+                // such as -o or -j that names nothing is an option we lack.
+                const bool number = arg.find_first_not_of("0123456789.", 1) == std::string::npos;
+                struct stat info;
+                if (number || stat(arg.c_str(), &info) == 0) {
+                    parsed.positional.push_back(arg);
+                    continue;
+                }
+                std::string known;
+                for (const OptionSpec& s : specs) {
+                    known += (known.empty() ? "" : ", ") +
+                             (s.short_name != 0 ? std::string{'-', s.short_name, '/'} : std::string()) + "--" + s.name;
+                }
+                throw UsageError("unknown option " + arg + " (the options: " + known + ")");
             }
             name = spec->name;
         }
@@ -120,6 +136,25 @@ float parse_ratio_argument(const std::string& text) {
     }
     if (value < 0) throw UsageError("RATIO must be at least 0, not \"" + text + "\"");
     return ratio == 0 ? 0.0f : ratio;  // -0 is 0
+}
+
+std::string output_stem(const ParsedArgs& args, const std::string& pairs_path) {
+    const std::string base = pairs_path == "-" ? "stdin" : pairs_path;
+    if (!args.has("outdir")) return base;
+    const std::filesystem::path dir = args.get("outdir", "");
+    std::error_code error;
+    std::filesystem::create_directories(dir, error);
+    if (error || !std::filesystem::is_directory(dir)) {
+        throw UsageError("--outdir " + dir.string() + ": cannot create the folder" +
+                         (error ? ": " + error.message() : std::string()));
+    }
+    return (dir / std::filesystem::path(base).filename()).string();
+}
+
+std::string provenance(const std::string& command, const std::vector<std::string>& words) {
+    std::string line = "# " + command + " " + DDINFER_VERSION;
+    for (const std::string& word : words) line += " " + word;
+    return line + "\n";
 }
 
 std::string ratio_warning(float err_ratio) {

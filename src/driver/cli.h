@@ -1,11 +1,13 @@
 // Command-line parsing shared by the commands, in the manner of the usual
 // bioinformatics tools: options may stand before, between or after the
 // positional arguments, as --name VALUE, --name=VALUE or a bare --flag;
-// -h/--help and -V/--version are known to every command; "--" ends the
-// options. An argument that begins with a single "-" and is no known short
-// option is positional, so file names such as -pairs.txt and a negative
-// number reach the checks of the positional arguments; an unknown --name
-// is a mistake.
+// -h/--help, -V/--version and -q/--quiet are known to every command; "--"
+// ends the options. An argument that begins with a single "-" and is no
+// known short option is positional when it is a number or names an existing
+// file, so -pairs.txt and a negative number reach the checks of the
+// positional arguments; any other (-o, -j 2 where the command has no such
+// option) and an unknown --name are mistakes that list the options. "-"
+// alone is an argument: standard input or output.
 #pragma once
 
 #include <iosfwd>
@@ -63,6 +65,14 @@ float parse_ratio_argument(const std::string& text);
 
 // The warning for a ratio of 1 or more, or "".
 std::string ratio_warning(float err_ratio);
+
+// Where a command writes the files named after PAIRS: PAIRS itself, or with
+// --outdir DIR (created if missing) DIR/basename(PAIRS); "stdin" stands for
+// PAIRS "-". Throws UsageError when the folder cannot be made.
+std::string output_stem(const ParsedArgs& args, const std::string& pairs_path);
+
+// The first line of a table, saying what made it: "# COMMAND VERSION WORDS".
+std::string provenance(const std::string& command, const std::vector<std::string>& words);
 
 // The number of cores, at least 1.
 int default_jobs();

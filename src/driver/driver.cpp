@@ -23,7 +23,8 @@
 namespace ddinfer {
 namespace {
 
-const char* const usage_line = "usage: ddinfer [--solver glpsol|clp] [--write-mps] PAIRS DOMAINS RATIO\n";
+const char* const usage_line =
+    "usage: ddinfer [--solver glpsol|clp] [--write-mps] [--outdir DIR] [-q] PAIRS DOMAINS RATIO\n";
 const char* const help_text =
     "  Infers interacting domain pairs from the protein pairs in PAIRS and the\n"
     "  domain memberships in DOMAINS, leaving at most RATIO of the protein pairs\n"
@@ -33,10 +34,30 @@ const char* const help_text =
     "  --solver clp      COIN-OR CLP, linked in, after an exact presolve of the\n"
     "                    programme: much faster on whole proteomes\n"
     "  --write-mps       with clp: also write the programme as PAIRS.RATIO.mps\n"
+    "  --outdir DIR      write the files in DIR (made if missing), not beside PAIRS\n"
+    "  -q, --quiet       no solver log\n"
     "  -h, --help        this text;  -V, --version  the version\n"
-    "  Options may stand anywhere; -- ends them.\n"
+    "  Options may stand anywhere; -- ends them; - as PAIRS or DOMAINS reads\n"
+    "  standard input (the files are then named stdin.RATIO.*).\n"
+    "  The companion commands:\n"
+    "    ddinfer-prep     the two input files from BioGRID, IntAct, STRING, Pfam,\n"
+    "                     InterPro or UniProt downloads\n"
+    "    ddinfer-robust   how often each pair is inferred across the optimal solutions\n"
+    "    ddinfer-null     significance against randomised networks\n"
+    "    ddinfer-rank     every candidate pair ranked by its evidence\n"
+    "    ddinfer-eval     precision against a list of known domain pairs\n"
+    "  Examples:\n"
+    "    ddinfer pairs.txt domains.txt 0.1\n"
+    "    ddinfer --solver clp --outdir results pairs.txt domains.txt 0.1\n"
     "  Exit status: 0 done, 1 bad input or a failed stage (no result written),\n"
-    "  2 a mistake in the call.\n";
+    "  2 a mistake in the call, 130/143 stopped by SIGINT/SIGTERM.\n";
+
+// Rows of the programme: the modelled protein pairs.
+long programme_rows(const protdom& network, const inter_table& pint) {
+    long rows = 0;
+    for (const inter& pair : pint.list) rows += network.prot[pair.a].n > 0 && network.prot[pair.b].n > 0;
+    return rows;
+}
 
 }  // namespace
 
@@ -44,15 +65,18 @@ int ddinfer_main(int argc, char** argv, CommandRunner& runner, std::ostream& out
     // The pipeline draws nothing; the seed serves the null models.
     std::srand(static_cast<unsigned>(std::time(nullptr)));
 
-    const CommandLine command{"ddinfer", usage_line, help_text, {{"solver", true}, {"write-mps", false}}, 3};
+    const CommandLine command{
+        "ddinfer", usage_line, help_text, {{"solver", true}, {"write-mps", false}, {"outdir", true}}, 3};
     ParsedArgs args;
     if (const int status = parse_command_line(command, argc, argv, args, out, err); status >= 0) return status;
     std::unique_ptr<Solver> solver;
     float err_ratio = 0;
+    std::string stem;
     try {
         solver = make_solver(args.get("solver", "glpsol"), args.has("write-mps"));
         if (!solver) throw UsageError("--solver takes glpsol or clp, not \"" + args.get("solver", "") + "\"");
         err_ratio = parse_ratio_argument(args.positional[2]);
+        stem = output_stem(args, args.positional[0]);
     } catch (const UsageError& e) {
         err << "ddinfer: " << e.what() << "; " << usage_line;
         return 2;
@@ -80,7 +104,10 @@ int ddinfer_main(int argc, char** argv, CommandRunner& runner, std::ostream& out
         return 1;
     }
 
-    const RunFiles files = run_files(pint_path, err_ratio);
+    const RunFiles files = run_files(stem, err_ratio);
+    if (!solver->in_process() && programme_rows(network, pint) > 100000) {
+        err << "ddinfer: note: the programme has more than 100,000 rows; --solver clp solves it far faster\n";
+    }
     err << "writing " << files.lp << "\n";
     // Told to stop, the run stops its solver and removes its private files.
     InterruptGuard interrupts("ddinfer");
@@ -116,7 +143,8 @@ int ddinfer_main(int argc, char** argv, CommandRunner& runner, std::ostream& out
     }
     ReportSums sums;
     std::ostringstream messages;
-    const int solved = solve(*solver, runner, network, pint, dint, mine, err_ratio, {}, "", messages, &sums);
+    const int solved = solve(*solver, runner, network, pint, dint, mine, err_ratio, {},
+                             args.has("quiet") ? "/dev/null" : "", messages, &sums);
     // Messages name the files as the user will find them.
     std::string text = messages.str();
     for (const auto& [from, to] : renames) {
