@@ -28,7 +28,8 @@ protected:
 TEST_F(PrepTest, InteractionListsFromEachFormat) {
     // Repeats and reversed repeats merged, the self-pair and the row without
     // an accession skipped, the first of several accessions taken.
-    EXPECT_EQ(prep("pairs", {"--format", "biogrid-tab3", "--physical", "--taxon", "9606", sample("biogrid.tab3.txt")}),
+    EXPECT_EQ(prep("pairs", {"--format", "biogrid-tab3", "--physical", "--taxon", "9606", "--no-self",
+                             sample("biogrid.tab3.txt")}),
               "9\nP45985 Q14315\nQ86TC9 P35609\nQ04771 P49354\nP23769 P29590\nP15927 P40763\nP84077 Q9NZ52\n"
               "A8K4W6 P53365\nQ8IZH2 P04075\nP24941 P14635\n");
     const std::string where = sample("biogrid.tab3.txt");
@@ -52,8 +53,10 @@ TEST_F(PrepTest, InteractionListsFromEachFormat) {
                              sample("string.aliases.txt"), sample("string.links.txt")}),
               "3\nP84085 O75400\nQ9UKB1 Q6ZSJ9\nQ6ZSJ9 P42345\n");
     // CRLF line ends.
+    // Self-pairs (homodimers) are kept, and counted.
     EXPECT_EQ(prep("pairs", {"--format", "tsv", "--header", "--keep-isoforms", sample("pairs.tsv")}),
-              "3\nP04637 Q00987\nP38398 Q7Z569-2\nO15151 P04637\n");
+              "4\nP04637 Q00987\nP04637 P04637\nP38398 Q7Z569-2\nO15151 P04637\n");
+    EXPECT_NE(run.err.find("\n  1 self-pairs, kept (--no-self drops them), the first "), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("  1 lines with one name, the first " + sample("pairs.tsv") + ":7: P38398\n"),
               std::string::npos);
 }
@@ -78,7 +81,32 @@ TEST_F(PrepTest, MistakesAndFilesOfAnotherFormat) {
     EXPECT_EQ(prep("pairs", {"--format", "biogrid-tab3", sample("mitab.txt")}), "(none)");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "ddinfer-prep: " + sample("mitab.txt") +
-                           ":1: expected the BioGRID TAB3 header line (#BioGRID Interaction ID ...)\n");
+                           ":1: this looks like a mitab file, not biogrid-tab3: use ddinfer-prep pairs --format mitab\n");
+    // A BioGRID file read as MITAB used to give no pair and status 0.
+    EXPECT_EQ(prep("pairs", {"--format", "mitab", sample("biogrid.tab3.txt")}), "(none)");
+    EXPECT_EQ(run.err, "ddinfer-prep: " + sample("biogrid.tab3.txt") +
+                           ":1: this looks like a biogrid-tab3 file, not mitab: use ddinfer-prep pairs --format "
+                           "biogrid-tab3\n");
+    EXPECT_EQ(prep("domains", {"--format", "interpro", sample("pfam.regions.tsv")}), "(none)");
+    EXPECT_NE(run.err.find("use ddinfer-prep domains --format pfam-regions\n"), std::string::npos) << run.err;
+    // Options that would do nothing for the format.
+    for (const auto& [args, message] :
+         {std::pair{std::vector<std::string>{"pairs", "--format", "string", "--taxon", "9606"},
+                    "--taxon does nothing for pairs --format string (it applies to pairs --format biogrid-tab3, "
+                    "pairs --format mitab)"},
+          {{"pairs", "--format", "mitab", "--physical"},
+           "--physical does nothing for pairs --format mitab (it applies to pairs --format biogrid-tab3)"},
+          {{"domains", "--format", "interpro", "--no-self"}, "--no-self does nothing for domains --format interpro"}}) {
+        std::vector<std::string> words{bin("ddinfer-prep")};
+        words.insert(words.end(), args.begin(), args.end());
+        words.insert(words.end(), {sample("mitab.txt"), "-o", "x.txt"});
+        const RunResult wrong = run_in(dir, words);
+        EXPECT_EQ(wrong.status, 2);
+        EXPECT_EQ(wrong.err.rfind("ddinfer-prep: " + std::string(message), 0), 0u) << wrong.err;
+    }
+    // STRING ids without aliases are written, with a word about it.
+    EXPECT_EQ(prep("pairs", {"--format", "string", sample("string.links.txt")}).substr(0, 2), "6\n");
+    EXPECT_NE(run.err.find("ddinfer-prep: warning: STRING's own ids (such as 9606.ENSP"), std::string::npos) << run.err;
     EXPECT_EQ(prep("domains", {"--format", "pfam-regions", sample("uniprot.tsv")}), "(none)");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(prep("pairs", {"--format", "psi", sample("mitab.txt")}), "(none)");
@@ -138,6 +166,34 @@ TEST_F(PrepTest, OutputsThatAreNoRegularFiles) {
     EXPECT_TRUE(fs::is_fifo(path("out.fifo")));
     for (int i = 0; i < 100 && read_file(path("got")).empty(); ++i) run_in(dir, {"sleep", "0.02"});
     EXPECT_EQ(read_file(path("got")), "1\nA B\n");
+}
+
+// A zip archive of one file is read through; of several, one is named
+// with --member, else the members are listed; a cut archive is an error.
+// "-" reads standard input.
+TEST_F(PrepTest, ZipArchivesAndStandardInput) {
+    write_file(path("a.tsv"), "A B\nB C\n");
+    write_file(path("b.tsv"), "X Y\n");
+    ASSERT_EQ(run_in(dir, {"sh", "-c", "zip -q one.zip a.tsv && zip -q two.zip a.tsv b.tsv"}).status, 0);
+    EXPECT_EQ(prep("pairs", {"--format", "tsv", "one.zip"}), "2\nA B\nB C\n");
+    EXPECT_EQ(prep("pairs", {"--format", "tsv", "two.zip"}), "(none)");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "ddinfer-prep: two.zip: a zip archive of 2 files (a.tsv, b.tsv); name one with --member NAME\n");
+    EXPECT_EQ(prep("pairs", {"--format", "tsv", "--member", "b.tsv", "two.zip"}), "1\nX Y\n");
+    EXPECT_EQ(prep("pairs", {"--format", "tsv", "--member", "c.tsv", "two.zip"}), "(none)");
+    EXPECT_EQ(run.err.rfind("ddinfer-prep: two.zip: cannot open c.tsv in the zip archive: ", 0), 0u) << run.err;
+    std::string big;
+    for (int k = 0; k < 20000; ++k) big += numbered("P", k, " ") + numbered("Q", k * 7 % 1000, "\n");
+    write_file(path("big.tsv"), big);
+    ASSERT_EQ(run_in(dir, {"zip", "-q", "big.zip", "big.tsv"}).status, 0);
+    const std::string zipped = read_file(path("big.zip"));
+    write_file(path("cut.zip"), zipped.substr(0, zipped.size() / 2));
+    EXPECT_EQ(prep("pairs", {"--format", "tsv", "cut.zip"}), "(none)");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err.rfind("ddinfer-prep: cut.zip: cannot open the zip archive: ", 0), 0u) << run.err;
+    const RunResult piped = run_in(dir, {"sh", "-c", "gzip -c a.tsv | " + bin("ddinfer-prep") +
+                                                         " pairs --format tsv - -o -"});
+    EXPECT_EQ(piped.out, "2\nA B\nB C\n");
 }
 
 // The human example out to two-column tables and back in gives the shipped

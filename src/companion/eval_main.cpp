@@ -60,6 +60,14 @@ int main(int argc, char** argv) {
             all.emplace_back(network.dom[dint.list[r].a].name, network.dom[dint.list[r].b].name);
         }
         const Share base = share(all, gold);
+        if (base.in_gold == 0) {
+            // A precision of 0% against a list that names other things is
+            // no result: most often the ids are of another kind.
+            throw Error("no pair of " + gold_path + " is a candidate pair of " + args.positional[0] + " and " +
+                        args.positional[1] + " (" + gold_path + " has \"" + quoted_input(gold.example()) +
+                        "\", the candidates such as \"" + quoted_input(candidates.example()) +
+                        "\"); are the domain ids of one kind?");
+        }
 
         // The result is read once, front to back, so that a pipe serves too.
         const auto result_file = open_input(result_path);

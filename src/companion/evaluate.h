@@ -20,6 +20,13 @@ public:
     bool add(const std::string& a, const std::string& b) { return set_.insert(key(a, b)).second; }
     bool contains(const std::string& a, const std::string& b) const { return set_.count(key(a, b)) != 0; }
     std::size_t size() const { return set_.size(); }
+    // One pair as "A-B", for a message; "" when empty.
+    std::string example() const {
+        if (set_.empty()) return "";
+        std::string pair = *set_.begin();
+        pair[pair.find('\0')] = '-';
+        return pair;
+    }
 
 private:
     static std::string key(const std::string& a, const std::string& b) { return a < b ? a + '\0' + b : b + '\0' + a; }

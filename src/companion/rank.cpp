@@ -177,10 +177,11 @@ std::string format_number(double value) {
 
 }  // namespace
 
-bool write_rank_table(std::FILE* file, const protdom& network, const inter_table& dint, const Association& assoc,
-                      const LpEvidence& lp, const RankedTable& ranked, const std::vector<int>& class_size) {
+bool write_rank_table(std::FILE* file, const std::string& first_line, const protdom& network,
+                      const inter_table& dint, const Association& assoc, const LpEvidence& lp,
+                      const RankedTable& ranked, const std::vector<int>& class_size) {
     TextOut out(file);
-    out << rank_header << '\n';
+    out << first_line << rank_header << '\n';
     const double rho = assoc.rho();
     long long rank = 0;
     for (int r : ranked.order) {
@@ -203,21 +204,49 @@ bool write_rank_table(std::FILE* file, const protdom& network, const inter_table
 namespace ddinfer {
 namespace {
 
-const char* const usage_line = "usage: ddinfer-rank [--robust ROBUST_TSV] [--dint DINT] [--homotypic-first] PAIRS DOMAINS\n";
+const char* const usage_line =
+    "usage: ddinfer-rank [--robust ROBUST_TSV] [--dint DINT] [--homotypic-first] [--outdir DIR] PAIRS DOMAINS\n";
 const char* const help_text =
     "  Ranks every candidate domain pair of PAIRS and DOMAINS, best first, and\n"
-    "  writes PAIRS.rank.tsv, and PAIRS.classes.tsv: the sets of candidates\n"
-    "  that stand in exactly the same protein pairs, which no solution can tell\n"
-    "  apart. The score combines the association of the two\n"
-    "  domains across the network (a binomial p-value) with the programme's\n"
-    "  evidence: the pair's frequency across optimal solutions (--robust) or\n"
-    "  its classic value (--dint); without either, pairs are ranked by p.\n"
+    "  writes PAIRS.rank.tsv (its first line records the call), and\n"
+    "  PAIRS.classes.tsv: the sets of candidates that stand in exactly the same\n"
+    "  protein pairs, which no solution can tell apart. The score combines the\n"
+    "  association of the two domains across the network (a binomial p-value)\n"
+    "  with the programme's evidence: the pair's frequency across optimal\n"
+    "  solutions (--robust) or its classic value (--dint); without either,\n"
+    "  pairs are ranked by p. The top 10 rows are shown on standard output.\n"
     "  --robust FILE       a table of ddinfer-robust for the same inputs\n"
     "  --dint FILE         an inferred pair list of ddinfer for the same inputs\n"
     "  --homotypic-first   list pairs of one domain with itself first\n"
+    "  --outdir DIR        write the tables in DIR (made if missing), not beside PAIRS\n"
     "  -h, --help, -V, --version; options may stand anywhere, -- ends them\n"
+    "  Example:\n"
+    "    ddinfer-rank --robust pairs.txt.0.100000.robust.tsv pairs.txt domains.txt\n"
     "  Exit status: 0 done, 1 bad input or a file that cannot be written, 2 a\n"
     "  mistake in the call.\n";
+
+// The first rows of the ranked table, for a look on standard output.
+std::string preview(const protdom& network, const inter_table& dint, const Association& assoc,
+                    const LpEvidence& lp, const RankedTable& ranked, std::size_t rows) {
+    std::string text = "the top " + std::to_string(std::min(rows, ranked.order.size())) + " pairs:\n";
+    char line[400];
+    std::snprintf(line, sizeof line, "%5s  %-16s %-16s %8s %11s %8s %8s %9s\n", "rank", "domain_a", "domain_b",
+                  "support", "p_assoc", "lp_value", "freq", "score");
+    text += line;
+    for (std::size_t i = 0; i < rows && i < ranked.order.size(); ++i) {
+        const int r = ranked.order[i];
+        const inter& pair = dint.list[r];
+        std::snprintf(line, sizeof line, "%5zu  %-16s %-16s %8lld %11s %8s %8s %9s\n", i + 1,
+                      quoted_input(network.dom[pair.a].name, 60).c_str(),
+                      quoted_input(network.dom[pair.b].name, 60).c_str(), static_cast<long long>(assoc.support[r]),
+                      format_number(std::exp(ranked.log_p[r])).c_str(),
+                      lp.lp_value.empty() ? "-" : format_number(lp.lp_value[r]).c_str(),
+                      lp.freq.empty() ? "-" : format_number(lp.freq[r]).c_str(),
+                      format_number(ranked.score[r]).c_str());
+        text += line;
+    }
+    return text;
+}
 
 // Candidate records by the names of their two domains, in either order;
 // the first record of a name pair is kept.
@@ -272,11 +301,24 @@ int rank_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
     const CommandLine command{"ddinfer-rank",
                               usage_line,
                               help_text,
-                              {{"robust", true}, {"dint", true}, {"homotypic-first", false}},
+                              {{"robust", true}, {"dint", true}, {"homotypic-first", false}, {"outdir", true}},
                               2};
     ParsedArgs args;
     if (const int status = parse_command_line(command, argc, argv, args, out, err); status >= 0) return status;
     const std::string& pairs_path = args.positional[0];
+    std::string stem;
+    try {
+        stem = output_stem(args, pairs_path);
+    } catch (const UsageError& e) {
+        err << "ddinfer-rank: " << e.what() << "; " << usage_line;
+        return 2;
+    }
+    std::vector<std::string> call;
+    for (const char* option : {"robust", "dint"}) {
+        if (args.has(option)) call.insert(call.end(), {std::string("--") + option, args.get(option, "")});
+    }
+    if (args.has("homotypic-first")) call.push_back("--homotypic-first");
+    call.insert(call.end(), {pairs_path, args.positional[1]});
     try {
         protdom network;
         inter_table pint, dint;
@@ -303,15 +345,17 @@ int rank_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
         }
         // The two tables describe one run: both are written whole before
         // either replaces an earlier one.
-        AtomicFile classes_file(pairs_path + ".classes.tsv");
+        AtomicFile classes_file(stem + ".classes.tsv");
         errno = 0;
         classes_file.finish(std::fwrite(class_table.data(), 1, class_table.size(), classes_file.file()) ==
                             class_table.size());
-        const std::string path = pairs_path + ".rank.tsv";
+        const std::string path = stem + ".rank.tsv";
         AtomicFile file(path);
-        file.finish(write_rank_table(file.file(), network, dint, assoc, lp, ranked, class_size));
+        file.finish(write_rank_table(file.file(), provenance("ddinfer-rank", call), network, dint, assoc, lp, ranked,
+                                     class_size));
         classes_file.publish();
         file.publish();
+        out << preview(network, dint, assoc, lp, ranked, 10);
         err << "wrote " << path << ": " << dint.n << " candidate pairs, " << assoc.modelled
             << " modelled protein pairs, density " << format_number(assoc.rho()) << "\n";
     } catch (const Error& e) {

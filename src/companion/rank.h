@@ -77,8 +77,10 @@ constexpr const char* rank_header =
 // failed.
 // class_size by record: how many candidates stand in exactly the same
 // programme rows as this one (1 when none other does).
-bool write_rank_table(std::FILE* file, const protdom& network, const inter_table& dint, const Association& assoc,
-                      const LpEvidence& lp, const RankedTable& ranked, const std::vector<int>& class_size);
+// `first_line`: the line recording the call, written before the header.
+bool write_rank_table(std::FILE* file, const std::string& first_line, const protdom& network,
+                      const inter_table& dint, const Association& assoc, const LpEvidence& lp,
+                      const RankedTable& ranked, const std::vector<int>& class_size);
 
 // Exit statuses: 0 done, 1 bad input or a file that cannot be written, 2 a
 // mistake in the call.

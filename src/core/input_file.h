@@ -22,6 +22,7 @@ public:
 
     // Why the last read failed, or "".
     const std::string& failure() const { return failure_; }
+    gzFile file() const { return file_; }
 
 protected:
     int_type underflow() override;
@@ -32,15 +33,27 @@ private:
     std::string failure_;
 };
 
+// The only member of a zip archive, or the one named, read as a stream.
+class ZipBuffer;
+
 class InputFile : public std::istream {
 public:
-    // Throws Error "PATH: cannot open: REASON", also for a folder.
-    explicit InputFile(const std::string& path);
+    // Throws Error "PATH: cannot open: REASON", also for a folder. "-" is
+    // standard input. A zip archive (BioGRID and IntAct ship them) is read
+    // through: its one file, or `member` when it holds several (an archive
+    // of several files without `member` is an error listing them).
+    explicit InputFile(const std::string& path, const std::string& member = "");
+    ~InputFile() override;
 
-    const std::string& failure() const { return buffer_->failure(); }
+    const std::string& failure() const;
+    // How much of the file has been read, from 0 to 1; -1 when unknown
+    // (standard input).
+    double fraction_read() const;
 
 private:
     std::unique_ptr<GzipBuffer> buffer_;
+    std::unique_ptr<ZipBuffer> zip_;
+    double size_ = -1;
 };
 
 // The error for a stream whose read failed: "FILE: cannot read: REASON",

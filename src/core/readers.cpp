@@ -47,7 +47,9 @@ using NameIndex = std::unordered_map<std::string, int, NameHash, std::equal_to<>
 
 }  // namespace
 
-std::unique_ptr<std::istream> open_input(const std::string& path) { return std::make_unique<InputFile>(path); }
+std::unique_ptr<std::istream> open_input(const std::string& path, const std::string& member) {
+    return std::make_unique<InputFile>(path, member);
+}
 
 int read_count_line(std::istream& in, const std::string& file, const std::string& what) {
     std::string line;

@@ -66,9 +66,10 @@ void creat_protdom(protdom& network, std::istream& in, const std::string& file, 
 void check_inputs(const protdom& network, const inter_table& pint, const DomainFileNotes& notes,
                   const std::string& pint_path, const std::string& dom_path, const Streams& streams);
 
-// Opens a file for reading, gzip-compressed or plain; throws Error
-// "PATH: cannot open: REASON".
-std::unique_ptr<std::istream> open_input(const std::string& path);
+// Opens a file for reading, gzip-compressed, zipped (its one file, or
+// `member`) or plain, "-" for standard input; throws Error "PATH: cannot
+// open: REASON".
+std::unique_ptr<std::istream> open_input(const std::string& path, const std::string& member = "");
 
 // The integer at the start of line 1 (leading white space and a sign
 // allowed, the rest of the line ignored). Throws Error naming file:1.

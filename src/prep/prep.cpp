@@ -1,6 +1,8 @@
 #include "prep.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <istream>
 #include <ostream>
@@ -133,7 +135,36 @@ long mitab_taxon(const std::string& field) {
     return whole_number(field.substr(at + 6, end == std::string::npos ? std::string::npos : end - at - 6));
 }
 
+const char* kind_of(const std::string& format) {
+    return format == "pfam-regions" || format == "uniprot" || format == "interpro" ? "domains" : "pairs";
+}
+
+// A download of another known format is named as such, not read as this
+// one (a BioGRID file read as MITAB gives no pair at all).
+void check_format(const std::string& line, const std::string& format, const std::string& file) {
+    const std::string seen = recognised_format(line);
+    if (seen.empty() || seen == format) return;
+    throw input_error(file, 1, "this looks like a " + seen + " file, not " + format + ": use ddinfer-prep " +
+                                   kind_of(seen) + " --format " + seen);
+}
+
 }  // namespace
+
+std::string recognised_format(const std::string& line) {
+    if (line.rfind("#BioGRID Interaction ID", 0) == 0) return "biogrid-tab3";
+    const std::vector<std::string> f = split(line, "\t");
+    if (line.rfind("#ID(s) interactor A", 0) == 0 || line.rfind("ID(s) interactor A", 0) == 0 ||
+        (f.size() >= 15 && f[0].find(':') != std::string::npos && f[1].find(':') != std::string::npos)) {
+        return "mitab";
+    }
+    if (line.rfind("protein1 protein2", 0) == 0) return "string";
+    if (std::find(f.begin(), f.end(), "uniprot_acc") != f.end() && std::find(f.begin(), f.end(), "pfamA_acc") != f.end()) {
+        return "pfam-regions";
+    }
+    if (!f.empty() && f[0] == "Entry" && f.size() >= 2) return "uniprot";
+    if (f.size() >= 4 && f[1].rfind("IPR", 0) == 0 && f[1].size() == 9) return "interpro";
+    return "";
+}
 
 void PrepReport::skip(const std::string& reason, const std::string& file, long line, const std::string& text) {
     Skip& s = skipped[reason];
@@ -183,12 +214,14 @@ void prep_pairs(std::istream& in, const std::string& file, const PairOptions& o,
         if (unwritable_name(a) || unwritable_name(b)) {
             return report.skip("names holding white space or control bytes", file, line_no, text);
         }
-        if (a == b && !o.self) return report.skip("self-pairs (keep them with --self)", file, line_no, text);
+        if (a == b && !o.self) return report.skip("self-pairs (--no-self)", file, line_no, text);
+        if (a == b) report.change("self-pairs, kept (--no-self drops them)", file, line_no, text);
         list.add(a, b, report);
     };
     while (next_line(in, line)) {
         ++line_no;
-        ++report.lines;
+        if ((++report.lines & 0xffff) == 0 && report.tick) report.tick();
+        if (line_no == 1) check_format(line, o.format, file);
         if (o.format == "biogrid-tab3") {
             const std::vector<std::string> f = split(line, "\t");
             if (line_no == 1) {
@@ -339,7 +372,8 @@ void prep_domains(std::istream& in, const std::string& file, const DomainOptions
     };
     while (next_line(in, line)) {
         ++line_no;
-        ++report.lines;
+        if ((++report.lines & 0xffff) == 0 && report.tick) report.tick();
+        if (line_no == 1) check_format(line, o.format, file);
         if (o.format == "pfam-regions" || o.format == "uniprot") {
             const std::vector<std::string> f = split(line, "\t");
             if (line_no == 1) {
@@ -405,8 +439,9 @@ const char* const usage_line =
     "       ddinfer-prep domains --format pfam-regions|interpro|uniprot|tsv [options] IN... -o DOMAINS\n";
 const char* const help_text =
     "  Writes the interaction list or the domain file of ddinfer from downloaded\n"
-    "  files (gzip-compressed or plain), each unordered pair and each membership\n"
-    "  once, and reports on standard error what was read, skipped and why.\n"
+    "  files (zip, gzip-compressed or plain; - is standard input), each unordered\n"
+    "  pair and each membership once, and reports on standard error what was\n"
+    "  read, skipped and why.\n"
     "  pairs:\n"
     "    --format biogrid-tab3  BioGRID TAB3; --id uniprot (SWISS-PROT, else\n"
     "                           TREMBL accessions; default), entrez or systematic;\n"
@@ -416,7 +451,7 @@ const char* const help_text =
     "                           --aliases FILE maps ids to UniProt_AC aliases\n"
     "    --format tsv           two names a line; # comments; --header skips line 1\n"
     "    --taxon N              (biogrid-tab3, mitab) both interactors in taxon N\n"
-    "    --self                 keep self-pairs (dropped by default)\n"
+    "    --no-self              drop self-pairs (homodimers; kept by default)\n"
     "  domains:\n"
     "    --format pfam-regions  Pfam-A regions (uniprot_acc, pfamA_acc columns)\n"
     "    --format interpro      InterPro protein2ipr (protein, IPR id, ...)\n"
@@ -425,11 +460,81 @@ const char* const help_text =
     "    --keep-versions        keep .N version suffixes of domain names\n"
     "    --proteins PAIRS       keep only proteins named in this interaction list\n"
     "  both:\n"
-    "    -o, --output FILE      the file to write (required)\n"
+    "    -o, --output FILE      the file to write (required; - is standard output)\n"
+    "    --member NAME          the file to read in a zip archive of several\n"
     "    --keep-isoforms        keep -N isoform suffixes of protein names\n"
+    "    -q, --quiet            no progress lines\n"
     "  -h, --help, -V, --version\n"
-    "  Exit status: 0 done, 1 bad input or a file that cannot be written, 2 a\n"
-    "  mistake in the call.\n";
+    "  Examples:\n"
+    "    ddinfer-prep pairs --format biogrid-tab3 --physical --taxon 9606 \\\n"
+    "        BIOGRID-ORGANISM-4.4.240.tab3.zip --member BIOGRID-ORGANISM-Homo_sapiens-4.4.240.tab3.txt -o pairs.txt\n"
+    "    ddinfer-prep domains --format pfam-regions --proteins pairs.txt Pfam-A.regions.uniprot.tsv.gz -o domains.txt\n"
+    "  Exit status: 0 done, 1 bad input, nothing to write or a file that cannot\n"
+    "  be written, 2 a mistake in the call, 130/143 stopped by SIGINT/SIGTERM.\n";
+
+// Options that only some formats read: given with another, they would do
+// nothing without a word.
+struct OptionUse {
+    const char* option;
+    std::vector<std::string> formats;  // "pairs:tsv", "domains:tsv", ...
+};
+const std::vector<OptionUse> option_uses{
+    {"id", {"pairs:biogrid-tab3"}},
+    {"physical", {"pairs:biogrid-tab3"}},
+    {"taxon", {"pairs:biogrid-tab3", "pairs:mitab"}},
+    {"min-score", {"pairs:string"}},
+    {"aliases", {"pairs:string"}},
+    {"header", {"pairs:tsv", "domains:tsv"}},
+    {"no-self", {"pairs:biogrid-tab3", "pairs:mitab", "pairs:string", "pairs:tsv"}},
+    {"self", {"pairs:biogrid-tab3", "pairs:mitab", "pairs:string", "pairs:tsv"}},
+    {"keep-versions", {"domains:pfam-regions", "domains:interpro", "domains:uniprot", "domains:tsv"}},
+    {"proteins", {"domains:pfam-regions", "domains:interpro", "domains:uniprot", "domains:tsv"}},
+};
+
+void check_option_use(const ParsedArgs& args, const std::string& kind, const std::string& format) {
+    for (const OptionUse& use : option_uses) {
+        if (!args.has(use.option)) continue;
+        if (std::find(use.formats.begin(), use.formats.end(), kind + ":" + format) != use.formats.end()) continue;
+        std::string where;
+        for (const std::string& f : use.formats) where += (where.empty() ? "" : ", ") + f.substr(0, f.find(':')) + " --format " + f.substr(f.find(':') + 1);
+        throw UsageError(std::string("--") + use.option + " does nothing for " + kind + " --format " + format +
+                         " (it applies to " + where + ")");
+    }
+}
+
+// Progress on standard error every few seconds: lines read and how far
+// into the file.
+class PrepProgress {
+public:
+    PrepProgress(std::ostream& err, bool quiet) : err_(err), quiet_(quiet), last_(std::chrono::steady_clock::now()) {}
+    void file(const std::string& path, const std::istream* in) {
+        path_ = path;
+        input_ = dynamic_cast<const InputFile*>(in);
+    }
+    void tick(long lines) {
+        if (quiet_) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - last_ < std::chrono::seconds(3)) return;
+        last_ = now;
+        const double fraction = input_ != nullptr ? input_->fraction_read() : -1;
+        char line[200];
+        if (fraction >= 0) {
+            std::snprintf(line, sizeof line, "ddinfer-prep: %ld lines read, %.0f%% of %s\n", lines, 100 * fraction,
+                          quoted_input(path_, 120).c_str());
+        } else {
+            std::snprintf(line, sizeof line, "ddinfer-prep: %ld lines read from %s\n", lines,
+                          quoted_input(path_, 120).c_str());
+        }
+        err_ << line << std::flush;
+    }
+
+private:
+    std::ostream& err_;
+    bool quiet_;
+    std::chrono::steady_clock::time_point last_;
+    std::string path_;
+    const InputFile* input_ = nullptr;
+};
 
 std::unordered_set<std::string> read_protein_names(const std::string& path) {
     const auto in = open_input(path);
@@ -467,7 +572,7 @@ int prep_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
     const std::vector<OptionSpec> options{
         {"format", true},    {"output", true, 'o'}, {"id", true},     {"physical", false},      {"taxon", true},
         {"min-score", true}, {"aliases", true},     {"header", false}, {"keep-isoforms", false}, {"self", false},
-        {"keep-versions", false}, {"proteins", true}};
+        {"keep-versions", false}, {"proteins", true}, {"no-self", false}, {"member", true}};
     PairOptions pair_options;
     DomainOptions domain_options;
     std::string kind, output;
@@ -502,7 +607,7 @@ int prep_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
             pair_options.min_score = args.get_long("min-score", -1, 0, 1000000L);
             pair_options.header = args.has("header");
             pair_options.keep_isoforms = args.has("keep-isoforms");
-            pair_options.self = args.has("self");
+            pair_options.self = !args.has("no-self");
         } else if (kind == "domains") {
             if (format != "pfam-regions" && format != "interpro" && format != "uniprot" && format != "tsv") {
                 throw UsageError("--format for domains takes pfam-regions, interpro, uniprot or tsv, not \"" + format +
@@ -515,6 +620,7 @@ int prep_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
         } else {
             throw UsageError("expected pairs or domains, not \"" + kind + "\"");
         }
+        check_option_use(args, kind, format);
     } catch (const UsageError& e) {
         err << "ddinfer-prep: " << e.what() << "; " << usage_line;
         return 2;
@@ -523,6 +629,14 @@ int prep_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
         // Told to stop, it removes what it had begun to write.
         InterruptGuard interrupts("ddinfer-prep");
         PrepReport report;
+        PrepProgress progress(err, args.has("quiet"));
+        report.tick = [&] { progress.tick(report.lines); };
+        const std::string member = args.get("member", "");
+        auto open = [&](const std::string& path) {
+            std::unique_ptr<std::istream> in = open_input(path, member);
+            progress.file(path, in.get());
+            return in;
+        };
         std::string text;
         if (kind == "pairs") {
             std::unordered_map<std::string, std::string> aliases;
@@ -532,9 +646,14 @@ int prep_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
                 pair_options.aliases = &aliases;
             }
             PairList list;
-            for (const std::string& path : inputs) prep_pairs(*open_input(path), path, pair_options, list, report);
+            for (const std::string& path : inputs) prep_pairs(*open(path), path, pair_options, list, report);
             report.written = static_cast<long>(list.pairs().size());
             if (report.written == 0) throw Error(nothing_written("no pair", inputs, report));
+            if (pair_options.format == "string" && pair_options.aliases == nullptr) {
+                err << "ddinfer-prep: warning: STRING's own ids (such as " << quoted_input(list.pairs()[0].first)
+                    << ") are written as they are, and domain files name UniProt accessions; "
+                       "--aliases SPECIES.protein.aliases.v12.0.txt.gz maps them\n";
+            }
             text = pairs_text(list);
         } else {
             std::unordered_set<std::string> proteins;
@@ -543,7 +662,7 @@ int prep_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
                 domain_options.proteins = &proteins;
             }
             DomainList list;
-            for (const std::string& path : inputs) prep_domains(*open_input(path), path, domain_options, list, report);
+            for (const std::string& path : inputs) prep_domains(*open(path), path, domain_options, list, report);
             report.written = 0;
             for (const auto& [domain, members] : list.domains()) report.written += static_cast<long>(members.size());
             if (report.written == 0) throw Error(nothing_written("no membership", inputs, report));

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <iosfwd>
+#include <functional>
 #include <map>
 #include <string>
 #include <unordered_map>
@@ -29,6 +30,9 @@ struct PrepReport {
     long merged = 0;
     long written = 0;
 
+    // Called every 65,536 lines read, for progress.
+    std::function<void()> tick;
+
     void skip(const std::string& reason, const std::string& file, long line, const std::string& text);
     void change(const std::string& how, const std::string& file, long line, const std::string& text);
     // The closing lines: lines read, skipped by reason, written, merged.
@@ -43,7 +47,7 @@ struct PairOptions {
     long min_score = -1;         // string
     bool header = false;         // tsv
     bool keep_isoforms = false;
-    bool self = false;
+    bool self = true;  // keep self-pairs (homodimers)
     const std::unordered_map<std::string, std::string>* aliases = nullptr;  // string
 };
 
@@ -89,6 +93,10 @@ private:
 
 void prep_domains(std::istream& in, const std::string& file, const DomainOptions& options, DomainList& list,
                   PrepReport& report);
+
+// The format a first line shows a download to be in ("biogrid-tab3",
+// "mitab", "string", "pfam-regions", "uniprot", "interpro"), or "".
+std::string recognised_format(const std::string& first_line);
 
 // The files' texts, count line first.
 std::string pairs_text(const PairList& list);
