@@ -143,7 +143,8 @@ InputFile::InputFile(const std::string& path, const std::string& member) : std::
         if (stat(path.c_str(), &info) != 0) throw Error(path + ": cannot open: " + std::strerror(errno));
         if (S_ISDIR(info.st_mode)) throw Error(path + ": cannot open: " + std::strerror(EISDIR));
         if (S_ISREG(info.st_mode)) size_ = static_cast<double>(info.st_size);
-        if (is_zip(path)) {
+        // Only a regular file can be looked into twice: a pipe cannot.
+        if (S_ISREG(info.st_mode) && is_zip(path)) {
             zip_ = open_zip(path, member);
             rdbuf(zip_.get());
             return;
