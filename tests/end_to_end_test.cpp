@@ -199,6 +199,45 @@ TEST_F(EndToEndTest, AFullDiskOrATakenNameLeavesTheEarlierFilesAndNoDebris) {
     EXPECT_FALSE(fs::exists(path("pairs.txt.0.000000.lp")));
 }
 
+// --outdir puts the same file names in a folder of the user's choice (made
+// if missing), "-" reads standard input, and --help leads to the companion
+// commands.
+TEST_F(EndToEndTest, WhereResultsGoAndStandardInput) {
+    const RunResult into = ddinfer({"--outdir", "results/a", "pairs.txt", "domains.txt", "0"});
+    ASSERT_EQ(into.status, 0) << into.err;
+    EXPECT_EQ(read_file(path("results/a/pairs.txt.0.000000.lp")), lp_at_zero);
+    EXPECT_EQ(read_file(path("results/a/pairs.txt.0.000000.dint")), "D0\tD1\nD1\tD2\nD2\tD2\n");
+    EXPECT_EQ(files(), (std::vector<std::string>{"domains.txt", "pairs.txt", "results"}));
+    const RunResult piped = run_in(dir, {"sh", "-c", "gzip -c pairs.txt | " + bin("ddinfer") + " --solver clp - domains.txt 0"});
+    ASSERT_EQ(piped.status, 0) << piped.err;
+    EXPECT_EQ(read_file(path("stdin.0.000000.dint")), "D0\tD1\nD1\tD2\nD2\tD2\n");
+    fs::remove_all(path("results"));
+    write_file(path("results"), "a file");
+    const RunResult blocked = ddinfer({"--outdir", "results", "pairs.txt", "domains.txt", "0"});
+    EXPECT_EQ(blocked.status, 2);
+    EXPECT_EQ(blocked.err.substr(0, 48), "ddinfer: --outdir results: cannot create the fol");
+    const std::string help = ddinfer({"--help"}).out;
+    for (const char* command : {"ddinfer-prep", "ddinfer-robust", "ddinfer-null", "ddinfer-rank", "ddinfer-eval"}) {
+        EXPECT_NE(help.find(std::string("\n    ") + command + "  "), std::string::npos) << command;
+    }
+    EXPECT_NE(help.find("  Exit status: 0 done"), std::string::npos);
+    // glpsol on a programme of more than 100,000 rows: a word about clp.
+    std::string big = "100001\n";
+    for (int k = 0; k < 100001; ++k) big += numbered("A", k, " ") + numbered("B", k, "\n");
+    write_file(path("big.txt"), big);
+    write_file(path("bigd.txt"), "1\nD0:" + [] {
+        std::string members;
+        for (int k = 0; k < 100001; ++k) members += numbered(" A", k, "") + numbered(" B", k, "");
+        return members;
+    }() + "\n");
+    const RunResult large = ddinfer({"big.txt", "bigd.txt", "0"}, fake_solver("glpsol", "exit 1\n"));
+    EXPECT_NE(large.err.find("ddinfer: note: the programme has more than 100,000 rows; --solver clp solves it far "
+                             "faster\n"),
+              std::string::npos)
+        << large.err;
+    EXPECT_EQ(ddinfer({"pairs.txt", "domains.txt", "0"}).err.find("note:"), std::string::npos);
+}
+
 // Two runs at once with the same PAIRS and RATIO but other domains: each
 // solves its own programme (glpsol is slowed down so that they overlap).
 TEST_F(EndToEndTest, RunsAtTheSameTimeNeverReadEachOthersFiles) {

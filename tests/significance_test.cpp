@@ -83,9 +83,10 @@ TEST_F(NullCommandTest, TheSeedNotTheJobsDecidesTheFile) {
     const RunResult one = null({"--jobs", "1", "--runs", "8", "--seed", "3", "pairs.txt", "domains.txt", "0"});
     ASSERT_EQ(one.status, 0) << one.err;
     const std::string first = read_file(path("pairs.txt.0.000000.m2.null.tsv"));
-    const RunResult two = null({"--jobs", "2", "--runs", "8", "--seed", "3", "pairs.txt", "domains.txt", "0"});
+    const RunResult two =
+        null({"--jobs", "2", "--runs", "8", "--seed", "3", "--outdir", "out", "pairs.txt", "domains.txt", "0"});
     ASSERT_EQ(two.status, 0) << two.err;
-    EXPECT_EQ(read_file(path("pairs.txt.0.000000.m2.null.tsv")), first);
+    EXPECT_EQ(read_file(path("out/pairs.txt.0.000000.m2.null.tsv")), first);
     // Three pairs, each line with runs 8 and p = (hits + 1) / 9.
     std::istringstream lines(first);
     std::string line;

@@ -32,7 +32,10 @@ const char* const help =
     "  and the average precision (AP) over the whole ranking, with the gold\n"
     "  pairs among the candidates as its denominator; once for all pairs and\n"
     "  once for heterotypic pairs (two different domains) alone.\n"
-    "  Every pair of RESULT must be a candidate of PAIRS and DOMAINS.\n"
+    "  Every pair of RESULT must be a candidate of PAIRS and DOMAINS, and some\n"
+    "  pair of GOLD must be one.\n"
+    "  Example:\n"
+    "    ddinfer-eval pairs.txt domains.txt pairs.txt.rank.tsv gold.tsv\n"
     "  Exit status: 0 done, 1 a file cannot be read or holds bad input, 2 a\n"
     "  mistake in the call.\n";
 
