@@ -61,10 +61,15 @@ TEST(EvaluateTest, RankingsGetPrecisionAtTheTopAndAveragePrecision) {
     }
     ranking = candidates;
     ranking.insert(ranking.begin() + 101, {"E0", "D0"});
-    EXPECT_EQ(format_ranking(ranking, candidates, gold),
+    // The first 200 heterotypic pairs are of domains that share a protein:
+    // the last view holds the other 300, every tenth gold from the first.
+    NamePairs shared;
+    for (int i = 0; i < 200; ++i) shared.add(numbered("E", i, ""), numbered("D", i, ""));
+    EXPECT_EQ(format_ranking(ranking, candidates, gold, shared),
               "ranking          pairs   P@250   P@500  P@1000  P@2000  P@5000      AP\n"
               "all                600   26.0%   18.0%       -       -       -   62.5%\n"
-              "heterotypic        500   10.0%   10.0%       -       -       -   12.6%\n");
+              "heterotypic        500   10.0%   10.0%       -       -       -   12.6%\n"
+              "no shared          300   10.0%       -       -       -       -   14.1%\n");
 }
 
 const std::string checked =

@@ -4,7 +4,9 @@
 
 #include <cmath>
 
+#include "calibrate.h"
 #include "clp_inprocess.h"
+#include "evaluate.h"
 #include "test_util.h"
 
 namespace ddinfer::test {
@@ -29,6 +31,10 @@ TEST(RankTest, SupportAndPossiblePairsCountDistinctProteinPairs) {
     // {X,Y}: {A,B} {A,C} {A,D} {C,B} {C,D} and the self-pair of C, which
     // carries both; {X,X}: {A,C}, {A,A}, {C,C}; {Y,Y}: 3 pairs, 3 self-pairs.
     EXPECT_EQ(a.possible, (std::vector<std::int64_t>{6, 3, 6}));
+    // Degrees A 4 (the self-pair once per end), B 1, C 2, D 1; E's pair has
+    // no domain on F. K_X = 6, K_Y = 4, 2M = 8. C carries X and Y.
+    EXPECT_EQ(a.expected, (std::vector<double>{3, 2.25, 1}));
+    EXPECT_EQ(a.shared, (std::vector<std::int64_t>{1, 0, 0}));
 
     // Without the self-pair, no self-pair counts anywhere.
     const Net plain = make_net("5\nA B\nB A\nA C\nC D\nE F\n", domains);
@@ -37,6 +43,79 @@ TEST(RankTest, SupportAndPossiblePairsCountDistinctProteinPairs) {
     EXPECT_EQ(b.universe, 10);
     EXPECT_EQ(b.support, (std::vector<std::int64_t>{3, 1, 1}));
     EXPECT_EQ(b.possible, (std::vector<std::int64_t>{5, 1, 3}));
+    // Degrees A 2, B 1, C 2, D 1: K_X = K_Y = 4, 2M = 6.
+    EXPECT_EQ(b.expected, (std::vector<double>{16.0 / 6, 16.0 / 12, 16.0 / 12}));
+}
+
+TEST(RankTest, PoissonTailMatchesAnExactSumFromTheBulkToFarTails) {
+    // ln P(X >= k) by a long-double sum of the terms from k upward.
+    auto exact = [](std::int64_t k, long double mean) {
+        long double sum = 0;
+        for (std::int64_t j = k; j < k + 4000; ++j) {
+            sum += std::exp(static_cast<long double>(j) * std::log(mean) - mean - std::lgamma(static_cast<long double>(j) + 1));
+        }
+        return static_cast<double>(std::log(sum));
+    };
+    const std::pair<std::int64_t, double> cases[] = {{1, 0.5}, {3, 0.5}, {4, 5},   {5, 5},     {6, 5},
+                                                     {30, 5}, {90, 100}, {100, 100}, {130, 100}, {700, 50},
+                                                     {2, 1e-3}};
+    for (const auto& [k, mean] : cases) {
+        const double want = exact(k, mean);
+        EXPECT_NEAR(log_poisson_upper(k, mean), want, 1e-9 * std::max(1.0, std::fabs(want))) << k << " " << mean;
+    }
+    EXPECT_EQ(log_poisson_upper(0, 3.0), 0.0);
+    EXPECT_EQ(log_poisson_upper(1, 0.0), -INFINITY);
+    // Far below double's smallest number, still finite in log space.
+    EXPECT_NEAR(log_poisson_upper(1500, 2.0), exact(1500, 2.0), 1e-6);
+}
+
+TEST(CalibrateTest, IsotonicFitPoolsAdjacentViolators) {
+    EXPECT_EQ(isotonic_fit({1, 3, 2, 4, 3, 5}, {1, 1, 1, 1, 1, 1}), (std::vector<double>{1, 2.5, 2.5, 3.5, 3.5, 5}));
+    // Weighted: 1 then 0 (weight 2) pool to 1/3, then 0 pulls to 1/4.
+    EXPECT_EQ(isotonic_fit({0, 1, 0, 0, 1}, {1, 1, 2, 1, 1}), (std::vector<double>{0, 0.25, 0.25, 0.25, 1}));
+    EXPECT_EQ(isotonic_fit({2, 1}, {3, 1}), (std::vector<double>{1.75, 1.75}));
+}
+
+// A pair's p_gold never depends on its own label: a gold pair changed in
+// one half moves no prediction within that half, the pair's own included,
+// but does move predictions of the other half.
+TEST(CalibrateTest, NoPairIsCalibratedWithItsOwnLabel) {
+    std::string pairs = "400\n", domains = "24\n";
+    for (int k = 0; k < 400; ++k) pairs += numbered("P", k % 97, " ") + numbered("P", (k * 31 + 7) % 97, "\n");
+    for (int d = 0; d < 24; ++d) {
+        domains += numbered("D", d, ":");
+        for (int p = d; p < 97; p += 5 + d % 3) domains += numbered(" P", p, "");
+        domains += "\n";
+    }
+    const Net net = make_net(pairs, domains);
+    std::vector<double> score(static_cast<std::size_t>(net.dint.n));
+    for (int r = 0; r < net.dint.n; ++r) score[r] = (r * 37) % 101;
+    auto half = [&](int r, int which) {
+        return domain_half(net.network.dom[net.dint.list[r].a].name, 1) == which &&
+               domain_half(net.network.dom[net.dint.list[r].b].name, 1) == which;
+    };
+    NamePairs gold;
+    int changed = -1;
+    for (int r = 0; r < net.dint.n; ++r) {
+        const std::string& a = net.network.dom[net.dint.list[r].a].name;
+        const std::string& b = net.network.dom[net.dint.list[r].b].name;
+        if (r % 4 == 0) gold.add(a, b);
+        if (changed < 0 && r % 4 != 0 && half(r, 0) && score[r] > 50) changed = r;
+    }
+    ASSERT_GE(changed, 0);
+    const Calibration before = calibrate(net.network, net.dint, score, gold);
+    gold.add(net.network.dom[net.dint.list[changed].a].name, net.network.dom[net.dint.list[changed].b].name);
+    const Calibration after = calibrate(net.network, net.dint, score, gold);
+    int moved_other = 0;
+    for (int r = 0; r < net.dint.n; ++r) {
+        if (half(r, 0)) {
+            EXPECT_EQ(std::isnan(before.p_gold[r]) ? -1.0 : before.p_gold[r],
+                      std::isnan(after.p_gold[r]) ? -1.0 : after.p_gold[r]) << r;
+        }
+        moved_other += half(r, 1) && before.p_gold[r] != after.p_gold[r];
+    }
+    EXPECT_GT(moved_other, 0);
+    EXPECT_NE(after.reliability.find("  predicted      pairs  mean predicted  observed\n"), std::string::npos);
 }
 
 // ln P(X >= k) by summing the terms in long double, each from lgamma, up
@@ -109,33 +188,58 @@ protected:
     }
 };
 
-// Association order: {X,X} (p 0.175), {X,Y} (p 0.197), {Y,Y} (p 0.844),
-// from exact sums. The .dint lists {X,Y}, so its LP rank is 1 and the
-// other two share 2.5: scores -ln 2, -ln 2.5, -ln 2.5 - ln 3.
+// Binomial association order: {X,X} (p 0.175), {X,Y} (p 0.197), {Y,Y}
+// (p 0.844), from exact sums. The .dint lists {X,Y}, so its LP rank is 1
+// and the other two share 2.5: scores -ln 2, -ln 2.5, -ln 2.5 - ln 3.
+// Degrees: A 4 (A-B, A-C and the self-pair A-A twice), B 1, C 2, D 1, so
+// K_X = 6, K_Y = 4, 2M = 8: E = 3 for {X,Y}, 36/16 for {X,X}, 1 for {Y,Y};
+// the Poisson tails (from exact sums) order {X,Y}, {Y,Y}, {X,X}.
 TEST_F(RankCommandTest, TheRankProductOrdersTheTable) {
     write_file(path("x.dint"), "Y\tX\n");
-    const RunResult run = rank({"--dint", "x.dint"});
+    RunResult run = rank({"--association", "binomial", "--dint", "x.dint"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(read_file(path("pairs.txt.rank.tsv")).substr(0, 15), "# ddinfer-rank ");
     EXPECT_EQ(without_provenance(read_file(path("pairs.txt.rank.tsv"))),
               "domain_a\tdomain_b\thomotypic\tsupport\tpossible\tratio\tp_assoc\tlog10_p\tlp_value\tfreq\tscore\trank\t"
-              "class_size\n"
-              "X\tY\t0\t3\t6\t1.875\t0.196653\t-0.7063\t1\t\t-0.693147\t1\t1\n"
-              "X\tX\t1\t2\t3\t2.5\t0.175407\t-0.755952\t0\t\t-0.916291\t2\t1\n"
-              "Y\tY\t1\t1\t6\t0.625\t0.844472\t-0.0734147\t0\t\t-2.0149\t3\t1\n");
+              "class_size\texpected\tlog10_p_dc\tshared_proteins\n"
+              "X\tY\t0\t3\t6\t1.875\t0.196653\t-0.7063\t1\t\t-0.693147\t1\t1\t3\t-0.238967\t1\n"
+              "X\tX\t1\t2\t3\t2.5\t0.175407\t-0.755952\t0\t\t-0.916291\t2\t1\t2.25\t-0.182136\t0\n"
+              "Y\tY\t1\t1\t6\t0.625\t0.844472\t-0.0734147\t0\t\t-2.0149\t3\t1\t1\t-0.1992\t0\n");
     EXPECT_EQ(run.err, checked + "wrote pairs.txt.rank.tsv: 3 candidate pairs, 4 modelled protein pairs, density 0.266667\n");
+    run = rank({"--dint", "x.dint"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(read_file(path("pairs.txt.rank.tsv")).find("\nX\tY\t0\t3\t6\t1.875\t0.196653\t-0.7063\t1\t\t0\t1\t1\t3\t"
+                                                         "-0.238967\t1\nY\tY\t1\t1\t6\t0.625\t0.844472\t-0.0734147\t0\t\t"
+                                                         "-1.60944\t2\t1\t1\t-0.1992\t0\nX\tX\t"),
+              std::string::npos);
+    // The preview shows the p of the model in use.
+    EXPECT_NE(run.out.find("    1  X                Y                       3     0.57681        1        -         0\n"),
+              std::string::npos)
+        << run.out;
 
     // Homotypic pairs first, each group in score order; without LP evidence
     // the association alone.
-    ASSERT_EQ(rank({"--homotypic-first", "--dint", "x.dint"}).status, 0);
+    ASSERT_EQ(rank({"--association", "binomial", "--homotypic-first", "--dint", "x.dint"}).status, 0);
     std::string table = read_file(path("pairs.txt.rank.tsv"));
-    EXPECT_NE(table.find("\nX\tX\t1\t2\t3\t2.5\t0.175407\t-0.755952\t0\t\t-0.916291\t1\t1\nY\tY\t"), std::string::npos);
-    ASSERT_EQ(rank({}).status, 0);
+    EXPECT_NE(table.find("\nX\tX\t1\t2\t3\t2.5\t0.175407\t-0.755952\t0\t\t-0.916291\t1\t1\t2.25\t-0.182136\t0\nY\tY\t"),
+              std::string::npos);
+    ASSERT_EQ(rank({"--association", "binomial"}).status, 0);
     table = read_file(path("pairs.txt.rank.tsv"));
-    EXPECT_NE(table.find("\nX\tX\t1\t2\t3\t2.5\t0.175407\t-0.755952\t\t\t0\t1\t1\nX\tY\t0\t3\t6\t1.875\t0.196653\t-0.7063"
-                         "\t\t\t-0.693147\t2\t1\n"),
+    EXPECT_NE(table.find("\nX\tX\t1\t2\t3\t2.5\t0.175407\t-0.755952\t\t\t0\t1\t1\t2.25\t-0.182136\t0\nX\tY\t0\t3\t6\t1.875\t"
+                         "0.196653\t-0.7063\t\t\t-0.693147\t2\t1\t3\t-0.238967\t1\n"),
               std::string::npos)
         << table;
+    // The shared-protein group: {X,Y} (C carries both) after the homotypic
+    // block, or first.
+    ASSERT_EQ(rank({"--association", "binomial", "--homotypic-first", "--shared-first"}).status, 0);
+    table = without_provenance(read_file(path("pairs.txt.rank.tsv")));
+    EXPECT_EQ(table.substr(table.find('\n') + 1, 5) + table.substr(table.find("\nY\tY"), 5) + table.substr(table.find("\nX\tY"), 5),
+              "X\tX\t1\nY\tY\t\nX\tY\t");
+    EXPECT_LT(table.find("\nY\tY"), table.find("\nX\tY"));
+    ASSERT_EQ(rank({"--association", "binomial", "--shared-first"}).status, 0);
+    table = without_provenance(read_file(path("pairs.txt.rank.tsv")));
+    EXPECT_EQ(table.substr(table.find('\n') + 1, 4), "X\tY\t");
+    EXPECT_EQ(rank({"--association", "poisson"}).status, 2);
 }
 
 // The robust table gives freq (the LP evidence) and the classic value; a
@@ -145,9 +249,9 @@ TEST_F(RankCommandTest, ARobustTableGivesFrequencies) {
     const RunResult run = rank({"--robust", "r.tsv"});
     ASSERT_EQ(run.status, 0) << run.err;
     const std::string table = read_file(path("pairs.txt.rank.tsv"));
-    EXPECT_NE(table.find("\nX\tX\t1\t2\t3\t2.5\t0.175407\t-0.755952\t1\t0.75\t0\t1\t1\n"
-                         "X\tY\t0\t3\t6\t1.875\t0.196653\t-0.7063\t0\t0.5\t-1.60944\t2\t1\n"
-                         "Y\tY\t1\t1\t6\t0.625\t0.844472\t-0.0734147\t0.5\t0.5\t-2.0149\t3\t1\n"),
+    EXPECT_NE(table.find("\nX\tY\t0\t3\t6\t1.875\t0.196653\t-0.7063\t0\t0.5\t-0.916291\t1\t1\t3\t-0.238967\t1\n"
+                         "X\tX\t1\t2\t3\t2.5\t0.175407\t-0.755952\t1\t0.75\t-1.09861\t2\t1\t2.25\t-0.182136\t0\n"
+                         "Y\tY\t1\t1\t6\t0.625\t0.844472\t-0.0734147\t0.5\t0.5\t-1.60944\t3\t1\t1\t-0.1992\t0\n"),
               std::string::npos)
         << table;
 }
@@ -159,13 +263,14 @@ TEST_F(RankCommandTest, ARobustTableGivesFrequencies) {
 TEST_F(RankCommandTest, ProteinsCarryingBothDomains) {
     write_file(path("p3.txt"), "3\nA B\nB C\nA C\n");
     write_file(path("d3.txt"), "2\nX: A B C\nY: A B\n");
-    const RunResult run = run_in(dir, {bin("ddinfer-rank"), "p3.txt", "d3.txt"});
+    const RunResult run = run_in(dir, {bin("ddinfer-rank"), "--association", "binomial", "p3.txt", "d3.txt"});
     ASSERT_EQ(run.status, 0) << run.err;
+    // Degrees 2 each, K_X = 6, K_Y = 4, 2M = 6: E = 3, 4 and 16/12.
     EXPECT_EQ(without_provenance(read_file(path("p3.txt.rank.tsv"))),
               std::string(rank_header) +
-                  "\nX\tX\t1\t3\t3\t1\t1\t0\t\t\t-0.405465\t1\t2\n"
-                  "X\tY\t0\t3\t3\t1\t1\t0\t\t\t-0.405465\t2\t2\n"
-                  "Y\tY\t1\t1\t1\t1\t1\t0\t\t\t-1.09861\t3\t1\n");
+                  "\nX\tX\t1\t3\t3\t1\t1\t0\t\t\t-0.405465\t1\t2\t3\t-0.238967\t0\n"
+                  "X\tY\t0\t3\t3\t1\t1\t0\t\t\t-0.405465\t2\t2\t4\t-0.118104\t2\n"
+                  "Y\tY\t1\t1\t1\t1\t1\t0\t\t\t-1.09861\t3\t1\t1.33333\t-0.132885\t0\n");
     EXPECT_EQ(read_file(path("p3.txt.classes.tsv")), "class\tdomain_a\tdomain_b\n1\tX\tX\n1\tX\tY\n");
 }
 

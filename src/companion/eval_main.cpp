@@ -30,8 +30,9 @@ const char* const help =
     "      best first, in file order (the null table is in p-value order)\n"
     "  A ranking gets precision at the top 250, 500, 1000, 2000 and 5000 pairs\n"
     "  and the average precision (AP) over the whole ranking, with the gold\n"
-    "  pairs among the candidates as its denominator; once for all pairs and\n"
-    "  once for heterotypic pairs (two different domains) alone.\n"
+    "  pairs among the candidates as its denominator; once for all pairs, once\n"
+    "  for heterotypic pairs (two different domains) alone, and once for\n"
+    "  heterotypic pairs whose domains no protein carries together (no shared).\n"
     "  Every pair of RESULT must be a candidate of PAIRS and DOMAINS, and some\n"
     "  pair of GOLD must be one.\n"
     "  Example:\n"
@@ -96,7 +97,7 @@ int main(int argc, char** argv) {
                           base.pairs, base.in_gold, 100.0 * base.rate());
             std::cout << line;
         }
-        std::cout << format_ranking(ranking, all, gold);
+        std::cout << format_ranking(ranking, all, gold, shared_domain_pairs(network));
     } catch (const std::exception& e) {
         std::cerr << "ddinfer-eval: " << e.what() << "\n";
         return 1;

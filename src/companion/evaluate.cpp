@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <istream>
+#include <string_view>
 
 #include "error.h"
 #include "input_file.h"
@@ -178,13 +179,30 @@ std::vector<RankedPair> read_ranked(std::istream& in, const std::string& file, c
     return ranked_pairs(read_rows(in, file, candidates, split_tabs(robust_header), header_line), file);
 }
 
+NamePairs shared_domain_pairs(const protdom& network) {
+    NamePairs shared;
+    for (const node& protein : network.prot) {
+        for (int u = 0; u < protein.n; ++u) {
+            for (int w = u + 1; w < protein.n; ++w) {
+                const int a = protein.links[u], b = protein.links[w];
+                if (a != b) shared.add(network.dom[a].name, network.dom[b].name);
+            }
+        }
+    }
+    return shared;
+}
+
 std::string format_ranking(const std::vector<std::pair<std::string, std::string>>& ranking,
-                           const std::vector<std::pair<std::string, std::string>>& candidates, const NamePairs& gold) {
+                           const std::vector<std::pair<std::string, std::string>>& candidates, const NamePairs& gold,
+                           const NamePairs& shared) {
     constexpr std::size_t tops[] = {250, 500, 1000, 2000, 5000};
     std::string text = "ranking          pairs   P@250   P@500  P@1000  P@2000  P@5000      AP\n";
-    for (const bool heterotypic_only : {false, true}) {
+    for (const char* view : {"all", "heterotypic", "no shared"}) {
+        const std::string_view name = view;
         auto counted = [&](const std::pair<std::string, std::string>& p) {
-            return !heterotypic_only || p.first != p.second;
+            if (name == "all") return true;
+            if (p.first == p.second) return false;
+            return name == "heterotypic" || !shared.contains(p.first, p.second);
         };
         std::size_t relevant = 0;
         NamePairs seen;
@@ -213,7 +231,7 @@ std::string format_ranking(const std::vector<std::pair<std::string, std::string>
         for (; next_top != std::end(tops); ++next_top) columns += "       -";
         std::snprintf(cell, sizeof cell, "  %5.1f%%", relevant == 0 ? 0.0 : 100.0 * precision_sum / static_cast<double>(relevant));
         char head[40];
-        std::snprintf(head, sizeof head, "%-12s%10zu", heterotypic_only ? "heterotypic" : "all", listed);
+        std::snprintf(head, sizeof head, "%-12s%10zu", view, listed);
         text += head + columns + cell + "\n";
     }
     return text;

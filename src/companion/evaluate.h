@@ -99,10 +99,15 @@ std::vector<RankedPair> read_ranked(std::istream& in, const std::string& file, c
 // Precision at the top 250, 500, 1000, 2000 and 5000 pairs of a ranking
 // (a pair listed again counts once, at its first place) and the average
 // precision over the whole ranking, whose denominator is the number of gold
-// pairs among the candidates; once for all pairs and once for heterotypic
-// pairs alone.
+// pairs among the candidates; once for all pairs, once for heterotypic
+// pairs alone, and once for heterotypic pairs whose two domains are found
+// on no protein together (not in `shared`).
 std::string format_ranking(const std::vector<std::pair<std::string, std::string>>& ranking,
-                           const std::vector<std::pair<std::string, std::string>>& candidates, const NamePairs& gold);
+                           const std::vector<std::pair<std::string, std::string>>& candidates, const NamePairs& gold,
+                           const NamePairs& shared);
+
+// The pairs of two different domains that some protein carries together.
+NamePairs shared_domain_pairs(const protdom& network);
 
 // The classic list and the pairs at freq = 1, >= 0.75, >= 0.5, >= 0.25 and
 // > 0, each with its precision and enrichment.

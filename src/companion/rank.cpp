@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "atomic_file.h"
+#include "calibrate.h"
 #include "cli.h"
 #include "clp_inprocess.h"
 #include "dint.h"
@@ -19,121 +20,23 @@
 
 namespace ddinfer {
 
-Association count_association(const protdom& network, const inter_table& pint, const inter_table& dint) {
-    // Each protein's distinct domains, in increasing order (a protein named
-    // twice on one domain line is linked twice).
-    std::vector<std::vector<int>> domains(static_cast<std::size_t>(network.nprot));
-    std::vector<std::int64_t> members(static_cast<std::size_t>(network.ndom), 0);
-    std::int64_t carriers = 0;
-    for (int p = 0; p < network.nprot; ++p) {
-        const node& protein = network.prot[p];
-        std::vector<int>& mine = domains[p];
-        mine.assign(protein.links.begin(), protein.links.begin() + protein.n);
-        std::sort(mine.begin(), mine.end());
-        mine.erase(std::unique(mine.begin(), mine.end()), mine.end());
-        for (int d : mine) ++members[d];
-        carriers += !mine.empty();
-    }
-
-    Association a;
-    const auto n = static_cast<std::size_t>(dint.n);
-    a.support.assign(n, 0);
-    a.possible.assign(n, 0);
-
-    // Support: every distinct protein pair once (the index names the last
-    // record of a repeated pair), each candidate once per protein pair.
-    std::vector<int> seen(n, -1);
-    for (int k = 0; k < pint.n; ++k) {
-        const inter& pair = pint.list[k];
-        if (pint.index.get(pair.a, pair.b) != k) continue;
-        const std::vector<int>& p = domains[pair.a];
-        const std::vector<int>& q = domains[pair.b];
-        if (p.empty() || q.empty()) continue;
-        ++a.modelled;
-        a.self_pairs = a.self_pairs || pair.a == pair.b;
-        for (int d1 : p) {
-            for (int d2 : q) {
-                const int r = dint.index.get(d1, d2);
-                if (r < 0 || seen[r] == k) continue;
-                seen[r] = k;
-                ++a.support[r];
-            }
-        }
-    }
-
-    // Proteins that carry both domains of a heterotypic candidate.
-    std::vector<std::int64_t> both(n, 0);
-    for (const std::vector<int>& mine : domains) {
-        for (std::size_t u = 0; u < mine.size(); ++u) {
-            for (std::size_t w = u + 1; w < mine.size(); ++w) {
-                const int r = dint.index.get(mine[u], mine[w]);
-                if (r >= 0) ++both[r];
-            }
-        }
-    }
-
-    // Unordered pairs {p, q}, p != q, p in A and q in B or the other way:
-    // the ordered pairs of A x B off the diagonal, less the pairs counted in
-    // both orders (both proteins in A and B). Self-pairs of proteins that
-    // carry both domains count when the network has self-pairs.
-    for (std::size_t r = 0; r < n; ++r) {
-        const inter& pair = dint.list[r];
-        const std::int64_t ma = members[pair.a], mb = members[pair.b];
-        const std::int64_t c = pair.a == pair.b ? ma : both[r];
-        std::int64_t possible = pair.a == pair.b ? ma * (ma - 1) / 2 : ma * mb - c - c * (c - 1) / 2;
-        if (a.self_pairs) possible += c;
-        a.possible[r] = possible;
-    }
-    a.universe = carriers * (carriers - 1) / 2 + (a.self_pairs ? carriers : 0);
-    return a;
-}
-
-double log_binomial_upper(std::int64_t n, std::int64_t k, double rho) {
-    constexpr double minus_infinity = -std::numeric_limits<double>::infinity();
-    if (k <= 0) return 0.0;
-    if (k > n || rho <= 0.0) return minus_infinity;
-    if (rho >= 1.0) return 0.0;
-    const double nd = static_cast<double>(n);
-    const double log_rho = std::log(rho), log_rest = std::log1p(-rho);
-    auto log_term = [&](std::int64_t j) {
-        const double jd = static_cast<double>(j);
-        return std::lgamma(nd + 1) - std::lgamma(jd + 1) - std::lgamma(nd - jd + 1) + jd * log_rho +
-               (nd - jd) * log_rest;
-    };
-    // Sum from the term nearest the mean outward, where the terms shrink:
-    // the upper tail itself when k is above the mean, else the lower tail
-    // P(X <= k - 1), which is then small or at most about one half.
-    const double odds = rho / (1.0 - rho);
-    double sum = 1.0, term = 1.0;
-    if (static_cast<double>(k) > nd * rho) {
-        for (std::int64_t j = k; j < n; ++j) {
-            term *= static_cast<double>(n - j) / static_cast<double>(j + 1) * odds;
-            sum += term;
-            if (term < sum * 1e-17) break;
-        }
-        return log_term(k) + std::log(sum);
-    }
-    for (std::int64_t j = k - 1; j > 0; --j) {
-        term *= static_cast<double>(j) / static_cast<double>(n - j + 1) / odds;
-        sum += term;
-        if (term < sum * 1e-17) break;
-    }
-    const double lower = std::exp(log_term(k - 1)) * sum;
-    return std::log1p(-std::min(lower, 1.0));
-}
-
-RankedTable rank_candidates(const inter_table& dint, const Association& assoc,
-                            const LpEvidence& lp, bool homotypic_first) {
+RankedTable rank_candidates(const inter_table& dint, const Association& assoc, const LpEvidence& lp,
+                            const RankOptions& options) {
     const auto n = static_cast<std::size_t>(dint.n);
     const double rho = assoc.rho();
     RankedTable t;
     t.log_p.resize(n);
-    for (std::size_t r = 0; r < n; ++r) t.log_p[r] = log_binomial_upper(assoc.possible[r], assoc.support[r], rho);
+    t.log_p_dc.resize(n);
+    for (std::size_t r = 0; r < n; ++r) {
+        t.log_p[r] = log_binomial_upper(assoc.possible[r], assoc.support[r], rho);
+        t.log_p_dc[r] = log_poisson_upper(assoc.support[r], assoc.expected[r]);
+    }
+    const std::vector<double>& log_p = options.binomial ? t.log_p : t.log_p_dc;
 
     std::vector<int> order(n);
     std::iota(order.begin(), order.end(), 0);
     auto assoc_better = [&](int x, int y) {
-        if (t.log_p[x] != t.log_p[y]) return t.log_p[x] < t.log_p[y];
+        if (log_p[x] != log_p[y]) return log_p[x] < log_p[y];
         return assoc.support[x] > assoc.support[y];
     };
     std::stable_sort(order.begin(), order.end(), assoc_better);
@@ -153,14 +56,20 @@ RankedTable rank_candidates(const inter_table& dint, const Association& assoc,
         for (std::size_t r = 0; r < n; ++r) t.score[r] = 0.0 - std::log(lp_rank[r]) - std::log(assoc_rank[r]);
     }
 
-    // Highest score first; equal scores in association order.
+    // Highest score first; equal scores in association order. The switches
+    // put whole groups first: homotypic pairs, then heterotypic pairs whose
+    // domains share a protein.
     std::vector<double> tie(n);
     for (std::size_t i = 0; i < n; ++i) tie[static_cast<std::size_t>(order[i])] = static_cast<double>(i);
     t.order.resize(n);
     std::iota(t.order.begin(), t.order.end(), 0);
-    auto homotypic = [&](int r) { return dint.list[r].a == dint.list[r].b; };
+    auto group = [&](int r) {
+        if (options.homotypic_first && dint.list[r].a == dint.list[r].b) return 0;
+        if (options.shared_first && assoc.shared[r] > 0) return 1;
+        return 2;
+    };
     std::sort(t.order.begin(), t.order.end(), [&](int x, int y) {
-        if (homotypic_first && homotypic(x) != homotypic(y)) return homotypic(x);
+        if (group(x) != group(y)) return group(x) < group(y);
         if (t.score[x] != t.score[y]) return t.score[x] > t.score[y];
         return tie[x] < tie[y];
     });
@@ -179,9 +88,10 @@ std::string format_number(double value) {
 
 bool write_rank_table(std::FILE* file, const std::string& first_line, const protdom& network,
                       const inter_table& dint, const Association& assoc, const LpEvidence& lp,
-                      const RankedTable& ranked, const std::vector<int>& class_size) {
+                      const RankedTable& ranked, const std::vector<int>& class_size,
+                      const std::vector<double>& p_gold) {
     TextOut out(file);
-    out << first_line << rank_header << '\n';
+    out << first_line << rank_header << (p_gold.empty() ? "" : "\tp_gold") << '\n';
     const double rho = assoc.rho();
     long long rank = 0;
     for (int r : ranked.order) {
@@ -194,7 +104,11 @@ bool write_rank_table(std::FILE* file, const std::string& first_line, const prot
             << format_number(std::exp(ranked.log_p[r])) << '\t' << format_number(ranked.log_p[r] / std::log(10.0))
             << '\t' << (lp.lp_value.empty() ? std::string() : format_number(lp.lp_value[r])) << '\t'
             << (lp.freq.empty() ? std::string() : format_number(lp.freq[r])) << '\t'
-            << format_number(ranked.score[r]) << '\t' << ++rank << '\t' << class_size[r] << '\n';
+            << format_number(ranked.score[r]) << '\t' << ++rank << '\t' << class_size[r] << '\t'
+            << format_number(assoc.expected[r]) << '\t' << format_number(ranked.log_p_dc[r] / std::log(10.0)) << '\t'
+            << static_cast<long long>(assoc.shared[r]);
+        if (!p_gold.empty()) out << '\t' << (std::isnan(p_gold[r]) ? std::string() : format_number(p_gold[r]));
+        out << '\n';
     }
     return out.flush();
 }
@@ -205,19 +119,27 @@ namespace ddinfer {
 namespace {
 
 const char* const usage_line =
-    "usage: ddinfer-rank [--robust ROBUST_TSV] [--dint DINT] [--homotypic-first] [--outdir DIR] PAIRS DOMAINS\n";
+    "usage: ddinfer-rank [--robust ROBUST_TSV] [--dint DINT] [--association degree|binomial] [--homotypic-first] "
+    "[--shared-first] [--calibrate GOLD] [--outdir DIR] PAIRS DOMAINS\n";
 const char* const help_text =
     "  Ranks every candidate domain pair of PAIRS and DOMAINS, best first, and\n"
     "  writes PAIRS.rank.tsv (its first line records the call), and\n"
     "  PAIRS.classes.tsv: the sets of candidates that stand in exactly the same\n"
     "  protein pairs, which no solution can tell apart. The score combines the\n"
-    "  association of the two domains across the network (a binomial p-value)\n"
-    "  with the programme's evidence: the pair's frequency across optimal\n"
-    "  solutions (--robust) or its classic value (--dint); without either,\n"
-    "  pairs are ranked by p. The top 10 rows are shown on standard output.\n"
+    "  association of the two domains across the network with the programme's\n"
+    "  evidence: the pair's frequency across optimal solutions (--robust) or\n"
+    "  its classic value (--dint); without either, the association alone.\n"
+    "  The top 10 rows are shown on standard output.\n"
     "  --robust FILE       a table of ddinfer-robust for the same inputs\n"
     "  --dint FILE         an inferred pair list of ddinfer for the same inputs\n"
+    "  --association degree    (default) support against what the interactions of\n"
+    "                      the carrying proteins lead one to expect (Poisson)\n"
+    "  --association binomial  support against the network's density alone\n"
     "  --homotypic-first   list pairs of one domain with itself first\n"
+    "  --shared-first      then (or first) pairs of two domains found on one protein\n"
+    "  --calibrate GOLD    add p_gold: the estimated chance that the pair is in\n"
+    "                      GOLD, never fitted on the pair's own label; the\n"
+    "                      reliability table goes to standard error\n"
     "  --outdir DIR        write the tables in DIR (made if missing), not beside PAIRS\n"
     "  -h, --help, -V, --version; options may stand anywhere, -- ends them\n"
     "  Example:\n"
@@ -227,11 +149,11 @@ const char* const help_text =
 
 // The first rows of the ranked table, for a look on standard output.
 std::string preview(const protdom& network, const inter_table& dint, const Association& assoc,
-                    const LpEvidence& lp, const RankedTable& ranked, std::size_t rows) {
+                    const LpEvidence& lp, const RankedTable& ranked, const RankOptions& options, std::size_t rows) {
     std::string text = "the top " + std::to_string(std::min(rows, ranked.order.size())) + " pairs:\n";
     char line[400];
     std::snprintf(line, sizeof line, "%5s  %-16s %-16s %8s %11s %8s %8s %9s\n", "rank", "domain_a", "domain_b",
-                  "support", "p_assoc", "lp_value", "freq", "score");
+                  "support", options.binomial ? "p_assoc" : "p_dc", "lp_value", "freq", "score");
     text += line;
     for (std::size_t i = 0; i < rows && i < ranked.order.size(); ++i) {
         const int r = ranked.order[i];
@@ -239,7 +161,7 @@ std::string preview(const protdom& network, const inter_table& dint, const Assoc
         std::snprintf(line, sizeof line, "%5zu  %-16s %-16s %8lld %11s %8s %8s %9s\n", i + 1,
                       quoted_input(network.dom[pair.a].name, 60).c_str(),
                       quoted_input(network.dom[pair.b].name, 60).c_str(), static_cast<long long>(assoc.support[r]),
-                      format_number(std::exp(ranked.log_p[r])).c_str(),
+                      format_number(std::exp((options.binomial ? ranked.log_p : ranked.log_p_dc)[r])).c_str(),
                       lp.lp_value.empty() ? "-" : format_number(lp.lp_value[r]).c_str(),
                       lp.freq.empty() ? "-" : format_number(lp.freq[r]).c_str(),
                       format_number(ranked.score[r]).c_str());
@@ -301,23 +223,39 @@ int rank_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
     const CommandLine command{"ddinfer-rank",
                               usage_line,
                               help_text,
-                              {{"robust", true}, {"dint", true}, {"homotypic-first", false}, {"outdir", true}},
+                              {{"robust", true},
+                               {"dint", true},
+                               {"homotypic-first", false},
+                               {"shared-first", false},
+                               {"association", true},
+                               {"calibrate", true},
+                               {"outdir", true}},
                               2};
     ParsedArgs args;
     if (const int status = parse_command_line(command, argc, argv, args, out, err); status >= 0) return status;
     const std::string& pairs_path = args.positional[0];
     std::string stem;
+    RankOptions options;
     try {
         stem = output_stem(args, pairs_path);
+        const std::string model = args.get("association", "degree");
+        if (model != "degree" && model != "binomial") {
+            throw UsageError("--association takes degree or binomial, not \"" + model + "\"");
+        }
+        options.binomial = model == "binomial";
+        options.homotypic_first = args.has("homotypic-first");
+        options.shared_first = args.has("shared-first");
     } catch (const UsageError& e) {
         err << "ddinfer-rank: " << e.what() << "; " << usage_line;
         return 2;
     }
     std::vector<std::string> call;
-    for (const char* option : {"robust", "dint"}) {
+    for (const char* option : {"robust", "dint", "association", "calibrate"}) {
         if (args.has(option)) call.insert(call.end(), {std::string("--") + option, args.get(option, "")});
     }
-    if (args.has("homotypic-first")) call.push_back("--homotypic-first");
+    for (const char* flag : {"homotypic-first", "shared-first"}) {
+        if (args.has(flag)) call.push_back(std::string("--") + flag);
+    }
     call.insert(call.end(), {pairs_path, args.positional[1]});
     try {
         protdom network;
@@ -329,7 +267,12 @@ int rank_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
         const CandidateRecords records(network, dint);
         if (args.has("dint")) read_dint_evidence(args.get("dint", ""), network, dint, records, lp);
         if (args.has("robust")) read_robust_evidence(args.get("robust", ""), network, dint, records, lp);
-        const RankedTable ranked = rank_candidates(dint, assoc, lp, args.has("homotypic-first"));
+        const RankedTable ranked = rank_candidates(dint, assoc, lp, options);
+        Calibration calibration;
+        if (args.has("calibrate")) {
+            const std::string gold_path = args.get("calibrate", "");
+            calibration = calibrate(network, dint, ranked.score, read_gold(*open_input(gold_path), gold_path));
+        }
 
         // Candidates that stand in exactly the same rows of the programme:
         // no solution can tell them apart.
@@ -352,10 +295,11 @@ int rank_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
         const std::string path = stem + ".rank.tsv";
         AtomicFile file(path);
         file.finish(write_rank_table(file.file(), provenance("ddinfer-rank", call), network, dint, assoc, lp, ranked,
-                                     class_size));
+                                     class_size, calibration.p_gold));
         classes_file.publish();
         file.publish();
-        out << preview(network, dint, assoc, lp, ranked, 10);
+        out << preview(network, dint, assoc, lp, ranked, options, 10);
+        err << calibration.reliability;
         err << "wrote " << path << ": " << dint.n << " candidate pairs, " << assoc.modelled
             << " modelled protein pairs, density " << format_number(assoc.rho()) << "\n";
     } catch (const Error& e) {

@@ -1,8 +1,9 @@
 // ddinfer-rank: every candidate domain pair with the evidence for it, best
 // first. Two kinds of evidence are combined:
 //  - association: how many modelled protein pairs the domain pair could
-//    explain (support I) against how many protein pairs carry it at all
-//    (possible N), as a binomial upper tail P(X >= I), X ~ Binomial(N, rho),
+//    explain (support I) against what chance gives: by default the
+//    degree-corrected expectation E as a Poisson upper tail, or (binomial)
+//    P(X >= I), X ~ Binomial(N, rho), N the protein pairs that carry it and
 //    rho the density of the modelled network;
 //  - the programme: the classic solution value, or the pair's frequency
 //    across sampled optima (ddinfer-robust).
@@ -15,27 +16,10 @@
 #include <string>
 #include <vector>
 
+#include "association.h"
 #include "network.h"
 
 namespace ddinfer {
-
-// The association counts of every candidate record of dint.
-struct Association {
-    std::vector<std::int64_t> support;   // I, by record
-    std::vector<std::int64_t> possible;  // N, by record
-    std::int64_t modelled = 0;           // distinct protein pairs, both with a domain
-    std::int64_t universe = 0;           // possible pairs of proteins with a domain
-    bool self_pairs = false;             // a modelled pair is a self-pair
-    double rho() const { return universe == 0 ? 0.0 : static_cast<double>(modelled) / static_cast<double>(universe); }
-};
-
-// Counts I and N for every candidate in time linear in the memberships,
-// the protein pairs and the candidates (N from member counts and the
-// number of proteins that carry both domains, never by listing pairs).
-Association count_association(const protdom& network, const inter_table& pint, const inter_table& dint);
-
-// ln P(X >= k) for X ~ Binomial(n, rho), accurate far into the tail.
-double log_binomial_upper(std::int64_t n, std::int64_t k, double rho);
 
 // Averaged ranks (1 = best) of items given in best-first order, where
 // same(a, b) tells that two neighbours in that order are tied.
@@ -60,27 +44,36 @@ struct LpEvidence {
 
 struct RankedTable {
     std::vector<int> order;  // records, best first
-    std::vector<double> log_p, score;
+    std::vector<double> log_p, log_p_dc, score;  // ln p binomial, ln p degree-corrected
+};
+
+struct RankOptions {
+    bool binomial = false;         // rank the association by the binomial p, not the degree-corrected one
+    bool homotypic_first = false;  // pairs of a domain with itself first
+    bool shared_first = false;     // then heterotypic pairs whose domains share a protein
 };
 
 // Scores and orders the candidates: the rank product of the LP evidence
 // (freq when given, else lp_value) and the association (ln p, ties broken
-// by I), ranks averaged over ties; ln p alone when there is no LP evidence.
-RankedTable rank_candidates(const inter_table& dint, const Association& assoc,
-                            const LpEvidence& lp, bool homotypic_first);
+// by I), ranks averaged over ties; the association alone when there is no
+// LP evidence.
+RankedTable rank_candidates(const inter_table& dint, const Association& assoc, const LpEvidence& lp,
+                            const RankOptions& options);
 
 constexpr const char* rank_header =
     "domain_a\tdomain_b\thomotypic\tsupport\tpossible\tratio\tp_assoc\tlog10_p\tlp_value\tfreq\tscore\trank\t"
-    "class_size";
+    "class_size\texpected\tlog10_p_dc\tshared_proteins";
 
 // The table's header line and rows, tab-separated; false when a write
 // failed.
 // class_size by record: how many candidates stand in exactly the same
 // programme rows as this one (1 when none other does).
 // `first_line`: the line recording the call, written before the header.
+// `p_gold`: a last column when not empty (NaN for none).
 bool write_rank_table(std::FILE* file, const std::string& first_line, const protdom& network,
                       const inter_table& dint, const Association& assoc, const LpEvidence& lp,
-                      const RankedTable& ranked, const std::vector<int>& class_size);
+                      const RankedTable& ranked, const std::vector<int>& class_size,
+                      const std::vector<double>& p_gold);
 
 // Exit statuses: 0 done, 1 bad input or a file that cannot be written, 2 a
 // mistake in the call.
