@@ -141,6 +141,7 @@ void fill_batch_call(BatchCall& call, long default_runs, long max_runs) {
     if (!call.solver) throw UsageError("--solver takes glpsol or clp, not \"" + call.args.get("solver", "") + "\"");
     call.err_ratio = parse_ratio_argument(call.args.positional[2]);
     call.stem = output_stem(call.args, call.pairs());
+    if (call.args.has("shard")) call.shard = parse_shard(call.args.get("shard", ""), call.runs);
 }
 
 // Reads the inputs (count lines to `out`), builds the candidates and makes
@@ -189,7 +190,8 @@ int open_batch(const BatchCommand& command, int argc, char** argv, BatchCall& ca
                std::ostream& out, std::ostream& err) {
     call.start = std::chrono::steady_clock::now();
     std::vector<OptionSpec> options{{"solver", true}, {"runs", true},   {"seed", true},
-                                    {"jobs", true, 'j'}, {"keep", false}, {"outdir", true}};
+                                    {"jobs", true, 'j'}, {"keep", false}, {"outdir", true},
+                                    {"shard", true}};
     options.insert(options.end(), command.extra.begin(), command.extra.end());
     const CommandLine line{command.name, command.usage, command.help, options, 3};
     if (const int status = parse_command_line(line, argc, argv, call.args, out, err); status >= 0) return status;
@@ -206,6 +208,7 @@ int open_batch(const BatchCommand& command, int argc, char** argv, BatchCall& ca
     }
     err << ratio_warning(call.err_ratio);
     try {
+        if (call.shard.active()) call.fingerprint = input_fingerprint({call.pairs(), call.domains()});
         start_batch(call, command.name, input, out, err);
     } catch (const Error& e) {
         err << command.name << ": " << e.what() << "\n";
@@ -255,9 +258,15 @@ void FirstSolve::done() {
 
 bool run_batch(const BatchCommand& command, const BatchCall& call, const std::function<std::string(int)>& work,
                std::ostream& err, bool terminal) {
+    std::vector<int> mine;
+    for (int run = 1; run <= call.runs; ++run) {
+        if (call.shard.has(run)) mine.push_back(run);
+    }
     std::ostringstream silent;
-    Progress progress(call.quiet ? silent : err, call.runs, terminal, call.start);
-    const std::string failure = run_pool(call.runs, call.jobs, work, progress);
+    Progress progress(call.quiet ? silent : err, static_cast<int>(mine.size()), terminal, call.start);
+    const std::string failure = run_pool(
+        static_cast<int>(mine.size()), call.jobs, [&](int i) { return work(mine[static_cast<std::size_t>(i - 1)]); },
+        progress);
     if (failure.empty()) return true;
     err << command.name << ": " << failure << "\n";
     return false;
@@ -293,6 +302,12 @@ int finish_batch(const BatchCommand& command, const std::string& path, const std
 std::string first_line(const std::string& text) {
     const std::string line = text.substr(0, text.find('\n'));
     return line.empty() ? "failed" : line;
+}
+
+std::string exact_text(double value) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.17g", value);
+    return text;
 }
 
 std::string format_g(double value) {

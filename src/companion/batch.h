@@ -18,6 +18,7 @@
 #include "cli.h"
 #include "interrupt.h"
 #include "network.h"
+#include "shard.h"
 #include "solver.h"
 
 namespace ddinfer {
@@ -76,6 +77,8 @@ struct BatchCall {
     bool quiet = false;  // no progress lines
     float err_ratio = 0;
     std::string stem;  // PAIRS, or DIR/basename(PAIRS) with --outdir
+    Shard shard;       // --shard I/S
+    std::string fingerprint;  // of the inputs, when sharded
     std::chrono::steady_clock::time_point start;
     const std::string& pairs() const { return args.positional[0]; }
     const std::string& domains() const { return args.positional[1]; }
@@ -146,8 +149,9 @@ private:
     std::thread ticker_;
 };
 
-// Runs work(r) for r = 1..call.runs on call.jobs threads with progress on
-// `err`; false, after one line naming the failed run, when any failed.
+// Runs work(r) for the runs r of 1..call.runs in the call's shard (all of
+// them unless sharded) on call.jobs threads with progress on `err`; false,
+// after one line naming the failed run, when any failed.
 bool run_batch(const BatchCommand& command, const BatchCall& call, const std::function<std::string(int)>& work,
                std::ostream& err, bool terminal);
 
@@ -166,5 +170,8 @@ std::string first_line(const std::string& text);
 
 // "%g"
 std::string format_g(double value);
+
+// "%.17g": a double that reads back exactly.
+std::string exact_text(double value);
 
 }  // namespace ddinfer

@@ -13,13 +13,14 @@
 #include "clp_inprocess.h"
 #include "error.h"
 #include "report.h"
+#include "shard.h"
 #include "solver.h"
 
 namespace ddinfer {
 namespace {
 
 const char* const usage_line =
-    "usage: ddinfer-robust [--solver clp|glpsol] [--runs K] [--seed S] [--jobs J] [--keep] [--outdir DIR] [-q] "
+    "usage: ddinfer-robust [--solver clp|glpsol] [--runs K] [--seed S] [--jobs J] [--keep] [--outdir DIR] [--shard I/S] [-q] "
     "PAIRS DOMAINS RATIO\n";
 
 const char* const help_text =
@@ -34,6 +35,9 @@ const char* const help_text =
     "              nonzero of the programme)\n"
     "  --keep      keep the working folder of LP files and reports\n"
     "  --outdir DIR  write the table in DIR (made if missing), not beside PAIRS\n"
+    "  --shard I/S   only runs I, I+S, I+2S, ...: a partial table\n"
+    "              (....shard-I-of-S.tsv) for ddinfer-merge, which adds the S\n"
+    "              parts up into the unsharded table, byte for byte\n"
     "  -q, --quiet   no progress lines\n"
     "  -h, --help, -V, --version; options may stand anywhere, -- ends them\n"
     "  Example:\n"
@@ -150,22 +154,38 @@ int robust_main(int argc, char** argv, CommandRunner& runner, std::ostream& out,
 
     if (!run_batch(command, call, one_run, err, terminal)) return 1;
 
-    std::vector<int> listed, count(static_cast<std::size_t>(dint.n), 0);
+    // Every pair inferred in the classic solution or in a run of this
+    // command (of its shard), in record order.
+    std::vector<RobustRow> rows;
     for (int r = 0; r < dint.n; ++r) {
-        for (const std::vector<char>& run : inferred) count[r] += run[r];
-        if (count[r] > 0 || classic[r] >= 0.5) listed.push_back(r);
-    }
-    std::stable_sort(listed.begin(), listed.end(), [&](int a, int b) {
-        if (count[a] != count[b]) return count[a] > count[b];
-        return classic[a] > classic[b];
-    });
-    std::string table = batch_provenance(command, call, {}) + "domain_a\tdomain_b\tclassic\tfreq\n";
-    for (int r : listed) {
+        long count = 0;
+        for (const std::vector<char>& run : inferred) count += !run.empty() && run[r];
+        if (count == 0 && classic[r] < 0.5) continue;
         const inter& pair = dint.list[r];
-        table += network.dom[pair.a].name + "\t" + network.dom[pair.b].name + "\t" + format_g(classic[r]) + "\t" +
-                 format_g(static_cast<double>(count[r]) / runs) + "\n";
+        rows.push_back({r, network.dom[pair.a].name, network.dom[pair.b].name, classic[r], count});
     }
-    return finish_batch(command, call.stem + "." + ratio_text(err_ratio) + ".robust.tsv", table, err);
+    const std::string table_path = call.stem + "." + ratio_text(err_ratio) + ".robust.tsv";
+    const std::string provenance = batch_provenance(command, call, {});
+    if (call.shard.active()) {
+        std::vector<PartialRow> partial;
+        for (const RobustRow& row : rows) partial.push_back({row.record, row.a, row.b, exact_text(row.classic), row.count});
+        return finish_batch(command, call.shard.partial_name(table_path),
+                            partial_table(provenance, call.shard, call.fingerprint, partial), err);
+    }
+    return finish_batch(command, table_path, robust_table(provenance, std::move(rows), runs), err);
+}
+
+std::string robust_table(const std::string& provenance, std::vector<RobustRow> rows, int runs) {
+    std::stable_sort(rows.begin(), rows.end(), [](const RobustRow& a, const RobustRow& b) {
+        if (a.count != b.count) return a.count > b.count;
+        return a.classic > b.classic;
+    });
+    std::string table = provenance + "domain_a\tdomain_b\tclassic\tfreq\n";
+    for (const RobustRow& row : rows) {
+        table += row.a + "\t" + row.b + "\t" + format_g(row.classic) + "\t" +
+                 format_g(static_cast<double>(row.count) / runs) + "\n";
+    }
+    return table;
 }
 
 }  // namespace ddinfer

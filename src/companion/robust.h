@@ -12,6 +12,8 @@
 #pragma once
 
 #include <iosfwd>
+#include <string>
+#include <vector>
 
 #include "lp_out.h"
 #include "network.h"
@@ -27,5 +29,18 @@ Costs perturbed_costs(const inter_table& dint, double d, RandomSource& random);
 // Exit statuses: 0 done, 1 bad input or a failed run (no result file), 2 a
 // mistake in the call.
 int robust_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, std::ostream& err, bool terminal);
+
+// A candidate in the robust table: inferred in the classic solution or in
+// `count` runs.
+struct RobustRow {
+    long record;
+    std::string a, b;
+    double classic;
+    long count;
+};
+
+// The whole table from rows in record order: by count, then classic value,
+// highest first, freq = count / runs.
+std::string robust_table(const std::string& provenance, std::vector<RobustRow> rows, int runs);
 
 }  // namespace ddinfer

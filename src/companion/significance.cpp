@@ -11,6 +11,7 @@
 #include "dint.h"
 #include "error.h"
 #include "permut.h"
+#include "shard.h"
 #include "solver.h"
 
 namespace ddinfer {
@@ -18,7 +19,7 @@ namespace {
 
 const char* const usage_line =
     "usage: ddinfer-null [--model 1|2|3] [--solver clp|glpsol] [--runs N] [--seed S] [--jobs J] [--keep] "
-    "[--outdir DIR] [-q] PAIRS DOMAINS RATIO\n";
+    "[--outdir DIR] [--shard I/S] [-q] PAIRS DOMAINS RATIO\n";
 
 const char* const help_text =
     "  Tests every domain pair inferred from the real network against N randomised\n"
@@ -35,6 +36,9 @@ const char* const help_text =
     "              nonzero of the programme)\n"
     "  --keep      keep the working folder of LP files and reports\n"
     "  --outdir DIR  write the table in DIR (made if missing), not beside PAIRS\n"
+    "  --shard I/S   only runs I, I+S, I+2S, ...: a partial table\n"
+    "              (....shard-I-of-S.tsv) for ddinfer-merge, which adds the S\n"
+    "              parts up into the unsharded table, byte for byte\n"
     "  -q, --quiet   no progress lines\n"
     "  -h, --help, -V, --version; options may stand anywhere, -- ends them\n"
     "  Example:\n"
@@ -155,27 +159,39 @@ int null_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, s
     };
     if (!run_batch(command, call, one_run, err, terminal)) return 1;
 
-    std::vector<int> hits(chosen.size(), 0);
-    std::vector<double> p(chosen.size());
+    std::vector<NullRow> rows;
     for (std::size_t i = 0; i < chosen.size(); ++i) {
-        for (const std::vector<char>& run : reached) hits[i] += run[i];
-        p[i] = (hits[i] + 1.0) / (runs + 1.0);
+        long hits = 0;
+        for (const std::vector<char>& run : reached) hits += !run.empty() && run[i];
+        const inter& pair = dint.list[chosen[i]];
+        rows.push_back({chosen[i], network.dom[pair.a].name, network.dom[pair.b].name, pair.value, hits});
     }
+    const std::string table_path =
+        call.stem + "." + ratio_text(err_ratio) + ".m" + std::to_string(model) + ".null.tsv";
+    const std::string provenance = batch_provenance(command, call, {"--model", std::to_string(model)});
+    if (call.shard.active()) {
+        std::vector<PartialRow> partial;
+        for (const NullRow& row : rows) partial.push_back({row.record, row.a, row.b, exact_text(row.value), row.hits});
+        return finish_batch(command, call.shard.partial_name(table_path),
+                            partial_table(provenance, call.shard, call.fingerprint, partial), err);
+    }
+    return finish_batch(command, table_path, null_table(provenance, rows, runs), err);
+}
+
+std::string null_table(const std::string& provenance, const std::vector<NullRow>& rows, int runs) {
+    std::vector<double> p(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) p[i] = (static_cast<double>(rows[i].hits) + 1.0) / (runs + 1.0);
     const std::vector<double> q = bh_adjust(p);
-    std::vector<std::size_t> order(chosen.size());
+    std::vector<std::size_t> order(rows.size());
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return p[a] < p[b]; });
 
-    std::string table = batch_provenance(command, call, {"--model", std::to_string(model)}) +
-                        "domain_a\tdomain_b\tvalue\thits\truns\tp_value\tq_value\n";
+    std::string table = provenance + "domain_a\tdomain_b\tvalue\thits\truns\tp_value\tq_value\n";
     for (std::size_t i : order) {
-        const inter& pair = dint.list[chosen[i]];
-        table += network.dom[pair.a].name + "\t" + network.dom[pair.b].name + "\t" + format_g(pair.value) + "\t" +
-                 std::to_string(hits[i]) + "\t" + std::to_string(runs) + "\t" + format_g(p[i]) + "\t" + format_g(q[i]) +
-                 "\n";
+        table += rows[i].a + "\t" + rows[i].b + "\t" + format_g(rows[i].value) + "\t" + std::to_string(rows[i].hits) +
+                 "\t" + std::to_string(runs) + "\t" + format_g(p[i]) + "\t" + format_g(q[i]) + "\n";
     }
-    return finish_batch(
-        command, call.stem + "." + ratio_text(err_ratio) + ".m" + std::to_string(model) + ".null.tsv", table, err);
+    return table;
 }
 
 }  // namespace ddinfer

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <iosfwd>
+#include <string>
 #include <vector>
 
 #include "process.h"
@@ -21,5 +22,17 @@ std::vector<double> bh_adjust(const std::vector<double>& p);
 // place). Exit statuses: 0 done, 1 bad input or a failed run (no result
 // file), 2 a mistake in the call.
 int null_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, std::ostream& err, bool terminal);
+
+// A tested pair: its observed value and the runs whose value reached it.
+struct NullRow {
+    long record;
+    std::string a, b;
+    double value;
+    long hits;
+};
+
+// The whole table from the tested pairs in record order: p = (hits + 1) /
+// (runs + 1), q by Benjamini-Hochberg, by p.
+std::string null_table(const std::string& provenance, const std::vector<NullRow>& rows, int runs);
 
 }  // namespace ddinfer

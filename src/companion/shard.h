@@ -1,0 +1,54 @@
+// Companion runs split over machines: `--shard I/S` makes ddinfer-robust or
+// ddinfer-null do only runs I, I + S, I + 2S, ... of 1..N (each run seeded
+// from --seed and its number as always, so a run draws the same wherever it
+// runs) and write a partial table of raw counts; ddinfer-merge adds the
+// parts up into exactly the table one unsharded run writes.
+//
+// A partial table:
+//   # <the provenance line of the unsharded table>
+//   # shard I/S fingerprint HEX
+//   record<TAB>domain_a<TAB>domain_b<TAB>value<TAB>count
+//   ... one row per candidate the part can list, by record ...
+//   # end
+// robust: value = the classic value, count = runs that infer the pair;
+// null: value = the observed value, count = runs whose value reached it.
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace ddinfer {
+
+struct Shard {
+    int index = 1, count = 1;  // I and S; 1/1 is no sharding
+    bool active() const { return count > 1 || index > 1; }
+    bool has(int run) const { return (run - 1) % count == index - 1; }
+    // "PAIRS.RATIO.robust.shard-I-of-S.tsv" from "PAIRS.RATIO.robust.tsv"
+    std::string partial_name(const std::string& table) const;
+};
+
+// "I/S" with 1 <= I <= S <= runs; throws UsageError.
+Shard parse_shard(const std::string& text, int runs);
+
+// A hash of the bytes of the input files (FNV-1a, 64 bits, as hex); throws
+// Error for a file that cannot be read or standard input.
+std::string input_fingerprint(const std::vector<std::string>& paths);
+
+// One row of a partial table.
+struct PartialRow {
+    long record = 0;
+    std::string a, b, value;  // value as the table prints it (%g)
+    long count = 0;
+};
+
+// The whole text of a partial table.
+std::string partial_table(const std::string& provenance, const Shard& shard, const std::string& fingerprint,
+                          const std::vector<PartialRow>& rows);
+
+// Exit statuses: 0 done, 1 parts that do not belong together, are cut short
+// or malformed, or a table that cannot be written, 2 a mistake in the call.
+int merge_main(int argc, char** argv, std::ostream& out, std::ostream& err);
+
+}  // namespace ddinfer
