@@ -257,7 +257,7 @@ TEST_F(RobustCommandTest, CallMistakes) {
     EXPECT_EQ(robust(runner, {"--runs", "0", "p", "d", "0"}), 2);
     EXPECT_EQ(err,
               "ddinfer-robust: --runs takes a whole number from 1 to 100000, not \"0\"; usage: ddinfer-robust "
-              "[--solver clp|glpsol] [--runs K] [--seed S] [--jobs J] [--keep] [--outdir DIR] [-q] PAIRS DOMAINS RATIO\n");
+              "[--solver clp|glpsol] [--runs K] [--seed S] [--jobs J] [--keep] [--outdir DIR] [--shard I/S] [-q] PAIRS DOMAINS RATIO\n");
     EXPECT_EQ(robust(runner, {"--solver", "simplex", "p", "d", "0"}), 2);
     EXPECT_EQ(robust(runner, {"p", "d"}), 2);
     EXPECT_EQ(robust(runner, {"--help"}), 0);

@@ -144,7 +144,7 @@ TEST_F(NullCommandTest, KeepLeavesTheWorkingFolder) {
 TEST_F(NullCommandTest, CallMistakes) {
     const std::string usage =
         "usage: ddinfer-null [--model 1|2|3] [--solver clp|glpsol] [--runs N] [--seed S] [--jobs J] [--keep] "
-        "[--outdir DIR] [-q] "
+        "[--outdir DIR] [--shard I/S] [-q] "
         "PAIRS DOMAINS RATIO\n";
     EXPECT_EQ(null({"--model", "4", "one.txt", "oned.txt", "0"}).err,
               "ddinfer-null: --model takes a whole number from 1 to 3, not \"4\"; " + usage);

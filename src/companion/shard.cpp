@@ -35,6 +35,7 @@ Shard parse_shard(const std::string& text, int runs) {
     }
     shard.index = static_cast<int>(index);
     shard.count = static_cast<int>(count);
+    shard.given = true;
     return shard;
 }
 

@@ -22,8 +22,9 @@
 namespace ddinfer {
 
 struct Shard {
-    int index = 1, count = 1;  // I and S; 1/1 is no sharding
-    bool active() const { return count > 1 || index > 1; }
+    int index = 1, count = 1;  // I and S
+    bool given = false;        // --shard was given (1/1 too: one part)
+    bool active() const { return given; }
     bool has(int run) const { return (run - 1) % count == index - 1; }
     // "PAIRS.RATIO.robust.shard-I-of-S.tsv" from "PAIRS.RATIO.robust.tsv"
     std::string partial_name(const std::string& table) const;

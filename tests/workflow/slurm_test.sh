@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# The workflow on a real single-node Slurm cluster started for the test:
+# robust and null runs sharded 3 ways on a slice of the human example; the
+# merged tables must equal local unsharded runs byte for byte; a shard whose
+# solver is made to fail must stop the workflow with that shard named, and a
+# rerun must redo only what is missing. A dry run of 2 data sets x 2 ratios
+# must list the expected jobs. The cluster is stopped whatever happens.
+#   tests/workflow/slurm_test.sh SOURCE_DIR BIN_DIR     (exit 77: skipped)
+set -uo pipefail
+src=$(cd "$1" && pwd)
+bin=$(cd "$2" && pwd)
+if [ "$(id -u)" -ne 0 ] || ! command -v sbatch > /dev/null || ! command -v snakemake > /dev/null; then
+  echo "skipped: needs root, slurm-wlm, munge and snakemake (scripts/setup installs them)"
+  exit 77
+fi
+work=$(mktemp -d)
+cluster=$work/cluster
+cleanup() {
+  "$src/scripts/slurm-local" stop "$cluster"
+  rm -rf "$work"
+}
+trap cleanup EXIT
+passed=0 failed=0
+check() {  # description, then a command that must succeed
+  local what=$1
+  shift
+  if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $what"; fi
+}
+
+ex=$src/examples/human_pipe_2016
+{ echo 1500; sed -n '2,1501p' "$ex/pairs.txt"; } > "$work/pairs.txt"
+cp "$ex/domains.txt" "$ex/gold_ddi.tsv" "$work/"
+# The commands, with ddinfer-null made to fail on shard 2 while a marker exists.
+mkdir -p "$work/bin"
+for command in "$bin"/ddinfer*; do ln -s "$command" "$work/bin/"; done
+rm "$work/bin/ddinfer-null"
+cat > "$work/bin/ddinfer-null" <<SCRIPT
+#!/bin/sh
+case " \$* " in *" --shard 2/3 "*) [ -e "$work/fail" ] && { echo "the solver failed (made to)" >&2; exit 1; } ;; esac
+exec "$bin/ddinfer-null" "\$@"
+SCRIPT
+chmod +x "$work/bin/ddinfer-null"
+cat > "$work/config.yaml" <<CONFIG
+bin: $work/bin
+datasets:
+  slice:
+    pairs: $work/pairs.txt
+    domains: $work/domains.txt
+    gold: $work/gold_ddi.tsv
+ratios: [0.1]
+solver: clp
+seed: 1
+robust_runs: 6
+null_models: [2]
+null_runs: 6
+shards: 3
+threads: 1
+runtime: 10
+CONFIG
+mkdir -p "$work/run"
+ln -s "$src/workflow" "$work/run/workflow"
+cd "$work/run"
+
+if ! env_line=$("$src/scripts/slurm-local" start "$cluster"); then
+  echo "FAILED: the local Slurm cluster did not start"
+  exit 1
+fi
+export "${env_line#export }"
+flow() { snakemake -s workflow/Snakefile --profile workflow/profiles/slurm --configfile "$work/config.yaml" "$@"; }
+
+touch "$work/fail"
+flow > first.log 2>&1
+check "a failing shard stops the workflow" test $? -ne 0
+check "the failed shard is named" grep -q "Error in rule null_shard" first.log
+check "its output is named" grep -q "null.shard-2-of-3.tsv" first.log
+rm "$work/fail"
+flow > second.log 2>&1
+check "the rerun completes" test $? -eq 0
+stats=$(sed -n '/^Job stats:/,/^total/p' second.log)
+check "the rerun redoes the failed shard" grep -Eq '^null_shard +1 ' <<< "$stats"
+check "the rerun redoes no robust shard" bash -c "! grep -q robust_shard <<< \"\$0\"" "$stats"
+check "the rerun does not solve again" bash -c "! grep -Eq '^solve ' <<< \"\$0\"" "$stats"
+
+# Local unsharded runs with the same settings give the same tables.
+"$bin/ddinfer-robust" -q --solver clp --runs 6 --seed 1 --outdir local results/slice/pairs.txt \
+  results/slice/domains.txt 0.1 > /dev/null 2>&1
+"$bin/ddinfer-null" -q --model 2 --solver clp --runs 6 --seed 1 --outdir local results/slice/pairs.txt \
+  results/slice/domains.txt 0.1 > /dev/null 2>&1
+for table in pairs.txt.0.100000.robust.tsv pairs.txt.0.100000.m2.null.tsv; do
+  check "$table is the unsharded one" cmp "local/$table" "results/slice/0.1/$table"
+done
+check "the ranking is judged" grep -q '^heterotypic' results/slice/0.1/eval.txt
+
+# 2 data sets x 2 ratios: 2 inputs, 4 solves, 24 shards, 8 merges, 4 ranks, 4 evals.
+cat > "$work/two.yaml" <<CONFIG
+bin: $work/bin
+datasets:
+  a: {pairs: $work/pairs.txt, domains: $work/domains.txt, gold: $work/gold_ddi.tsv}
+  b: {pairs: $work/pairs.txt, domains: $work/domains.txt, gold: $work/gold_ddi.tsv}
+ratios: [0.1, 0.3]
+solver: clp
+seed: 1
+robust_runs: 6
+null_models: [2]
+null_runs: 6
+shards: 3
+CONFIG
+dry=$(snakemake -s workflow/Snakefile --configfile "$work/two.yaml" -n 2>&1 | sed -n '/^Job stats:/,/^total/p')
+for expected in "inputs 2" "solve 4" "robust_shard 12" "robust_merge 4" "null_shard 12" "null_merge 4" "rank 4" \
+  "eval 4" "total 47"; do
+  check "dry run: $expected" grep -Eq "^${expected% *} +${expected#* } " <<< "$dry"
+done
+
+"$src/scripts/slurm-local" stop "$cluster"
+check "no daemon is left" bash -c "! pgrep -x 'slurmctld|slurmd|slurmstepd|munged' > /dev/null"
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
