@@ -118,6 +118,18 @@ TEST_F(EvalCommandTest, ErrorsNameTheFileAndLine) {
     const RunResult folder = eval("folder", "gold.tsv");
     EXPECT_EQ(folder.status, 1);
     EXPECT_EQ(folder.err, checked + "ddinfer-eval: folder: cannot open: Is a directory\n");
+    // A gold list that names no candidate (ids of another kind) is no
+    // result of 0%, but an error naming both files with an example of each.
+    write_file(path("other.tsv"), "IPR000001 IPR000002\n");
+    const RunResult other = eval("x.dint", "other.tsv");
+    EXPECT_EQ(other.status, 1);
+    EXPECT_EQ(other.err.rfind(checked + "ddinfer-eval: no pair of other.tsv is a candidate pair of pairs.txt and "
+                                        "domains.txt (other.tsv has ",
+                              0),
+              0u)
+        << other.err;
+    EXPECT_NE(other.err.find("(other.tsv has \"IPR000001-IPR000002\", the candidates such as \"D"), std::string::npos)
+        << other.err;
 }
 
 // A result through a pipe is read whole; a table's rows must be complete.

@@ -99,5 +99,17 @@ TEST_F(InterruptTest, KilledOutrightTheSolverDiesAndTheNextRunClearsTheFolder) {
     EXPECT_EQ(run.out, "ddinfer-robust-PID-XXXXXX\n1\n");
 }
 
+// ddinfer-prep stopped while it reads: status 130, one line, no output.
+TEST_F(InterruptTest, PrepStoppedWritesNothing) {
+    const std::string script = "(printf 'A B\\n'; sleep 2) | " + bin("ddinfer-prep") +
+                               " pairs --format tsv - -o out.txt 2> err & pid=$!\n"
+                               "sleep 0.5; kill -INT $pid; wait $pid; echo $?\n";
+    const RunResult run = run_in(dir, {"sh", "-c", script});
+    EXPECT_EQ(run.out, "130\n");
+    EXPECT_EQ(read_file(path("err")),
+              "ddinfer-prep: stopped by SIGINT; unfinished files removed, earlier results left as they were\n");
+    EXPECT_FALSE(fs::exists(path("out.txt")));
+}
+
 }  // namespace
 }  // namespace ddinfer::test
