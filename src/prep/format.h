@@ -1,0 +1,67 @@
+// One reader per download format, and the table of formats that the option
+// parser, the --help text and the recognition of a file's format all read.
+// A reader turns the lines of one file into pairs (interaction lists) or
+// memberships (domain files); cleaning the ids, merging repeats, the report
+// and writing are shared (prep.cpp).
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "prep.h"
+
+namespace ddinfer {
+
+// Where a reader puts what it reads.
+class Emit {
+public:
+    virtual ~Emit() = default;
+    // A pair of proteins, or a protein and its domain; `line` for the report.
+    virtual void item(const std::string& a, const std::string& b, long line_no, const std::string& line) = 0;
+    virtual void skip(const std::string& reason, long line_no, const std::string& line) = 0;
+};
+
+class FormatReader {
+public:
+    virtual ~FormatReader() = default;
+    // One line of the file (line 1 first, CR of CRLF gone); throws Error
+    // naming file:line for a file that is not of the format.
+    virtual void line(const std::string& text, long line_no, const std::string& file, Emit& emit) = 0;
+};
+
+struct Format {
+    std::string kind;  // "pairs" or "domains"
+    std::string name;  // as --format names it
+    std::vector<std::string> help;     // its lines of --help
+    std::vector<std::string> options;  // the format-specific options it reads
+    // Whether a first line shows a file of this format (nullptr: no header).
+    bool (*recognises)(const std::string& first_line) = nullptr;
+    std::unique_ptr<FormatReader> (*pairs)(const PairOptions&) = nullptr;
+    std::unique_ptr<FormatReader> (*domains)(const DomainOptions&) = nullptr;
+};
+
+// Every format, interaction lists first, in the order --help lists them.
+const std::vector<Format>& formats();
+
+// The format of that kind and name, or nullptr.
+const Format* find_format(const std::string& kind, const std::string& name);
+
+// The readers, one per source (src/prep/formats/).
+std::unique_ptr<FormatReader> biogrid_reader(const PairOptions& options);
+std::unique_ptr<FormatReader> mitab_reader(const PairOptions& options);
+std::unique_ptr<FormatReader> string_reader(const PairOptions& options);
+std::unique_ptr<FormatReader> pair_table_reader(const PairOptions& options);
+std::unique_ptr<FormatReader> pfam_regions_reader(const DomainOptions& options);
+std::unique_ptr<FormatReader> interpro_reader(const DomainOptions& options);
+std::unique_ptr<FormatReader> uniprot_reader(const DomainOptions& options);
+std::unique_ptr<FormatReader> domain_table_reader(const DomainOptions& options);
+
+bool looks_like_biogrid(const std::string& line);
+bool looks_like_mitab(const std::string& line);
+bool looks_like_string(const std::string& line);
+bool looks_like_pfam_regions(const std::string& line);
+bool looks_like_uniprot(const std::string& line);
+bool looks_like_interpro(const std::string& line);
+
+}  // namespace ddinfer

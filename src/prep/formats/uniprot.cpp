@@ -1,0 +1,47 @@
+// A UniProt TSV export: the Entry column and a Pfam column of
+// "PF00001;PF00002;" cells.
+#include <algorithm>
+
+#include "error.h"
+#include "format.h"
+#include "text.h"
+
+namespace ddinfer {
+namespace {
+
+class UniprotReader : public FormatReader {
+public:
+    void line(const std::string& text, long line_no, const std::string& file, Emit& emit) override {
+        const std::vector<std::string> f = split(text, "\t");
+        if (line_no == 1) {
+            protein_ = column(f, {"Entry"});
+            for (std::size_t c = 0; c < f.size(); ++c) {
+                if (f[c].find("Pfam") != std::string::npos) domain_ = static_cast<int>(c);
+            }
+            if (protein_ < 0 || domain_ < 0) {
+                throw input_error(file, 1, "expected a header naming the columns Entry and Pfam");
+            }
+            return;
+        }
+        if (static_cast<int>(f.size()) <= std::max(protein_, domain_)) {
+            return emit.skip("lines with fewer fields than the header", line_no, text);
+        }
+        const std::vector<std::string> cells = split(f[domain_], "; ");
+        if (cells.empty()) emit.skip("proteins without a Pfam domain", line_no, text);
+        for (const std::string& domain : cells) emit.item(f[protein_], domain, line_no, text);
+    }
+
+private:
+    int protein_ = -1, domain_ = -1;
+};
+
+}  // namespace
+
+bool looks_like_uniprot(const std::string& line) {
+    const std::vector<std::string> f = split(line, "\t");
+    return !f.empty() && f[0] == "Entry" && f.size() >= 2;
+}
+
+std::unique_ptr<FormatReader> uniprot_reader(const DomainOptions&) { return std::make_unique<UniprotReader>(); }
+
+}  // namespace ddinfer
