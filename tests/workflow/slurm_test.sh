@@ -112,6 +112,7 @@ for expected in "inputs 2" "solve 4" "robust_shard 12" "robust_merge 4" "null_sh
 done
 
 "$src/scripts/slurm-local" stop "$cluster"
-check "no daemon is left" bash -c "! pgrep -x 'slurmctld|slurmd|slurmstepd|munged' > /dev/null"
+left=$(pgrep -af "$cluster" || true)
+check "no daemon of the test's cluster is left" test -z "$left"
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
