@@ -304,6 +304,25 @@ std::string first_line(const std::string& text) {
     return line.empty() ? "failed" : line;
 }
 
+std::string batch_help(const std::string& head, const std::string& runs_line, const std::string& example) {
+    return head +
+           "  --solver    clp (default; linked in, far faster) or glpsol\n" + runs_line +
+           "  --seed S    default 1; the same seed gives the same file whatever --jobs is\n"
+           "  -j, --jobs J  solver runs at once; default the number of cores, fewer when\n"
+           "              memory is short (a solver takes about 20 MB and 500 bytes per\n"
+           "              nonzero of the programme)\n"
+           "  --keep      keep the working folder of LP files and reports\n"
+           "  --outdir DIR  write the table in DIR (made if missing), not beside PAIRS\n"
+           "  --shard I/S   only runs I, I+S, I+2S, ...: a partial table\n"
+           "              (....shard-I-of-S.tsv) for ddinfer-merge, which adds the S\n"
+           "              parts up into the unsharded table, byte for byte\n"
+           "  -q, --quiet   no progress lines\n"
+           "  -h, --help, -V, --version; options may stand anywhere, -- ends them\n"
+           "  Example:\n    " + example + "\n"
+           "  Exit status: 0 done, 1 bad input or a failed run (no table written), 2 a\n"
+           "  mistake in the call, 130/143 stopped by SIGINT/SIGTERM.\n";
+}
+
 std::string exact_text(double value) {
     char text[40];
     std::snprintf(text, sizeof text, "%.17g", value);

@@ -106,6 +106,11 @@ struct BatchCommand {
     std::function<void(const BatchCall&)> check = nullptr;
 };
 
+// The --help of a companion command: its own first lines, the line of
+// --runs, then the options every companion command takes, the example and
+// the exit statuses.
+std::string batch_help(const std::string& head, const std::string& runs_line, const std::string& example);
+
 // What a solver takes in memory: a base and a share per nonzero of the
 // programme (measured: glpsol about 500 bytes, clp less).
 constexpr std::uint64_t solver_base_bytes = 20u << 20;

@@ -20,30 +20,15 @@ namespace ddinfer {
 namespace {
 
 const char* const usage_line =
-    "usage: ddinfer-robust [--solver clp|glpsol] [--runs K] [--seed S] [--jobs J] [--keep] [--outdir DIR] [--shard I/S] [-q] "
-    "PAIRS DOMAINS RATIO\n";
+    "usage: ddinfer-robust [--solver clp|glpsol] [--runs K] [--seed S] [--jobs J] [--keep] [--outdir DIR] "
+    "[--shard I/S] [-q] PAIRS DOMAINS RATIO\n";
 
-const char* const help_text =
+const std::string help_text = batch_help(
     "  Ranks the inferred domain pairs by how often they are inferred across K\n"
     "  optimal solutions picked at random on the classic programme's optimal\n"
-    "  face, and writes PAIRS.RATIO.robust.tsv (its first line records the call).\n"
-    "  --solver    clp (default; linked in, far faster) or glpsol\n"
-    "  --runs K    optimal solutions to sample, default 20\n"
-    "  --seed S    default 1; the same seed gives the same file whatever --jobs is\n"
-    "  -j, --jobs J  solver runs at once; default the number of cores, fewer when\n"
-    "              memory is short (a solver takes about 20 MB and 500 bytes per\n"
-    "              nonzero of the programme)\n"
-    "  --keep      keep the working folder of LP files and reports\n"
-    "  --outdir DIR  write the table in DIR (made if missing), not beside PAIRS\n"
-    "  --shard I/S   only runs I, I+S, I+2S, ...: a partial table\n"
-    "              (....shard-I-of-S.tsv) for ddinfer-merge, which adds the S\n"
-    "              parts up into the unsharded table, byte for byte\n"
-    "  -q, --quiet   no progress lines\n"
-    "  -h, --help, -V, --version; options may stand anywhere, -- ends them\n"
-    "  Example:\n"
-    "    ddinfer-robust --runs 20 --outdir results pairs.txt domains.txt 0.1\n"
-    "  Exit status: 0 done, 1 bad input or a failed run (no table written), 2 a\n"
-    "  mistake in the call, 130/143 stopped by SIGINT/SIGTERM.\n";
+    "  face, and writes PAIRS.RATIO.robust.tsv (its first line records the call).\n",
+    "  --runs K    optimal solutions to sample, default 20\n",
+    "ddinfer-robust --runs 20 --outdir results pairs.txt domains.txt 0.1");
 
 bool same_optimum(double sum, double optimum) {
     return std::fabs(sum - optimum) <= 1e-6 * std::max(1.0, std::fabs(optimum));
@@ -168,7 +153,8 @@ int robust_main(int argc, char** argv, CommandRunner& runner, std::ostream& out,
     const std::string provenance = batch_provenance(command, call, {});
     if (call.shard.active()) {
         std::vector<PartialRow> partial;
-        for (const RobustRow& row : rows) partial.push_back({row.record, row.a, row.b, exact_text(row.classic), row.count});
+        for (const RobustRow& row : rows)
+            partial.push_back({row.record, row.a, row.b, exact_text(row.classic), row.count});
         return finish_batch(command, call.shard.partial_name(table_path),
                             partial_table(provenance, call.shard, call.fingerprint, partial), err);
     }

@@ -21,30 +21,15 @@ const char* const usage_line =
     "usage: ddinfer-null [--model 1|2|3] [--solver clp|glpsol] [--runs N] [--seed S] [--jobs J] [--keep] "
     "[--outdir DIR] [--shard I/S] [-q] PAIRS DOMAINS RATIO\n";
 
-const char* const help_text =
+const std::string help_text = batch_help(
     "  Tests every domain pair inferred from the real network against N randomised\n"
     "  networks and writes PAIRS.RATIO.m<MODEL>.null.tsv (its first line records\n"
     "  the call).\n"
     "  --model 1   every protein gets new domains, as many as it had\n"
     "  --model 2   the same, keeping every domain's number of members too (default)\n"
-    "  --model 3   a new random interaction list over the proteins with domains\n"
-    "  --solver    clp (default; linked in, far faster) or glpsol\n"
-    "  --runs N    randomised networks, default 100\n"
-    "  --seed S    default 1; the same seed gives the same file whatever --jobs is\n"
-    "  -j, --jobs J  solver runs at once; default the number of cores, fewer when\n"
-    "              memory is short (a solver takes about 20 MB and 500 bytes per\n"
-    "              nonzero of the programme)\n"
-    "  --keep      keep the working folder of LP files and reports\n"
-    "  --outdir DIR  write the table in DIR (made if missing), not beside PAIRS\n"
-    "  --shard I/S   only runs I, I+S, I+2S, ...: a partial table\n"
-    "              (....shard-I-of-S.tsv) for ddinfer-merge, which adds the S\n"
-    "              parts up into the unsharded table, byte for byte\n"
-    "  -q, --quiet   no progress lines\n"
-    "  -h, --help, -V, --version; options may stand anywhere, -- ends them\n"
-    "  Example:\n"
-    "    ddinfer-null --runs 100 --outdir results pairs.txt domains.txt 0.1\n"
-    "  Exit status: 0 done, 1 bad input or a failed run (no table written), 2 a\n"
-    "  mistake in the call, 130/143 stopped by SIGINT/SIGTERM.\n";
+    "  --model 3   a new random interaction list over the proteins with domains\n",
+    "  --runs N    randomised networks, default 100\n",
+    "ddinfer-null --runs 100 --outdir results pairs.txt domains.txt 0.1");
 
 int shuffle(int model, protdom& network, inter_table& pint, RandomSource& random) {
     switch (model) {
@@ -166,8 +151,7 @@ int null_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, s
         const inter& pair = dint.list[chosen[i]];
         rows.push_back({chosen[i], network.dom[pair.a].name, network.dom[pair.b].name, pair.value, hits});
     }
-    const std::string table_path =
-        call.stem + "." + ratio_text(err_ratio) + ".m" + std::to_string(model) + ".null.tsv";
+    const std::string table_path = call.stem + "." + ratio_text(err_ratio) + ".m" + std::to_string(model) + ".null.tsv";
     const std::string provenance = batch_provenance(command, call, {"--model", std::to_string(model)});
     if (call.shard.active()) {
         std::vector<PartialRow> partial;

@@ -1,5 +1,6 @@
-// Two-column tables of one's own: a pair of proteins, or a protein and a
-// domain, a line; tabs or spaces; "#" comments; --header skips line 1.
+// Two-column tables: of one's own (a pair of proteins, or a protein and a
+// domain, a line; tabs or spaces; "#" comments; --header skips line 1) and
+// InterPro's protein2ipr (a protein, an InterPro id, ... a line, tabs).
 #include "format.h"
 #include "text.h"
 
@@ -8,28 +9,39 @@ namespace {
 
 class TableReader : public FormatReader {
 public:
-    explicit TableReader(bool header) : header_(header) {}
+    TableReader(const char* separators, bool comments, bool header)
+        : separators_(separators), comments_(comments), header_(header) {}
 
     void line(const std::string& text, long line_no, const std::string&, Emit& emit) override {
         std::vector<std::string> f;
-        const TableRow row = table_row(text, " \t", true, header_, header_seen_, f);
+        const TableRow row = table_row(text, separators_, comments_, header_, header_seen_, f);
         if (row == TableRow::one_name) emit.skip("lines with one name", line_no, text);
         if (row == TableRow::pair) emit.item(f[0], f[1], line_no, text);
     }
 
 private:
-    bool header_;
+    const char* separators_;
+    bool comments_, header_;
     bool header_seen_ = false;
 };
 
 }  // namespace
 
 std::unique_ptr<FormatReader> pair_table_reader(const PairOptions& options) {
-    return std::make_unique<TableReader>(options.header);
+    return std::make_unique<TableReader>(" \t", true, options.header);
 }
 
 std::unique_ptr<FormatReader> domain_table_reader(const DomainOptions& options) {
-    return std::make_unique<TableReader>(options.header);
+    return std::make_unique<TableReader>(" \t", true, options.header);
+}
+
+bool looks_like_interpro(const std::string& line) {
+    const std::vector<std::string> f = split(line, "\t");
+    return f.size() >= 4 && f[1].rfind("IPR", 0) == 0 && f[1].size() == 9;
+}
+
+std::unique_ptr<FormatReader> interpro_reader(const DomainOptions&) {
+    return std::make_unique<TableReader>("\t", false, false);
 }
 
 }  // namespace ddinfer
