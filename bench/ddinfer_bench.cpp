@@ -158,8 +158,7 @@ int run(const std::string& pairs, const std::string& domains, float ratio, int l
     LP_out(network, pint, dint, files.lp, ratio);
     const double t_lp = seconds_since(start);
 
-    const auto glpsol = make_solver("glpsol");
-    const double t_glpsol = limit > 0 ? timed_solve(glpsol->command(files), files, limit) : -1;
+    const double t_glpsol = limit > 0 ? timed_solve(glpsol_command(files), files, limit) : -1;
     if (t_glpsol < 0) synthetic_glpsol_report(dint, pint, files.out);
     std::ostringstream err;
     start = std::chrono::steady_clock::now();

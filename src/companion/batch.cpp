@@ -131,13 +131,13 @@ std::string run_pool(int count, int jobs, const std::function<std::string(int)>&
 namespace {
 
 // Fills the call from parsed arguments; throws UsageError.
-void fill_batch_call(BatchCall& call, long default_runs, long max_runs) {
+void fill_batch_call(BatchCall& call, long default_runs, long max_runs, CommandRunner& runner) {
     call.runs = static_cast<int>(call.args.get_long("runs", default_runs, 1, max_runs));
     call.seed = static_cast<unsigned long long>(call.args.get_long("seed", 1, 0, 9223372036854775807L));
     call.jobs = static_cast<int>(call.args.get_long("jobs", 0, 1, 1024));  // 0: chosen once the inputs are read
     call.keep = call.args.has("keep");
     call.quiet = call.args.has("quiet");
-    call.solver = make_solver(call.args.get("solver", "clp"));
+    call.solver = make_solver(call.args.get("solver", "clp"), runner);
     if (!call.solver) throw UsageError("--solver takes glpsol or clp, not \"" + call.args.get("solver", "") + "\"");
     call.err_ratio = parse_ratio_argument(call.args.positional[2]);
     call.stem = output_stem(call.args, call.pairs());
@@ -186,8 +186,8 @@ int jobs_for_memory(int cores, std::uint64_t nonzeros, std::uint64_t available) 
     return std::max(1, std::min(cores, fit));
 }
 
-int open_batch(const BatchCommand& command, int argc, char** argv, BatchCall& call, BatchInput& input,
-               std::ostream& out, std::ostream& err) {
+int open_batch(const BatchCommand& command, int argc, char** argv, CommandRunner& runner, BatchCall& call,
+               BatchInput& input, std::ostream& out, std::ostream& err) {
     call.start = std::chrono::steady_clock::now();
     std::vector<OptionSpec> options{{"solver", true}, {"runs", true},   {"seed", true},
                                     {"jobs", true, 'j'}, {"keep", false}, {"outdir", true},
@@ -196,13 +196,13 @@ int open_batch(const BatchCommand& command, int argc, char** argv, BatchCall& ca
     const CommandLine line{command.name, command.usage, command.help, options, 3};
     if (const int status = parse_command_line(line, argc, argv, call.args, out, err); status >= 0) return status;
     try {
-        fill_batch_call(call, command.default_runs, command.max_runs);
+        fill_batch_call(call, command.default_runs, command.max_runs, runner);
         if (command.check) command.check(call);
     } catch (const UsageError& e) {
         err << command.name << ": " << e.what() << "; " << command.usage;
         return 2;
     }
-    if (const std::string missing = missing_solver(*call.solver); !missing.empty()) {
+    if (const std::string missing = call.solver->missing(); !missing.empty()) {
         err << command.name << ": " << missing << "\n";
         return 1;
     }
@@ -270,11 +270,6 @@ bool run_batch(const BatchCommand& command, const BatchCall& call, const std::fu
     if (failure.empty()) return true;
     err << command.name << ": " << failure << "\n";
     return false;
-}
-
-void discard_run_files(const BatchCall& call, const RunFiles& files) {
-    if (call.keep) return;
-    for (const std::string& f : {files.lp, files.mps, files.out, files.out + ".log"}) std::remove(f.c_str());
 }
 
 std::string batch_provenance(const BatchCommand& command, const BatchCall& call,

@@ -128,8 +128,8 @@ int jobs_for_memory(int cores, std::uint64_t nonzeros, std::uint64_t available);
 // after --help or --version, 2 for a mistake in the call, 1 for a missing
 // solver or bad input; the message is on `err`. --jobs defaults to
 // jobs_for_memory.
-int open_batch(const BatchCommand& command, int argc, char** argv, BatchCall& call, BatchInput& input,
-               std::ostream& out, std::ostream& err);
+int open_batch(const BatchCommand& command, int argc, char** argv, CommandRunner& runner, BatchCall& call,
+               BatchInput& input, std::ostream& out, std::ostream& err);
 
 // The lines around the first solve, which takes minutes on a proteome with
 // glpsol: one at the start, one every 30 s while it goes on, one when done
@@ -159,9 +159,6 @@ private:
 // after one line naming the failed run, when any failed.
 bool run_batch(const BatchCommand& command, const BatchCall& call, const std::function<std::string(int)>& work,
                std::ostream& err, bool terminal);
-
-// Removes a run's files unless --keep asked for them.
-void discard_run_files(const BatchCall& call, const RunFiles& files);
 
 // The table's first line: the command, its version and the settings that
 // decide the table (`own`: the command's own options first).

@@ -3,14 +3,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <functional>
 #include <memory>
 #include <numeric>
 #include <ostream>
 #include <sstream>
 
 #include "batch.h"
-#include "clp_inprocess.h"
 #include "error.h"
 #include "report.h"
 #include "shard.h"
@@ -30,10 +28,6 @@ const std::string help_text = batch_help(
     "  --runs K    optimal solutions to sample, default 20\n",
     "ddinfer-robust --runs 20 --outdir results pairs.txt domains.txt 0.1");
 
-bool same_optimum(double sum, double optimum) {
-    return std::fabs(sum - optimum) <= 1e-6 * std::max(1.0, std::fabs(optimum));
-}
-
 }  // namespace
 
 Costs perturbed_costs(const inter_table& dint, double d, RandomSource& random) {
@@ -46,7 +40,7 @@ int robust_main(int argc, char** argv, CommandRunner& runner, std::ostream& out,
     BatchCall call;
     BatchInput input;
     const BatchCommand command{"ddinfer-robust", usage_line, help_text, {}, 20, 100000, nullptr};
-    if (const int status = open_batch(command, argc, argv, call, input, out, err); status >= 0) return status;
+    if (const int status = open_batch(command, argc, argv, runner, call, input, out, err); status >= 0) return status;
     const protdom& network = input.network;
     const inter_table& pint = input.pint;
     inter_table& dint = input.dint;
@@ -55,86 +49,31 @@ int robust_main(int argc, char** argv, CommandRunner& runner, std::ostream& out,
     const int runs = call.runs;
     const std::filesystem::path& work = input.work->path();
 
-    std::vector<double> classic(static_cast<std::size_t>(dint.n));
     std::vector<std::vector<char>> inferred(static_cast<std::size_t>(runs));
-    std::function<std::string(int)> one_run;
-    std::unique_ptr<FaceSampler> face;
-    double optimum = 0;
     FirstSolve first(command, call, "the classic programme", err);
-    if (solver.in_process()) {
-        // On the optimal face the sum of x is fixed: each run minimises
-        // sum u x there, u uniform in [0, 1) from the run's generator.
-        try {
-            face = std::make_unique<FaceSampler>(network, pint, dint, err_ratio);
-        } catch (const Error& e) {
-            err << "ddinfer-robust: the classic programme: " << e.what() << "\n";
-            return 1;
-        }
-        for (int r = 0; r < dint.n; ++r) classic[r] = std::min(1.0, face->classic()[r]);
-        one_run = [&](int run) -> std::string {
-            SeededRandom random(call.seed, static_cast<std::uint64_t>(run));
-            Costs u = perturbed_costs(dint, 1.0, random);
-            for (double& cost : u) cost -= 1.0;
-            std::vector<double> x;
-            if (std::string failure = face->sample(u, x); !failure.empty()) {
-                return "run " + std::to_string(run) + ": " + failure;
-            }
-            std::vector<char>& mine = inferred[static_cast<std::size_t>(run - 1)];
-            mine.resize(static_cast<std::size_t>(dint.n));
-            for (int r = 0; r < dint.n; ++r) mine[r] = x[r] >= 0.5;
-            return "";
-        };
-    } else {
-        const RunFiles classic_files = run_files((work / "classic").string(), err_ratio);
-        std::ostringstream messages;
-        ReportSums classic_sums;
-        if (write_and_solve(solver, runner, network, pint, dint, classic_files, err_ratio, {},
-                            classic_files.out + ".log", messages, &classic_sums) != 0) {
-            err << "ddinfer-robust: the classic programme: " << first_line(messages.str()) << "\n";
-            return 1;
-        }
-        optimum = classic_sums.x_sum;
-        for (int r = 0; r < dint.n; ++r) classic[r] = dint.list[r].value;
-        Marginals marginals;
-        try {
-            marginals = read_glp_marginals(classic_files.out);
-        } catch (const Error& e) {
-            err << "ddinfer-robust: the classic programme: " << e.what() << "\n";
-            return 1;
-        }
-        discard_run_files(call, classic_files);
-        one_run = [&, marginals](int run) -> std::string {
-            SeededRandom random(call.seed, static_cast<std::uint64_t>(run));
-            Costs u = perturbed_costs(dint, 1.0, random);
-            for (double& cost : u) cost -= 1.0;
-            const RunFiles files = run_files((work / ("run" + std::to_string(run))).string(), err_ratio);
-            const std::string prefix = "run " + std::to_string(run) + ": ";
-            if (face_LP_out(network, pint, dint, files.lp, err_ratio, u, marginals.rows, marginals.columns) != 0) {
-                return prefix + files.lp + ": cannot write";
-            }
-            inter_table run_dint = dint;
-            for (inter& record : run_dint.list) record.value = 0.0;
-            std::ostringstream run_messages;
-            ReportSums sums;
-            if (solve(solver, runner, network, pint, run_dint, files, err_ratio, u, files.out + ".log", run_messages,
-                      &sums) != 0) {
-                return prefix + first_line(run_messages.str());
-            }
-            if (!same_optimum(sums.x_sum, optimum)) {
-                char text[200];
-                std::snprintf(text, sizeof text,
-                              "the sampled solution is no optimum of the classic programme (sum of x %.10g, not "
-                              "%.10g)",
-                              sums.x_sum, optimum);
-                return prefix + text;
-            }
-            std::vector<char>& mine = inferred[static_cast<std::size_t>(run - 1)];
-            mine.resize(static_cast<std::size_t>(dint.n));
-            for (int r = 0; r < dint.n; ++r) mine[r] = run_dint.list[r].value >= 0.5;
-            discard_run_files(call, files);
-            return "";
-        };
+    // On the optimal face the sum of x is fixed: each run minimises sum u x
+    // there, u uniform in [0, 1) from the run's generator.
+    std::unique_ptr<OptimalFace> face;
+    try {
+        face = solver.optimal_face(network, pint, dint, err_ratio, work, call.keep);
+    } catch (const Error& e) {
+        err << "ddinfer-robust: the classic programme: " << e.what() << "\n";
+        return 1;
     }
+    const std::vector<double>& classic = face->classic();
+    auto one_run = [&](int run) -> std::string {
+        SeededRandom random(call.seed, static_cast<std::uint64_t>(run));
+        Costs u = perturbed_costs(dint, 1.0, random);
+        for (double& cost : u) cost -= 1.0;
+        std::vector<double> x;
+        if (std::string failure = face->sample(run, u, x); !failure.empty()) {
+            return "run " + std::to_string(run) + ": " + failure;
+        }
+        std::vector<char>& mine = inferred[static_cast<std::size_t>(run - 1)];
+        mine.resize(static_cast<std::size_t>(dint.n));
+        for (int r = 0; r < dint.n; ++r) mine[r] = x[r] >= 0.5;
+        return "";
+    };
     first.done();
 
     if (!run_batch(command, call, one_run, err, terminal)) return 1;

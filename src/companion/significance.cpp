@@ -65,7 +65,7 @@ int null_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, s
         "ddinfer-null", usage_line, help_text, {{"model", true}}, 100, 1000000, [](const BatchCall& c) {
             c.args.get_long("model", 2, 1, 3);
         }};
-    if (const int status = open_batch(command, argc, argv, call, input, out, err); status >= 0) return status;
+    if (const int status = open_batch(command, argc, argv, runner, call, input, out, err); status >= 0) return status;
     const int model = static_cast<int>(call.args.get_long("model", 2, 1, 3));
     const protdom& network = input.network;
     const inter_table& pint = input.pint;
@@ -78,8 +78,10 @@ int null_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, s
     const RunFiles observed_files = run_files((work / "observed").string(), err_ratio);
     std::ostringstream messages;
     FirstSolve first(command, call, "the real network", err);
-    if (write_and_solve(solver, runner, network, pint, dint, observed_files, err_ratio, {}, observed_files.out + ".log",
-                        messages) != 0) {
+    const Costs unit;
+    if (!solver.solve(SolveJob{network, pint, err_ratio, unit, observed_files, observed_files.out + ".log", call.keep},
+                      dint, messages)
+             .solved) {
         err << "ddinfer-null: the real network: " << first_line(messages.str()) << "\n";
         return 1;
     }
@@ -124,14 +126,17 @@ int null_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, s
         inter_table run_dint;
         std::ostringstream quiet, run_messages;
         construct_dint(shuffled, shuffled_pint, run_dint, quiet);
-        RunFiles files = run_files((work / ("run" + std::to_string(run))).string(), err_ratio);
-        // A solver linked in reads no LP file: write it and the listing
-        // only when --keep asks for them.
-        if (solver.in_process() && !call.keep) files.lp = files.out = "";
-        const int status = write_and_solve(solver, runner, shuffled, shuffled_pint, run_dint, files, err_ratio, {},
-                                           files.out + ".log", run_messages);
-        discard_run_files(call, files);
-        if (status != 0) return "run " + std::to_string(run) + ": " + first_line(run_messages.str());
+        const RunFiles files = run_files((work / ("run" + std::to_string(run))).string(), err_ratio);
+        // Files that only the solver reads are written only when --keep
+        // asks for them, and removed after the run otherwise.
+        const bool solved =
+            solver.solve(SolveJob{shuffled, shuffled_pint, err_ratio, unit, files, files.out + ".log", call.keep},
+                         run_dint, run_messages)
+                .solved;
+        if (!call.keep) {
+            for (const std::string& f : {files.lp, files.mps, files.out, files.out + ".log"}) std::remove(f.c_str());
+        }
+        if (!solved) return "run " + std::to_string(run) + ": " + first_line(run_messages.str());
         std::vector<char>& mine = reached[static_cast<std::size_t>(run - 1)];
         mine.resize(chosen.size());
         for (std::size_t i = 0; i < chosen.size(); ++i) {

@@ -73,7 +73,7 @@ int ddinfer_main(int argc, char** argv, CommandRunner& runner, std::ostream& out
     float err_ratio = 0;
     std::string stem;
     try {
-        solver = make_solver(args.get("solver", "glpsol"), args.has("write-mps"));
+        solver = make_solver(args.get("solver", "glpsol"), runner, args.has("write-mps"));
         if (!solver) throw UsageError("--solver takes glpsol or clp, not \"" + args.get("solver", "") + "\"");
         err_ratio = parse_ratio_argument(args.positional[2]);
         stem = output_stem(args, args.positional[0]);
@@ -81,7 +81,7 @@ int ddinfer_main(int argc, char** argv, CommandRunner& runner, std::ostream& out
         err << "ddinfer: " << e.what() << "; " << usage_line;
         return 2;
     }
-    if (const std::string missing = missing_solver(*solver); !missing.empty()) {
+    if (const std::string missing = solver->missing(); !missing.empty()) {
         err << "ddinfer: " << missing << "\n";
         return 1;
     }
@@ -105,8 +105,8 @@ int ddinfer_main(int argc, char** argv, CommandRunner& runner, std::ostream& out
     }
 
     const RunFiles files = run_files(stem, err_ratio);
-    if (!solver->in_process() && programme_rows(network, pint) > 100000) {
-        err << "ddinfer: note: the programme has more than 100,000 rows; --solver clp solves it far faster\n";
+    if (const std::string note = solver->advice(programme_rows(network, pint)); !note.empty()) {
+        err << "ddinfer: " << note << "\n";
     }
     err << "writing " << files.lp << "\n";
     // Told to stop, the run stops its solver and removes its private files.
@@ -135,24 +135,25 @@ int ddinfer_main(int argc, char** argv, CommandRunner& runner, std::ostream& out
             << "\n";
         return status;
     };
-    errno = 0;
-    if (LP_out(network, pint, dint, mine.lp, err_ratio) != 0) {
-        // A cut programme is neither solved nor kept.
-        err << "ddinfer: " << files.lp << ": cannot write: " << std::strerror(errno != 0 ? errno : EIO) << "\n";
-        return give_up(1);
-    }
     ReportSums sums;
     std::ostringstream messages;
-    const int solved = solve(*solver, runner, network, pint, dint, mine, err_ratio, {},
-                             args.has("quiet") ? "/dev/null" : "", messages, &sums);
+    const Costs unit;
+    const SolveOutcome outcome = solver->solve(
+        SolveJob{network, pint, err_ratio, unit, mine, args.has("quiet") ? "/dev/null" : ""}, dint, messages, &sums);
     // Messages name the files as the user will find them.
     std::string text = messages.str();
     for (const auto& [from, to] : renames) {
         for (std::size_t at; (at = text.find(from)) != std::string::npos;) text.replace(at, from.size(), to);
     }
+    if (!outcome.programme_written) {
+        // A cut programme is neither solved nor kept.
+        err << "ddinfer: " << text;
+        return give_up(1);
+    }
     err << text;
     // The programme is whole; the report and the MPS file replace earlier
     // ones only when the solve succeeded.
+    const int solved = outcome.solved ? 0 : 1;
     int status = solved;
     for (const auto& [from, to] : renames) {
         if ((solved != 0 && from != mine.lp) || !std::filesystem::exists(from)) {
