@@ -274,6 +274,34 @@ TEST_F(RankCommandTest, ProteinsCarryingBothDomains) {
     EXPECT_EQ(read_file(path("p3.txt.classes.tsv")), "class\tdomain_a\tdomain_b\n1\tX\tX\n1\tX\tY\n");
 }
 
+// The report: one page, names escaped, as many rows as asked, the charts
+// of what was given and nothing else; a table of other inputs is refused.
+TEST_F(RankCommandTest, TheReportIsOnePageOfWhatWasGiven) {
+    write_file(path("odd.txt"), "6\nA B\nB A\nA C\nA A\nC D\nE F\n");
+    write_file(path("oddd.txt"), "3\nX<b>: A C A\nY: B C D\nZ: E\n");
+    RunResult run = run_in(dir, {bin("ddinfer-report"), "--top", "2", "odd.txt", "oddd.txt"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string page = read_file(path("odd.txt.report.html"));
+    EXPECT_EQ(page.rfind("<!DOCTYPE html>", 0), 0u);
+    EXPECT_EQ(page.find("X<b>"), std::string::npos);
+    EXPECT_NE(page.find("X&lt;b&gt;"), std::string::npos);
+    const std::string table = page.substr(page.find("<table id=\"pairs\">"));
+    std::size_t rows = 0;
+    for (std::size_t at = 0; (at = table.find("<tr><td>", at)) != std::string::npos; ++at) ++rows;
+    EXPECT_EQ(rows, 2u);
+    EXPECT_NE(page.find("<svg id=\"score-chart\""), std::string::npos);
+    EXPECT_EQ(page.find("<svg id=\"freq-chart\""), std::string::npos);
+    EXPECT_EQ(page.find("<svg id=\"precision-chart\""), std::string::npos);
+    EXPECT_NE(page.find("ranked by the degree-corrected association alone"), std::string::npos);
+    write_file(path("r.tsv"), "domain_a\tdomain_b\tscore\nQ\tQ\t1\n");
+    run = run_in(dir, {bin("ddinfer-report"), "--rank", "r.tsv", "-o", "x.html", "odd.txt", "oddd.txt"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("ddinfer-report: r.tsv:2: \"Q\" with \"Q\" is no candidate pair of these inputs"),
+              std::string::npos)
+        << run.err;
+    EXPECT_FALSE(fs::exists(path("x.html")));
+}
+
 TEST_F(RankCommandTest, EvidenceFilesAreCheckedAndNothingIsWrittenOnError) {
     write_file(path("x.dint"), "X\tY\nX\tZ\n");
     RunResult run = rank({"--dint", "x.dint"});

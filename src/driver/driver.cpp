@@ -46,6 +46,8 @@ const char* const help_text =
     "    ddinfer-null     significance against randomised networks\n"
     "    ddinfer-rank     every candidate pair ranked by its evidence\n"
     "    ddinfer-eval     precision against a list of known domain pairs\n"
+    "    ddinfer-merge    the partial tables of --shard runs added up\n"
+    "    ddinfer-report   one HTML page of a run, to look at and to show\n"
     "  Examples:\n"
     "    ddinfer pairs.txt domains.txt 0.1\n"
     "    ddinfer --solver clp --outdir results pairs.txt domains.txt 0.1\n"

@@ -94,6 +94,12 @@ private:
 void prep_domains(std::istream& in, const std::string& file, const DomainOptions& options, DomainList& list,
                   PrepReport& report);
 
+// Domain names for ddinfer-report: id -> "NAME: description", by id.
+using NameList = std::map<std::string, std::string>;
+void prep_names(std::istream& in, const std::string& file, const std::string& format, NameList& list,
+                PrepReport& report);
+std::string names_text(const NameList& list);
+
 // The format a first line shows a download to be in ("biogrid-tab3",
 // "mitab", "string", "pfam-regions", "uniprot", "interpro"), or "".
 std::string recognised_format(const std::string& first_line);

@@ -36,7 +36,8 @@ std::string format_names(const std::string& kind, const char* separator, const c
 std::string usage_line() {
     return "usage: ddinfer-prep pairs --format " + format_names("pairs", "|", "|") + " [options] IN... -o PAIRS\n" +
            "       ddinfer-prep domains --format " + format_names("domains", "|", "|") +
-           " [options] IN... -o DOMAINS\n";
+           " [options] IN... -o DOMAINS\n" + "       ddinfer-prep names --format " + format_names("names", "|", "|") +
+           " IN... -o NAMES\n";
 }
 
 // --help: the formats from the table, each with its lines.
@@ -45,9 +46,12 @@ std::string help_text() {
         std::string text;
         for (const Format& f : formats()) {
             if (f.kind != kind) continue;
+            const std::string option = "--format " + f.name;
+            // A long name stands on a line of its own.
+            if (option.size() >= 23) text += "    " + option + "\n";
             for (std::size_t i = 0; i < f.help.size(); ++i) {
                 char line[200];
-                std::snprintf(line, sizeof line, "    %-23s%s\n", i == 0 ? ("--format " + f.name).c_str() : "",
+                std::snprintf(line, sizeof line, "    %-23s%s\n", i == 0 && option.size() < 23 ? option.c_str() : "",
                               f.help[i].c_str());
                 text += line;
             }
@@ -66,7 +70,9 @@ std::string help_text() {
            format_lines("domains") +
            "    --keep-versions        keep .N version suffixes of domain names\n"
            "    --proteins PAIRS       keep only proteins named in this interaction list\n"
-           "  both:\n"
+           "  names (for ddinfer-report --names: ID<TAB>NAME: DESCRIPTION a line):\n" +
+           format_lines("names") +
+           "  all:\n"
            "    -o, --output FILE      the file to write (required; - is standard output)\n"
            "    --member NAME          the file to read in a zip archive of several\n"
            "    --keep-isoforms        keep -N isoform suffixes of protein names\n"
@@ -188,7 +194,7 @@ int prep_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
             out << "ddinfer-prep " << DDINFER_VERSION << "\n";
             return 0;
         }
-        if (args.positional.size() < 2) throw UsageError("expected pairs or domains, then the input files");
+        if (args.positional.size() < 2) throw UsageError("expected pairs, domains or names, then the input files");
         kind = args.positional[0];
         inputs.assign(args.positional.begin() + 1, args.positional.end());
         output = args.get("output", "");
@@ -219,8 +225,13 @@ int prep_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
             domain_options.header = args.has("header");
             domain_options.keep_isoforms = args.has("keep-isoforms");
             domain_options.keep_versions = args.has("keep-versions");
+        } else if (kind == "names") {
+            if (find_format("names", format) == nullptr) {
+                throw UsageError("--format for names takes " + format_names("names", ", ", " or ") + ", not \"" +
+                                 format + "\"");
+            }
         } else {
-            throw UsageError("expected pairs or domains, not \"" + kind + "\"");
+            throw UsageError("expected pairs, domains or names, not \"" + kind + "\"");
         }
         check_option_use(args, *find_format(kind, format));
     } catch (const UsageError& e) {
@@ -257,6 +268,12 @@ int prep_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
                        "--aliases SPECIES.protein.aliases.v12.0.txt.gz maps them\n";
             }
             text = pairs_text(list);
+        } else if (kind == "names") {
+            NameList list;
+            for (const std::string& path : inputs) prep_names(*open(path), path, args.get("format", ""), list, report);
+            report.written = static_cast<long>(list.size());
+            if (report.written == 0) throw Error(nothing_written("no name", inputs, report));
+            text = names_text(list);
         } else {
             std::unordered_set<std::string> proteins;
             if (args.has("proteins")) {
@@ -271,7 +288,7 @@ int prep_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
             text = domains_text(list);
         }
         write_whole(output, text);
-        err << report.summary(kind == "pairs" ? "pairs" : "memberships", output);
+        err << report.summary(kind == "pairs" ? "pairs" : kind == "names" ? "names" : "memberships", output);
     } catch (const Error& e) {
         err << "ddinfer-prep: " << e.what() << "\n";
         return 1;

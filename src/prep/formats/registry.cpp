@@ -63,6 +63,10 @@ const std::vector<Format>& formats() {
          nullptr,
          nullptr,
          domain_table_reader},
+        {"names", "pfam-clans", {"Pfam-A.clans.tsv: family, clan, name, description"}, {}, nullptr, nullptr,
+         pfam_clans_reader},
+        {"names", "interpro-entries", {"InterPro entry.list: ENTRY_AC, ENTRY_TYPE, ENTRY_NAME"}, {}, nullptr, nullptr,
+         interpro_entries_reader},
     };
     return table;
 }

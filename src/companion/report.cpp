@@ -1,0 +1,408 @@
+#include "report.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <ostream>
+#include <sstream>
+
+#include "association.h"
+#include "atomic_file.h"
+#include "cli.h"
+#include "dint.h"
+#include "error.h"
+#include "evaluate.h"
+#include "input_file.h"
+#include "rank.h"
+#include "readers.h"
+
+namespace ddinfer {
+namespace {
+
+const char* const usage_line =
+    "usage: ddinfer-report [--rank RANK_TSV] [--robust ROBUST_TSV] [--null NULL_TSV] [--gold GOLD] [--names NAMES] "
+    "[--top N] [-o FILE] [--outdir DIR] PAIRS DOMAINS\n";
+const char* const help_text =
+    "  Writes PAIRS.report.html: one self-contained page (no network needed to\n"
+    "  open it) with the inputs and their check, the settings the tables\n"
+    "  record, charts of the evidence and, with a gold list, precision and\n"
+    "  recall down the ranking, and the top pairs in a table that sorts and\n"
+    "  filters (the text and tables read without JavaScript too).\n"
+    "  --rank FILE     the table of ddinfer-rank (else: the association alone)\n"
+    "  --robust FILE   the table of ddinfer-robust: a histogram of freq\n"
+    "  --null FILE     the table of ddinfer-null: a histogram of p values\n"
+    "  --gold FILE     known domain pairs: precision and recall down the ranking\n"
+    "  --names FILE    domain names: ID<TAB>NAME[<TAB>DESCRIPTION] a line\n"
+    "  --top N         pairs in the table, default 200\n"
+    "  -o FILE, --outdir DIR   where to write the page\n"
+    "  -h, --help, -V, --version\n"
+    "  Example:\n"
+    "    ddinfer-report --rank pairs.txt.rank.tsv --gold gold.tsv pairs.txt domains.txt\n"
+    "  Exit status: 0 done, 1 bad input or a page that cannot be written, 2 a\n"
+    "  mistake in the call.\n";
+
+std::string escaped(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+std::string number(double value, const char* format = "%g") {
+    char text[40];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+// A table read with its columns by name.
+struct NamedTable {
+    std::string provenance;  // its first "#" line, or ""
+    Table table;
+    int column(const std::string& name) const {
+        const auto it = std::find(table.header.begin(), table.header.end(), name);
+        return it == table.header.end() ? -1 : static_cast<int>(it - table.header.begin());
+    }
+};
+
+NamedTable read_named(const std::string& path, const NamePairs& candidates, const std::vector<std::string>& needed) {
+    InputFile in(path);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) throw Error(read_failure(path, in));
+    NamedTable named;
+    if (text.rfind("# ", 0) == 0) named.provenance = text.substr(2, text.find('\n') - 2);
+    std::istringstream stream(text);
+    named.table = read_table(stream, path, candidates);
+    for (const std::string& column : needed) {
+        if (named.column(column) < 0) throw input_error(path, 1, "expected a column " + column);
+    }
+    return named;
+}
+
+// A bar chart of counts in bins, as inline SVG.
+std::string histogram(const std::string& id, const std::string& title, const std::vector<double>& values, double low,
+                      double high, int bins, const std::string& x_label) {
+    std::vector<long> count(static_cast<std::size_t>(bins), 0);
+    for (double v : values) {
+        if (!std::isfinite(v)) continue;
+        int b = high > low ? static_cast<int>((v - low) / (high - low) * bins) : 0;
+        count[static_cast<std::size_t>(std::clamp(b, 0, bins - 1))]++;
+    }
+    const long top = std::max(1L, *std::max_element(count.begin(), count.end()));
+    const double width = 560, height = 200, left = 50, bottom = 30, bar = width / bins;
+    std::string svg = "<figure><figcaption>" + escaped(title) + "</figcaption><svg id=\"" + id +
+                      "\" class=\"chart\" viewBox=\"0 0 620 250\" role=\"img\"><title>" + escaped(title) + "</title>";
+    for (int b = 0; b < bins; ++b) {
+        const double h = height * static_cast<double>(count[static_cast<std::size_t>(b)]) / static_cast<double>(top);
+        svg += "<rect x=\"" + number(left + b * bar + 1) + "\" y=\"" + number(10 + height - h) + "\" width=\"" +
+               number(bar - 2) + "\" height=\"" + number(h) + "\"><title>" +
+               number(low + (high - low) * b / bins) + " to " + number(low + (high - low) * (b + 1) / bins) + ": " +
+               std::to_string(count[static_cast<std::size_t>(b)]) + "</title></rect>";
+    }
+    svg += "<line x1=\"50\" y1=\"210\" x2=\"610\" y2=\"210\" class=\"axis\"/>";
+    svg += "<text x=\"50\" y=\"228\">" + number(low) + "</text><text x=\"610\" y=\"228\" text-anchor=\"end\">" +
+           number(high) + "</text><text x=\"330\" y=\"245\" text-anchor=\"middle\">" + escaped(x_label) + "</text>";
+    svg += "<text x=\"45\" y=\"20\" text-anchor=\"end\">" + std::to_string(top) + "</text>";
+    (void)bottom;
+    return svg + "</svg></figure>\n";
+}
+
+// Precision and recall down a ranking, all pairs and heterotypic ones.
+struct Curves {
+    std::vector<std::pair<double, double>> points[2];  // (rank, precision), (rank, recall) for all pairs
+    std::vector<std::pair<double, double>> hetero[2];
+    std::string cutoffs;  // a table of precision at fixed ranks
+};
+
+Curves curves(const std::vector<std::pair<std::string, std::string>>& ranking, const NamePairs& gold,
+              std::size_t relevant_all, std::size_t relevant_hetero) {
+    Curves c;
+    const std::size_t n = ranking.size(), step = std::max<std::size_t>(1, n / 400);
+    std::size_t hits = 0, hetero_seen = 0, hetero_hits = 0;
+    const std::size_t cuts[] = {250, 500, 1000, 2000, 5000};
+    c.cutoffs = "<table class=\"cutoffs\"><tr><th>top</th><th>precision, all</th><th>precision, heterotypic</th></tr>";
+    std::map<std::size_t, std::string> hetero_at;
+    for (std::size_t i = 0; i < n; ++i) {
+        const bool in = gold.contains(ranking[i].first, ranking[i].second);
+        hits += in;
+        if (ranking[i].first != ranking[i].second) {
+            ++hetero_seen;
+            hetero_hits += in;
+            if ((hetero_seen % step == 0 || hetero_seen == 1) && relevant_hetero > 0) {
+                c.hetero[0].emplace_back(static_cast<double>(hetero_seen), static_cast<double>(hetero_hits) / hetero_seen);
+                c.hetero[1].emplace_back(static_cast<double>(hetero_seen),
+                                         static_cast<double>(hetero_hits) / static_cast<double>(relevant_hetero));
+            }
+            for (std::size_t cut : cuts) {
+                if (hetero_seen == cut) hetero_at[cut] = number(100.0 * hetero_hits / cut, "%.1f%%");
+            }
+        }
+        if ((i + 1) % step == 0 || i == 0 || i + 1 == n) {
+            c.points[0].emplace_back(static_cast<double>(i + 1), static_cast<double>(hits) / (i + 1));
+            c.points[1].emplace_back(static_cast<double>(i + 1),
+                                     relevant_all == 0 ? 0.0 : static_cast<double>(hits) / relevant_all);
+        }
+        for (std::size_t cut : cuts) {
+            if (i + 1 == cut) {
+                c.cutoffs += "<tr><td>" + std::to_string(cut) + "</td><td>" + number(100.0 * hits / cut, "%.1f%%") +
+                             "</td><td>HETERO" + std::to_string(cut) + "</td></tr>";
+            }
+        }
+    }
+    for (std::size_t cut : cuts) {
+        const std::string mark = "HETERO" + std::to_string(cut);
+        const std::size_t at = c.cutoffs.find(mark);
+        if (at != std::string::npos) c.cutoffs.replace(at, mark.size(), hetero_at.count(cut) ? hetero_at[cut] : "-");
+    }
+    c.cutoffs += "</table>\n";
+    return c;
+}
+
+// Ranks on a log scale: the top of a ranking is where it matters.
+std::string polyline(const std::vector<std::pair<double, double>>& points, double x_max, const std::string& cls) {
+    std::string text = "<polyline class=\"" + cls + "\" points=\"";
+    const double span = std::log10(std::max(10.0, x_max));
+    for (const auto& [x, y] : points) {
+        text += number(50 + 560 * std::log10(std::max(1.0, x)) / span, "%.1f") + "," + number(210 - 200 * y, "%.1f") +
+                " ";
+    }
+    return text + "\"/>";
+}
+
+std::string line_chart(const std::string& id, const std::string& title, const Curves& c, int which, double x_max) {
+    std::string svg = "<figure><figcaption>" + escaped(title) + "</figcaption><svg id=\"" + id +
+                      "\" class=\"chart\" viewBox=\"0 0 620 250\" role=\"img\"><title>" + escaped(title) + "</title>";
+    svg += "<line x1=\"50\" y1=\"210\" x2=\"610\" y2=\"210\" class=\"axis\"/><line x1=\"50\" y1=\"10\" x2=\"50\" "
+           "y2=\"210\" class=\"axis\"/>";
+    svg += polyline(c.points[which], x_max, "all") + polyline(c.hetero[which], x_max, "hetero");
+    svg += "<text x=\"45\" y=\"20\" text-anchor=\"end\">1</text><text x=\"45\" y=\"210\" text-anchor=\"end\">0</text>"
+           "<text x=\"610\" y=\"228\" text-anchor=\"end\">" +
+           number(x_max) + "</text><text x=\"50\" y=\"228\">1</text><text x=\"330\" y=\"245\" "
+           "text-anchor=\"middle\">rank (log scale)</text>";
+    svg += "<text x=\"460\" y=\"30\" class=\"all\">all pairs</text><text x=\"460\" y=\"48\" "
+           "class=\"hetero\">heterotypic</text>";
+    return svg + "</svg></figure>\n";
+}
+
+const char* const style =
+    "body{font-family:sans-serif;margin:2em;max-width:1200px;color:#222}h1{font-size:1.5em}"
+    "table{border-collapse:collapse;font-size:.85em}td,th{border:1px solid #ccc;padding:2px 6px;text-align:left}"
+    "th{background:#eee;cursor:pointer}figure{display:inline-block;margin:1em}svg.chart{width:620px;height:250px}"
+    "rect{fill:#4a7ab5}.axis{stroke:#444}polyline{fill:none;stroke-width:2}polyline.all{stroke:#4a7ab5}"
+    "polyline.hetero{stroke:#c0504d}text.all{fill:#4a7ab5}text.hetero{fill:#c0504d}text{font-size:12px}dl{display:grid;grid-template-columns:max-content auto;gap:2px 12px}"
+    "dt{font-weight:bold}#filter{margin:.5em 0;padding:3px;width:20em}";
+
+// Sorting by a click on a column head and filtering by text: the table is
+// whole without it.
+const char* const script =
+    "document.getElementById('filter').addEventListener('input',function(){var q=this.value.toLowerCase();"
+    "document.querySelectorAll('#pairs tbody tr').forEach(function(r){r.style.display=r.textContent.toLowerCase()"
+    ".indexOf(q)<0?'none':'';});});"
+    "document.querySelectorAll('#pairs th').forEach(function(th,i){th.addEventListener('click',function(){"
+    "var body=document.querySelector('#pairs tbody'),rows=Array.from(body.rows),up=th.dataset.up!=='1';"
+    "th.dataset.up=up?'1':'0';rows.sort(function(a,b){var x=a.cells[i].textContent,y=b.cells[i].textContent,"
+    "p=parseFloat(x),q=parseFloat(y);var c=(!isNaN(p)&&!isNaN(q))?p-q:x.localeCompare(y);return up?c:-c;});"
+    "rows.forEach(function(r){body.appendChild(r);});});});";
+
+std::string domain_link(const std::string& id) {
+    std::string kind;
+    if (id.rfind("PF", 0) == 0) kind = "pfam";
+    if (id.rfind("IPR", 0) == 0) kind = "InterPro";
+    if (kind.empty()) return escaped(id);
+    // A plain link: nothing is fetched unless it is followed.
+    return "<a href=\"https://www.ebi.ac.uk/interpro/entry/" + kind + "/" + escaped(id) + "/\">" + escaped(id) +
+           "</a>";
+}
+
+}  // namespace
+
+int report_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
+    const CommandLine command{"ddinfer-report",
+                              usage_line,
+                              help_text,
+                              {{"rank", true},
+                               {"robust", true},
+                               {"null", true},
+                               {"gold", true},
+                               {"names", true},
+                               {"top", true},
+                               {"output", true, 'o'},
+                               {"outdir", true}},
+                              2};
+    ParsedArgs args;
+    if (const int status = parse_command_line(command, argc, argv, args, out, err); status >= 0) return status;
+    std::string path;
+    long top = 200;
+    try {
+        top = args.get_long("top", 200, 1, 100000);
+        path = args.has("output") ? args.get("output", "") : output_stem(args, args.positional[0]) + ".report.html";
+    } catch (const UsageError& e) {
+        err << "ddinfer-report: " << e.what() << "; " << usage_line;
+        return 2;
+    }
+    try {
+        protdom network;
+        inter_table pint, dint;
+        std::ostringstream counts, checks;
+        readdata(network, pint, args.positional[0], args.positional[1], Streams{counts, checks}, true);
+        construct_dint(network, pint, dint, counts);
+        err << checks.str();
+        const NamePairs candidates = candidate_names(network, dint);
+        const Association assoc = count_association(network, pint, dint);
+
+        std::string html = "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>ddinfer report: " +
+                           escaped(args.positional[0]) + "</title><style>" + style + "</style></head><body>\n";
+        html += "<h1>ddinfer report: " + escaped(args.positional[0]) + "</h1>\n<h2>Inputs</h2>\n<dl>";
+        long carriers = 0;
+        for (const node& protein : network.prot) carriers += protein.n > 0;
+        const auto item = [&](const std::string& term, const std::string& value) {
+            html += "<dt>" + escaped(term) + "</dt><dd>" + escaped(value) + "</dd>";
+        };
+        item("interaction list", args.positional[0] + ": " + std::to_string(pint.n) + " protein pairs, " +
+                                     std::to_string(network.nprot) + " proteins");
+        item("domain file", args.positional[1] + ": " + std::to_string(network.ndom) + " domains with a member");
+        item("proteins with a domain", std::to_string(carriers) + " of " + std::to_string(network.nprot));
+        item("modelled protein pairs", std::to_string(assoc.modelled) + " (distinct, both proteins with a domain)");
+        item("candidate domain pairs", std::to_string(dint.n));
+        std::istringstream check_lines(checks.str());
+        for (std::string line; std::getline(check_lines, line);) item("input check", line);
+        html += "</dl>\n";
+
+        // The ranking: the rank table's order, or the association alone.
+        std::vector<std::pair<std::string, std::string>> ranking;
+        std::vector<std::vector<std::string>> rows;
+        std::vector<std::string> header;
+        std::vector<double> scores;
+        std::vector<std::string> settings;
+        if (args.has("rank")) {
+            const NamedTable rank = read_named(args.get("rank", ""), candidates, {"score"});
+            settings.push_back(rank.provenance);
+            header = rank.table.header;
+            rows = rank.table.rows;
+            const int score = rank.column("score");
+            for (const auto& row : rows) {
+                ranking.emplace_back(row[0], row[1]);
+                scores.push_back(std::strtod(row[static_cast<std::size_t>(score)].c_str(), nullptr));
+            }
+        } else {
+            const RankedTable ranked = rank_candidates(dint, assoc, {}, {});
+            header = {"domain_a", "domain_b", "support", "expected", "log10_p_dc", "score"};
+            for (int r : ranked.order) {
+                const inter& pair = dint.list[r];
+                ranking.emplace_back(network.dom[pair.a].name, network.dom[pair.b].name);
+                scores.push_back(ranked.score[r]);
+                rows.push_back({network.dom[pair.a].name, network.dom[pair.b].name, std::to_string(assoc.support[r]),
+                                number(assoc.expected[r]), number(ranked.log_p_dc[r] / std::log(10.0)),
+                                number(ranked.score[r])});
+            }
+            settings.push_back("no rank table given: ranked by the degree-corrected association alone");
+        }
+
+        std::string charts;
+        if (args.has("robust")) {
+            const NamedTable robust = read_named(args.get("robust", ""), candidates, {"classic", "freq"});
+            settings.push_back(robust.provenance);
+            std::vector<double> freq;
+            long classic = 0;
+            for (const auto& row : robust.table.rows) {
+                freq.push_back(std::strtod(row[static_cast<std::size_t>(robust.column("freq"))].c_str(), nullptr));
+                classic += std::strtod(row[static_cast<std::size_t>(robust.column("classic"))].c_str(), nullptr) >= 0.5;
+            }
+            charts += histogram("freq-chart", "How often each pair is inferred across the sampled optima (freq)",
+                                freq, 0, 1.0000001, 20, "freq");
+            settings.push_back("classic list: " + std::to_string(classic) + " pairs; pairs inferred in any run: " +
+                               std::to_string(freq.size()));
+        }
+        if (!scores.empty()) {
+            const auto [low, high] = std::minmax_element(scores.begin(), scores.end());
+            charts += histogram("score-chart", "The score of every candidate pair", scores, *low, *high + 1e-9, 30,
+                                "score (higher is better)");
+        }
+        if (args.has("null")) {
+            const NamedTable null = read_named(args.get("null", ""), candidates, {"p_value", "runs"});
+            settings.push_back(null.provenance);
+            std::vector<double> p;
+            double smallest = 1;
+            for (const auto& row : null.table.rows) {
+                p.push_back(std::strtod(row[static_cast<std::size_t>(null.column("p_value"))].c_str(), nullptr));
+                smallest = 1.0 / (std::strtod(row[static_cast<std::size_t>(null.column("runs"))].c_str(), nullptr) + 1);
+            }
+            const long at_smallest = std::count_if(p.begin(), p.end(), [&](double v) { return v <= smallest * 1.000001; });
+            charts += histogram("null-chart",
+                                "p values against the randomised networks (" + std::to_string(at_smallest) +
+                                    " tied at the smallest possible, 1/(runs+1) = " + number(smallest) + ")",
+                                p, 0, 1.0000001, 20, "p value");
+        }
+        std::string cutoffs;
+        if (args.has("gold")) {
+            const std::string gold_path = args.get("gold", "");
+            const NamePairs gold = read_gold(*open_input(gold_path), gold_path);
+            std::size_t relevant = 0, relevant_hetero = 0;
+            for (int r = 0; r < dint.n; ++r) {
+                const std::string& a = network.dom[dint.list[r].a].name;
+                const std::string& b = network.dom[dint.list[r].b].name;
+                const bool in = gold.contains(a, b);
+                relevant += in;
+                relevant_hetero += in && a != b;
+            }
+            const Curves c = curves(ranking, gold, relevant, relevant_hetero);
+            charts += line_chart("precision-chart", "Precision down the ranking against " + gold_path, c, 0,
+                                 static_cast<double>(ranking.size()));
+            charts += line_chart("recall-chart", "Recall down the ranking against " + gold_path, c, 1,
+                                 static_cast<double>(ranking.size()));
+            cutoffs = "<h3>Precision at the top</h3>\n" + c.cutoffs;
+        }
+        html += "<h2>Settings</h2>\n<ul>";
+        for (const std::string& s : settings) {
+            if (!s.empty()) html += "<li><code>" + escaped(s) + "</code></li>";
+        }
+        html += "</ul>\n<h2>Charts</h2>\n" + charts + cutoffs;
+
+        std::map<std::string, std::pair<std::string, std::string>> names;
+        if (args.has("names")) {
+            const std::string names_path = args.get("names", "");
+            const auto in = open_input(names_path);
+            for (std::string line; std::getline(*in, line);) {
+                std::vector<std::string> f;
+                std::istringstream fields(line);
+                for (std::string field; std::getline(fields, field, '\t');) f.push_back(field);
+                if (f.size() >= 2) names[f[0]] = {f[1], f.size() >= 3 ? f[2] : ""};
+            }
+        }
+        const auto label = [&](const std::string& id) {
+            const auto it = names.find(id);
+            return it == names.end() ? std::string()
+                                     : "<br><small>" + escaped(it->second.first) +
+                                           (it->second.second.empty() ? "" : ": " + escaped(it->second.second)) +
+                                           "</small>";
+        };
+        const std::size_t shown = std::min(rows.size(), static_cast<std::size_t>(top));
+        html += "<h2>The top " + std::to_string(shown) + " pairs</h2>\n<input id=\"filter\" type=\"search\" "
+                "placeholder=\"filter rows\">\n<table id=\"pairs\"><thead><tr><th>rank</th>";
+        for (const std::string& h : header) html += "<th>" + escaped(h) + "</th>";
+        html += "</tr></thead><tbody>\n";
+        for (std::size_t i = 0; i < shown; ++i) {
+            html += "<tr><td>" + std::to_string(i + 1) + "</td>";
+            for (std::size_t c = 0; c < rows[i].size(); ++c) {
+                html += "<td>" + (c < 2 ? domain_link(rows[i][c]) + label(rows[i][c]) : escaped(rows[i][c])) + "</td>";
+            }
+            html += "</tr>\n";
+        }
+        html += "</tbody></table>\n<script>" + std::string(script) + "</script>\n</body></html>\n";
+        write_whole(path, html);
+        err << "ddinfer-report: wrote " << path << " (" << html.size() / 1024 << " KB)\n";
+    } catch (const Error& e) {
+        err << "ddinfer-report: " << e.what() << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace ddinfer
