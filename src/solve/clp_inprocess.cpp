@@ -71,6 +71,8 @@ void load_reduced(ClpSimplex& model, const Reduced& red) {
 // How a programme is solved. Every start uses CLP's presolve; CLP's own
 // handling of SIGINT is off, since the commands handle signals themselves
 // and solves run on several threads at once.
+//  - primal: CLP's own start for the primal simplex: the classic solve of
+//    the optimal face, kept as it was so that robust tables stay the same.
 //  - primal_idiot: the idiot crash (3 passes) before the primal simplex.
 //    On shuffled networks this is 3x faster than a plain primal start and
 //    on the real ones 4x; the optimum is the same, the vertex may differ.
@@ -78,7 +80,7 @@ void load_reduced(ClpSimplex& model, const Reduced& red) {
 //    feasible for any objective of non-negative costs on x (every x at 0,
 //    every folded e at whichever bound its cost prefers): the face samples,
 //    40-80x faster than starting from the classic optimal basis.
-enum class Start { primal_idiot, dual_slack };
+enum class Start { primal, primal_idiot, dual_slack };
 
 std::string solve_model(ClpSimplex& model, Start start) {
     ClpSolve options;
@@ -90,7 +92,7 @@ std::string solve_model(ClpSimplex& model, Start start) {
         options.setSpecialOption(0, 0);  // no crash: the slack basis
     } else {
         options.setSolveType(ClpSolve::usePrimal);
-        options.setSpecialOption(1, 2, 3);  // the idiot crash, 3 passes
+        if (start == Start::primal_idiot) options.setSpecialOption(1, 2, 3);  // the idiot crash, 3 passes
     }
     // CLP keeps its scaled rows to 1e-7; unscaled, that can exceed the 1e-6
     // the solution is checked to. 1e-8 keeps them well inside.
@@ -129,7 +131,7 @@ FaceSampler::FaceSampler(const protdom& network, const inter_table& pint, const 
       face_(std::make_unique<ClpSimplex>()), records_(static_cast<std::size_t>(dint.n)) {
     ClpSimplex& model = *face_;
     load_reduced(model, reduced_);
-    if (const std::string failure = solve_model(model, Start::primal_idiot); !failure.empty()) throw Error(failure);
+    if (const std::string failure = solve_model(model, Start::primal); !failure.empty()) throw Error(failure);
     ReducedSolution solution;
     read_solution(model, reduced_, solution);
     std::vector<double> e;
