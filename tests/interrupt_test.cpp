@@ -92,11 +92,18 @@ TEST_F(InterruptTest, KilledOutrightTheSolverDiesAndTheNextRunClearsTheFolder) {
         "for i in $(seq 50); do kill -0 $(cat solver.pid) 2> /dev/null || break; sleep 0.05; done\n"
         "kill -0 $(cat solver.pid) 2> /dev/null && echo the solver still runs\n"
         "ls tmp | sed 's/-[0-9]*-.*/-PID-XXXXXX/'\n"
-        "printf '#!/bin/sh\\nexit 3\\n' > bin/glpsol\n" + bin("ddinfer-robust") +
-        " --solver glpsol pairs.txt domains.txt 0 > /dev/null 2>&1; echo $?\n"
+        "printf '#!/bin/sh\\nexit 3\\n' > bin/glpsol\n"
+        // A folder of a live process (init) and one kept on purpose stay.
+        "mkdir tmp/ddinfer-robust-1-abcdef tmp/ddinfer-robust-kept-abcdef\n" +
+        bin("ddinfer-robust") + " --solver glpsol pairs.txt domains.txt 0 > /dev/null 2>&1; echo $?\n"
         "ls -A tmp\n";
     const RunResult run = run_in(dir, {"sh", "-c", script});
-    EXPECT_EQ(run.out, "ddinfer-robust-PID-XXXXXX\n1\n");
+    EXPECT_EQ(run.out, "ddinfer-robust-PID-XXXXXX\n1\nddinfer-robust-1-abcdef\nddinfer-robust-kept-abcdef\n");
+    // --keep names its folder so that no later run removes it.
+    const RunResult kept = run_in(dir, {"sh", "-c", "rm -r tmp/*; TMPDIR=\"$PWD/tmp\" " + bin("ddinfer-robust") +
+                                                        " -q --keep --runs 1 pairs.txt domains.txt 0 > /dev/null 2>&1;"
+                                                        " ls tmp | sed 's/-kept-.*/-kept-XXXXXX/'"});
+    EXPECT_EQ(kept.out, "ddinfer-robust-kept-XXXXXX\n");
 }
 
 // ddinfer-prep stopped while it reads: status 130, one line, no output.

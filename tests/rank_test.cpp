@@ -69,6 +69,24 @@ TEST(RankTest, PoissonTailMatchesAnExactSumFromTheBulkToFarTails) {
     EXPECT_NEAR(log_poisson_upper(1500, 2.0), exact(1500, 2.0), 1e-6);
 }
 
+// The fit at a score is the step of the highest fitted score not above
+// it, the lowest step below them all; the halves follow the seed.
+TEST(CalibrateTest, StepsAndHalves) {
+    const std::vector<double> x{1, 2, 3}, fit{0.1, 0.2, 0.3};
+    EXPECT_EQ(isotonic_predict(x, fit, 0.5), 0.1);
+    EXPECT_EQ(isotonic_predict(x, fit, 2.5), 0.2);
+    EXPECT_EQ(isotonic_predict(x, fit, 3.0), 0.3);
+    EXPECT_EQ(isotonic_predict(x, fit, 9.0), 0.3);
+    int differ = 0, in_one = 0;
+    for (int d = 0; d < 40; ++d) {
+        differ += domain_half(numbered("PF", d, ""), 1) != domain_half(numbered("PF", d, ""), 2);
+        in_one += domain_half(numbered("PF", d, ""), 1);
+    }
+    EXPECT_GT(differ, 5);
+    EXPECT_GT(in_one, 5);
+    EXPECT_LT(in_one, 35);
+}
+
 TEST(CalibrateTest, IsotonicFitPoolsAdjacentViolators) {
     EXPECT_EQ(isotonic_fit({1, 3, 2, 4, 3, 5}, {1, 1, 1, 1, 1, 1}), (std::vector<double>{1, 2.5, 2.5, 3.5, 3.5, 5}));
     // Weighted: 1 then 0 (weight 2) pool to 1/3, then 0 pulls to 1/4.
@@ -245,7 +263,9 @@ TEST_F(RankCommandTest, TheRankProductOrdersTheTable) {
 // The robust table gives freq (the LP evidence) and the classic value; a
 // tie in freq between {X,Y} and {Y,Y} leaves {X,Y} ahead on association.
 TEST_F(RankCommandTest, ARobustTableGivesFrequencies) {
-    write_file(path("r.tsv"), "domain_a\tdomain_b\tclassic\tfreq\nX\tX\t1\t0.75\nY\tY\t0.5\t0.5\nX\tY\t0\t0.5\n");
+    // As ddinfer-robust writes it: the line of its call first.
+    write_file(path("r.tsv"), "# ddinfer-robust 1.0.0 --solver clp --runs 4 --seed 1 pairs.txt domains.txt 0\n"
+                              "domain_a\tdomain_b\tclassic\tfreq\nX\tX\t1\t0.75\nY\tY\t0.5\t0.5\nX\tY\t0\t0.5\n");
     const RunResult run = rank({"--robust", "r.tsv"});
     ASSERT_EQ(run.status, 0) << run.err;
     const std::string table = read_file(path("pairs.txt.rank.tsv"));

@@ -3,6 +3,8 @@
 // are refused with the file named and nothing written.
 #include <gtest/gtest.h>
 
+#include "cli.h"
+#include "shard.h"
 #include "test_util.h"
 
 namespace ddinfer::test {
@@ -58,6 +60,27 @@ TEST_F(ShardTest, MergedShardsAreTheUnshardedTableByteForByte) {
             }
         }
     }
+}
+
+// Shard I of S does runs I, I + S, ...; the fingerprint tells where one
+// input ends and the next begins.
+TEST_F(ShardTest, RunsOfAShardAndTheInputsFingerprint) {
+    const Shard shard = parse_shard("2/3", 7);
+    std::vector<int> runs;
+    for (int run = 1; run <= 7; ++run) {
+        if (shard.has(run)) runs.push_back(run);
+    }
+    EXPECT_EQ(runs, (std::vector<int>{2, 5}));
+    EXPECT_THROW(parse_shard("3/2", 7), UsageError);
+    EXPECT_THROW(parse_shard("1/8", 7), UsageError);
+    EXPECT_THROW(parse_shard("1-3", 7), UsageError);
+    write_file(path("a1"), "ab");
+    write_file(path("b1"), "c");
+    write_file(path("a2"), "a");
+    write_file(path("b2"), "bc");
+    EXPECT_NE(input_fingerprint({path("a1").string(), path("b1").string()}),
+              input_fingerprint({path("a2").string(), path("b2").string()}));
+    EXPECT_EQ(input_fingerprint({path("a1").string(), path("b1").string()}).size(), 16u);
 }
 
 TEST_F(ShardTest, PartsThatDoNotBelongTogetherAreRefused) {

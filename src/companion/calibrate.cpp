@@ -34,6 +34,11 @@ std::vector<double> isotonic_fit(const std::vector<double>& y, const std::vector
     return fit;
 }
 
+double isotonic_predict(const std::vector<double>& x, const std::vector<double>& fit, double score) {
+    const auto above = std::upper_bound(x.begin(), x.end(), score);
+    return fit[above == x.begin() ? 0 : static_cast<std::size_t>(above - x.begin()) - 1];
+}
+
 int domain_half(const std::string& name, std::uint64_t seed) {
     std::uint64_t h = 1469598103934665603ULL ^ seed;
     for (const char c : name) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
@@ -66,12 +71,7 @@ public:
         fit_ = isotonic_fit(y, w);
     }
     bool empty() const { return x_.empty(); }
-    // The fit at the highest fitted score not above `score` (the lowest
-    // step below them all).
-    double operator()(double score) const {
-        const auto above = std::upper_bound(x_.begin(), x_.end(), score);
-        return fit_[above == x_.begin() ? 0 : static_cast<std::size_t>(above - x_.begin()) - 1];
-    }
+    double operator()(double score) const { return isotonic_predict(x_, fit_, score); }
 
 private:
     std::vector<double> x_, fit_;

@@ -22,6 +22,10 @@ class NamePairs;
 // increasing x, weights w) that is closest in weighted squares.
 std::vector<double> isotonic_fit(const std::vector<double>& y, const std::vector<double>& w);
 
+// The fit at `score` of a step function fitted at the increasing scores x:
+// the value at the highest x not above it, the lowest below them all.
+double isotonic_predict(const std::vector<double>& x, const std::vector<double>& fit, double score);
+
 // Which half a domain falls in: 0 or 1, from a hash of its name and seed.
 int domain_half(const std::string& name, std::uint64_t seed);
 
