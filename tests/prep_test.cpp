@@ -121,14 +121,15 @@ TEST_F(PrepTest, MistakesAndFilesOfAnotherFormat) {
 // an error, and nothing is written.
 TEST_F(PrepTest, NamesReadBackAsWrittenAndEmptyResultsAreErrors) {
     write_file(path("ipr.tsv"), "P1\tG3DSA:1.10.245.10\tx\nP2\tPF00001.27\nP3\tcd00180\nP4\tPF00002.27.1\n"
-                                "P5 X\tPF00003\nP6\x01\tPF00004\nP7\tPF 5\nP8\tG3DSA:1.10.8.10\n");
+                                "P5 X\tPF00003\nP6\x01\tPF00004\nP7\tPF 5\nP8\tG3DSA:1.10.8.10\nP9\tXY.7\n");
     EXPECT_EQ(prep("domains", {"--format", "interpro", "ipr.tsv"}),
-              "5\nG3DSA_1.10.245.10: P1\nPF00001: P2\ncd00180: P3\nPF00002.27.1: P4\nG3DSA_1.10.8.10: P8\n");
-    EXPECT_EQ(run.err, "ddinfer-prep: read 8 lines; skipped 3\n"
+              "6\nG3DSA_1.10.245.10: P1\nPF00001: P2\ncd00180: P3\nPF00002.27.1: P4\nG3DSA_1.10.8.10: P8\n"
+              "XY.7: P9\n");
+    EXPECT_EQ(run.err, "ddinfer-prep: read 9 lines; skipped 3\n"
                        "  3 names holding white space or control bytes, the first ipr.tsv:5: P5 X\\x09PF00003\n"
                        "  2 domain ids holding a colon, written with _ for it, the first ipr.tsv:1: "
                        "P1\\x09G3DSA:1.10.245.10\\x09x\n"
-                       "ddinfer-prep: wrote 5 memberships to out.txt; merged 0 repeated\n");
+                       "ddinfer-prep: wrote 6 memberships to out.txt; merged 0 repeated\n");
     // A MITAB accession holding a space.
     const std::string rest = "\t-\t-\t-\t-\t-\ttaxid:9606\ttaxid:9606\t-\t-\t-\t-\n";
     write_file(path("mitab.txt"), "uniprotkb:P1 X\tuniprotkb:P2\t-\t-" + rest + "uniprotkb:P3\tuniprotkb:P4\t-\t-" + rest);
@@ -148,8 +149,12 @@ TEST_F(PrepTest, NamesReadBackAsWrittenAndEmptyResultsAreErrors) {
     write_file(path("keep.txt"), "1\nQ1 Q2\n");
     EXPECT_EQ(prep("domains", {"--format", "interpro", "--proteins", "keep.txt", "ipr.tsv"}), "(none)");
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "ddinfer-prep: ipr.tsv: no membership to write (8 lines read; 3 names holding white space or "
-                       "control bytes; 5 proteins not in --proteins); nothing written\n");
+    EXPECT_EQ(run.err, "ddinfer-prep: ipr.tsv: no membership to write (9 lines read; 3 names holding white space or "
+                       "control bytes; 6 proteins not in --proteins); nothing written\n");
+    // An interaction list one line short of its count is refused as cut.
+    write_file(path("short.txt"), "2\nP1 P2\n");
+    EXPECT_EQ(prep("domains", {"--format", "interpro", "--proteins", "short.txt", "ipr.tsv"}), "(none)");
+    EXPECT_EQ(run.err, "ddinfer-prep: short.txt: line 1 declares 2 pairs, but the file holds 1 (cut short?)\n");
 }
 
 // -o - is standard output; a FIFO or a device is written in place, never
