@@ -15,6 +15,10 @@
 #include "robust.h"
 #include "significance.h"
 
+#ifndef DDINFER_VERSION
+#define DDINFER_VERSION "unknown"
+#endif
+
 namespace ddinfer {
 
 std::string Shard::partial_name(const std::string& table) const {

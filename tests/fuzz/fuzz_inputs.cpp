@@ -35,6 +35,6 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     for (int r = 0; r < dint.n; ++r) {
         if (a.support[r] < 1 || a.support[r] > a.possible[r]) __builtin_trap();
     }
-    rank_candidates(dint, a, {}, false);
+    rank_candidates(dint, a, {}, {});
     return 0;
 }
