@@ -75,7 +75,7 @@ WorkDir::~WorkDir() {
 Progress::Progress(std::ostream& err, int total, bool terminal, std::chrono::steady_clock::time_point start)
     : err_(err), total_(total), terminal_(terminal), start_(start) {}
 
-void Progress::done(int run) {
+void Progress::done() {
     std::lock_guard lock(mutex_);
     ++finished_;
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
@@ -88,7 +88,7 @@ void Progress::done(int run) {
         // One line every few seconds at most, and the last one.
         if (finished_ < total_ && elapsed - last_line_ < 5.0 && finished_ > 1) return;
         last_line_ = elapsed;
-        std::snprintf(line, sizeof line, "run %d/%d done, %.1f s\n", run, total_, elapsed);
+        std::snprintf(line, sizeof line, "run %d/%d done, %.1f s\n", finished_, total_, elapsed);
     }
     err_ << line << std::flush;
 }
@@ -112,7 +112,7 @@ std::string run_pool(int count, int jobs, const std::function<std::string(int)>&
                 message = "run " + std::to_string(r) + ": " + e.what();
             }
             if (message.empty()) {
-                progress.done(r);
+                progress.done();
                 continue;
             }
             std::lock_guard lock(mutex);

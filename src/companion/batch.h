@@ -39,14 +39,14 @@ private:
     bool keep_;
 };
 
-// A line per finished run ("run 12/100 done, 3.1 s"), at most one every 5 s
+// A line as runs finish ("run 12/100 done, 3.1 s": 12 runs done), at most one every 5 s
 // and always the last, or, on a terminal, one line updated in place with
 // the estimated time left.
 class Progress {
 public:
     // Elapsed times count from `start`, the command's start.
     Progress(std::ostream& err, int total, bool terminal, std::chrono::steady_clock::time_point start);
-    void done(int run);
+    void done();
     void finish();
 
 private:
