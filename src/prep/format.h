@@ -13,13 +13,22 @@
 
 namespace ddinfer {
 
-// Where a reader puts what it reads.
+// Where a reader puts what it reads: items go through the cleaning of
+// their kind; skipped lines go to the report with the file's name.
 class Emit {
 public:
+    Emit(const std::string& file, PrepReport& report) : file_(file), report_(report) {}
     virtual ~Emit() = default;
-    // A pair of proteins, or a protein and its domain; `line` for the report.
+    // A pair of proteins, or a protein and its domain (or its name); `line`
+    // for the report.
     virtual void item(const std::string& a, const std::string& b, long line_no, const std::string& line) = 0;
-    virtual void skip(const std::string& reason, long line_no, const std::string& line) = 0;
+    void skip(const std::string& reason, long line_no, const std::string& line) {
+        report_.skip(reason, file_, line_no, line);
+    }
+
+protected:
+    const std::string& file_;
+    PrepReport& report_;
 };
 
 class FormatReader {
@@ -46,6 +55,11 @@ const std::vector<Format>& formats();
 
 // The format of that kind and name, or nullptr.
 const Format* find_format(const std::string& kind, const std::string& name);
+
+// Every line of a file through a reader (line 1 checked against the other
+// formats' headers), with progress; throws Error for a read that failed.
+void read_lines(std::istream& in, const std::string& file, const std::string& format, FormatReader& reader, Emit& emit,
+                PrepReport& report);
 
 // The readers, one per source (src/prep/formats/).
 std::unique_ptr<FormatReader> biogrid_reader(const PairOptions& options);

@@ -27,26 +27,12 @@ void check_format(const std::string& line, const std::string& format, const std:
                                    kind_of(seen) + " --format " + seen);
 }
 
-// Every line of a file through its format's reader, with progress.
-void read_lines(std::istream& in, const std::string& file, const std::string& format, FormatReader& reader, Emit& emit,
-                PrepReport& report) {
-    std::string line;
-    long line_no = 0;
-    while (next_line(in, line)) {
-        ++line_no;
-        if ((++report.lines & 0xffff) == 0 && report.tick) report.tick();
-        if (line_no == 1) check_format(line, format, file);
-        reader.line(line, line_no, file, emit);
-    }
-    if (in.bad()) throw Error(read_failure(file, in));
-}
-
 // What every pair goes through: isoforms, names the files cannot hold,
 // self-pairs, repeats.
 class PairEmit : public Emit {
 public:
     PairEmit(const std::string& file, const PairOptions& o, PairList& list, PrepReport& report)
-        : file_(file), o_(o), list_(list), report_(report) {}
+        : Emit(file, report), o_(o), list_(list) {}
     void item(const std::string& first, const std::string& second, long line_no, const std::string& text) override {
         std::string a = first, b = second;
         if (!o_.keep_isoforms) {
@@ -60,15 +46,10 @@ public:
         if (a == b) report_.change("self-pairs, kept (--no-self drops them)", file_, line_no, text);
         list_.add(a, b, report_);
     }
-    void skip(const std::string& reason, long line_no, const std::string& text) override {
-        report_.skip(reason, file_, line_no, text);
-    }
 
 private:
-    const std::string& file_;
     const PairOptions& o_;
     PairList& list_;
-    PrepReport& report_;
 };
 
 // What every membership goes through: isoforms, versions, empty and
@@ -76,7 +57,7 @@ private:
 class DomainEmit : public Emit {
 public:
     DomainEmit(const std::string& file, const DomainOptions& o, DomainList& list, PrepReport& report)
-        : file_(file), o_(o), list_(list), report_(report) {}
+        : Emit(file, report), o_(o), list_(list) {}
     void item(const std::string& first, const std::string& second, long line_no, const std::string& text) override {
         std::string protein = first, domain = second;
         if (!o_.keep_isoforms) protein = strip_number_suffix(protein, '-');
@@ -95,18 +76,26 @@ public:
         }
         list_.add(domain, protein, report_);
     }
-    void skip(const std::string& reason, long line_no, const std::string& text) override {
-        report_.skip(reason, file_, line_no, text);
-    }
 
 private:
-    const std::string& file_;
     const DomainOptions& o_;
     DomainList& list_;
-    PrepReport& report_;
 };
 
 }  // namespace
+
+void read_lines(std::istream& in, const std::string& file, const std::string& format, FormatReader& reader, Emit& emit,
+                PrepReport& report) {
+    std::string line;
+    long line_no = 0;
+    while (next_line(in, line)) {
+        ++line_no;
+        if ((++report.lines & 0xffff) == 0 && report.tick) report.tick();
+        if (line_no == 1) check_format(line, format, file);
+        reader.line(line, line_no, file, emit);
+    }
+    if (in.bad()) throw Error(read_failure(file, in));
+}
 
 void PrepReport::skip(const std::string& reason, const std::string& file, long line, const std::string& text) {
     Skip& s = skipped[reason];

@@ -3,7 +3,6 @@
 // and InterPro's entry list (entry.list: ENTRY_AC, ENTRY_TYPE, ENTRY_NAME).
 #include "error.h"
 #include "format.h"
-#include "input_file.h"
 #include "text.h"
 
 namespace ddinfer {
@@ -43,11 +42,11 @@ void prep_names(std::istream& in, const std::string& file, const std::string& fo
                 PrepReport& report) {
     const Format* found = find_format("names", format);
     if (found == nullptr) throw Error("no name format " + format);
+    // Tabs and line ends cannot stand in the two-column file.
     class NameEmit : public Emit {
     public:
-        NameEmit(const std::string& file, NameList& list, PrepReport& report) : file_(file), list_(list), report_(report) {}
+        NameEmit(const std::string& file, NameList& list, PrepReport& report) : Emit(file, report), list_(list) {}
         void item(const std::string& id, const std::string& name, long line_no, const std::string& text) override {
-            // Tabs and line ends cannot stand in the two-column file.
             std::string clean = name;
             for (char& c : clean) {
                 if (static_cast<unsigned char>(c) < ' ') c = ' ';
@@ -55,24 +54,11 @@ void prep_names(std::istream& in, const std::string& file, const std::string& fo
             if (unwritable_name(id)) return skip("ids holding white space or control bytes", line_no, text);
             if (!list_.emplace(id, clean).second) ++report_.merged;
         }
-        void skip(const std::string& reason, long line_no, const std::string& text) override {
-            report_.skip(reason, file_, line_no, text);
-        }
 
     private:
-        const std::string& file_;
         NameList& list_;
-        PrepReport& report_;
     } emit(file, list, report);
-    std::string line;
-    long line_no = 0;
-    const std::unique_ptr<FormatReader> reader = found->domains(DomainOptions{});
-    while (next_line(in, line)) {
-        ++line_no;
-        ++report.lines;
-        reader->line(line, line_no, file, emit);
-    }
-    if (in.bad()) throw Error(read_failure(file, in));
+    read_lines(in, file, format, *found->domains(DomainOptions{}), emit, report);
 }
 
 std::string names_text(const NameList& list) {
