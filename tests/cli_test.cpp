@@ -32,12 +32,13 @@ TEST_F(CliTest, OptionsStandAnywhereAndSingleDashWordsAreArguments) {
     const fs::path was = fs::current_path();
     fs::current_path(dir);
     write_file(path("-p.txt"), "");
-    ParsedArgs a = parse({"-p.txt", "--solver", "clp", "-0.1", "-k", "-", "-.5"});
+    write_file(path("-k.txt"), "");
+    ParsedArgs a = parse({"-p.txt", "--solver", "clp", "-0.1", "-k", "-", "-.5", "-k.txt"});
     EXPECT_EQ(mistake({"x", "-o", "out"}),
               "unknown option -o (the options: --solver, -k/--keep, -h/--help, -V/--version, -q/--quiet)");
     EXPECT_EQ(mistake({"-j2", "x"}).substr(0, 21), "unknown option -j2 (t");
     fs::current_path(was);
-    EXPECT_EQ(a.positional, (std::vector<std::string>{"-p.txt", "-0.1", "-", "-.5"}));
+    EXPECT_EQ(a.positional, (std::vector<std::string>{"-p.txt", "-0.1", "-", "-.5", "-k.txt"}));
     EXPECT_EQ(a.get("solver", ""), "clp");
     EXPECT_TRUE(a.has("keep"));
     a = parse({"x", "--solver=glpsol", "--", "--keep", "-h"});
@@ -49,6 +50,27 @@ TEST_F(CliTest, OptionsStandAnywhereAndSingleDashWordsAreArguments) {
     EXPECT_EQ(mistake({"--frobnicate", "x"}), "unknown option --frobnicate");
     EXPECT_EQ(mistake({"x", "--solver"}), "option --solver needs a value");
     EXPECT_EQ(mistake({"--keep=yes"}), "option --keep takes no value");
+    // Names are whole: no prefix of a long option, no short option with
+    // more letters after it (unless that word names a file).
+    EXPECT_EQ(mistake({"--sol", "clp", "x"}), "unknown option --sol");
+    EXPECT_EQ(mistake({"x", "-kx"}).substr(0, 23), "unknown option -kx (the");
+    // Repeating an option is fine; two values for it are a mistake.
+    EXPECT_TRUE(parse({"-k", "--keep", "--solver", "clp", "--solver=clp"}).has("keep"));
+    EXPECT_EQ(mistake({"--solver", "clp", "x", "--solver", "glpsol"}),
+              "option --solver is given twice, as \"clp\" and as \"glpsol\"");
+}
+
+TEST(CliNumberTest, WholeNumbersWithinTheirBounds) {
+    const ParsedArgs a = parse({"--solver", "5"}), b = parse({"--solver", "6"}), c = parse({"--solver", "5x"});
+    EXPECT_EQ(a.get_long("solver", 1, 0, 5), 5);
+    EXPECT_EQ(a.get_long("seed", 7, 0, 5), 7);
+    EXPECT_THROW(b.get_long("solver", 1, 0, 5), UsageError);
+    try {
+        c.get_long("solver", 1, 0, 5);
+        ADD_FAILURE() << "5x read as a number";
+    } catch (const UsageError& e) {
+        EXPECT_STREQ(e.what(), "--solver takes a whole number from 0 to 5, not \"5x\"");
+    }
 }
 
 TEST(CliRatioTest, RatiosAreWholeFiniteNumbersOfAtLeastZero) {

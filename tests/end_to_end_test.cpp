@@ -148,6 +148,28 @@ TEST_F(EndToEndTest, AFailedSolverLeavesTheEarlierResult) {
               "ddinfer: no result written; the earlier pairs.txt.0.000000.dint is left as it was\n");
     EXPECT_EQ(files(), (std::vector<std::string>{"bin", "domains.txt", "pairs.txt", "pairs.txt.0.000000.dint",
                                                  "pairs.txt.0.000000.lp", "pairs.txt.0.000000.out"}));
+
+    // A whole, optimal report from a solver that then fails is no result.
+    std::string real = run_in(dir, {"sh", "-c", "command -v glpsol"}).out;
+    real.resize(real.find('\n'));
+    run = ddinfer({"pairs.txt", "domains.txt", "0"}, fake_solver("glpsol", real + " \"$@\"\nexit 3\n"));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, checked +
+                           "writing pairs.txt.0.000000.lp\n"
+                           "glpsol exited with status 3\n"
+                           "ddinfer: no result written; the earlier pairs.txt.0.000000.dint is left as it was\n");
+    EXPECT_EQ(read_file(path("pairs.txt.0.000000.dint")), "D0\tD1\n");
+    EXPECT_EQ(read_file(path("pairs.txt.0.000000.out")), "an earlier report\n");
+}
+
+// Results are readable as the umask allows, not private to the user.
+TEST_F(EndToEndTest, ResultsFollowTheUmask) {
+    const RunResult run = run_in(dir, {"sh", "-c", "umask 027 && " + bin("ddinfer") + " pairs.txt domains.txt 0"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    for (const char* ending : {".lp", ".out", ".dint"}) {
+        const fs::perms mode = fs::status(path(std::string("pairs.txt.0.000000") + ending)).permissions();
+        EXPECT_EQ(mode, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read) << ending;
+    }
 }
 
 // A disk that fills while the programme is written, and a classic name

@@ -41,8 +41,15 @@ TEST(EvaluateTest, InferredPairsMustBeCandidates) {
     } catch (const Error& e) {
         EXPECT_STREQ(e.what(), "x.dint:2: \"D0\" with \"D2\" is no candidate pair of these inputs");
     }
-    std::istringstream untabbed("D0 D1\n");
-    EXPECT_THROW(read_inferred(untabbed, "x.dint", candidates), Error);
+    for (const char* line : {"D0 D1\n", "D0\tD1\tD2\n"}) {
+        std::istringstream bad(line);
+        try {
+            read_inferred(bad, "x.dint", candidates);
+            ADD_FAILURE() << line;
+        } catch (const Error& e) {
+            EXPECT_STREQ(e.what(), "x.dint:1: expected two domain names separated by one tab");
+        }
+    }
 }
 
 // 100 homotypic candidates ranked first, half of them gold; then 500
@@ -70,6 +77,16 @@ TEST(EvaluateTest, RankingsGetPrecisionAtTheTopAndAveragePrecision) {
               "all                600   26.0%   18.0%       -       -       -   62.5%\n"
               "heterotypic        500   10.0%   10.0%       -       -       -   12.6%\n"
               "no shared          300   10.0%       -       -       -       -   14.1%\n");
+    // AP divides by every gold candidate, ranked or not: the unranked B-B
+    // halves it.
+    const std::vector<std::pair<std::string, std::string>> some{{"A", "A"}, {"B", "B"}, {"C", "C"}},
+        listed{{"A", "A"}, {"C", "C"}};
+    NamePairs two;
+    two.add("A", "A");
+    two.add("B", "B");
+    const std::string table = format_ranking(listed, some, two, NamePairs());
+    EXPECT_EQ(table.substr(table.find('\n') + 1, table.find("\nheterotypic") - table.find('\n')),
+              "all                  2       -       -       -       -       -   50.0%\n");
 }
 
 const std::string checked =
@@ -141,6 +158,15 @@ TEST_F(EvalCommandTest, ReadsPipesAndRefusesTablesCutShort) {
     EXPECT_EQ(eval("r.tsv", "gold.tsv").err, checked + "ddinfer-eval: r.tsv:3: the line has no line end: the table was cut short\n");
     write_file(path("r.tsv"), "domain_a\tdomain_b\tp_value\nD0\tD1\t0.5\nD2\tD2\n");
     EXPECT_EQ(eval("r.tsv", "gold.tsv").err, checked + "ddinfer-eval: r.tsv:3: expected 3 tab-separated fields, found 2\n");
+    write_file(path("r.tsv"), "domain_a\tdomain_b\tp_value\nD0\tD1\t0.5\t1\n");
+    EXPECT_EQ(eval("r.tsv", "gold.tsv").err, checked + "ddinfer-eval: r.tsv:2: expected 3 tab-separated fields, found 4\n");
+    // A robust table's values are whole numbers, none empty.
+    for (const char* row : {"D0\tD1\t\t1\n", "D0\tD1\t1x\t1\n", "D0\tD1\t1\t.\n"}) {
+        write_file(path("r.tsv"), std::string("domain_a\tdomain_b\tclassic\tfreq\nD2\tD2\t1\t1\n") + row);
+        EXPECT_EQ(eval("r.tsv", "gold.tsv").err,
+                  checked + "ddinfer-eval: r.tsv:3: expected two domain names, the classic value and the frequency\n")
+            << row;
+    }
 }
 
 }  // namespace

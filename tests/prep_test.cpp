@@ -70,7 +70,7 @@ TEST_F(PrepTest, DomainFilesFromEachFormat) {
                        "repeated\n");
     EXPECT_EQ(prep("domains", {"--format", "interpro", sample("protein2ipr.dat")}),
               "5\nIPR003121: O15151 Q00987\nIPR036885: O15151\nIPR002117: P04637\nIPR008967: P04637\nIPR011615: P04637\n");
-    write_file(path("keep.txt"), "2\nP04637 O15151\nO15151 O15151\n");
+    write_file(path("keep.txt"), "2\nP04637 O15151\nP04637 P04637\n");  // O15151 second only
     EXPECT_EQ(prep("domains", {"--format", "uniprot", "--proteins", "keep.txt", sample("uniprot.tsv")}),
               "5\nPF00870: P04637\nPF08563: P04637\nPF07710: P04637\nPF02201: O15151\nPF00641: O15151\n");
     EXPECT_EQ(prep("domains", {"--format", "tsv", "--keep-versions", sample("domains.tsv")}),
@@ -113,6 +113,39 @@ TEST_F(PrepTest, MistakesAndFilesOfAnotherFormat) {
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run_in(dir, {bin("ddinfer-prep"), "pairs", "--format", "tsv", sample("pairs.tsv")}).err.substr(0, 47),
               "ddinfer-prep: -o FILE names the file to write; ");
+}
+
+// What the shipped samples do not show: a taxon or an id on one side only,
+// BioGRID's systematic names, MITAB's annotated ids and taxa, STRING's
+// combined alias sources, UniProt's older column name, isoforms and bad
+// names on either side.
+TEST_F(PrepTest, EachSideOfEachReader) {
+    write_file(path("biogrid.txt"),
+               "#BioGRID Interaction ID\tSystematic Name Interactor A\tSystematic Name Interactor B\t"
+               "Experimental System Type\tOrganism ID Interactor A\tOrganism ID Interactor B\t"
+               "SWISS-PROT Accessions Interactor A\tTREMBL Accessions Interactor A\t"
+               "SWISS-PROT Accessions Interactor B\tTREMBL Accessions Interactor B\n"
+               "1\tYAL001C\tYBR002W\tphysical\t559292\t559292\tP1\t-\t-\tQ2\n"
+               "2\tYAL003W\tYBR004C\tphysical\t9606\t559292\tP3\t-\tP4\t-\n");
+    EXPECT_EQ(prep("pairs", {"--format", "biogrid-tab3", "--taxon", "559292", "biogrid.txt"}), "1\nP1 Q2\n");
+    EXPECT_EQ(prep("pairs", {"--format", "biogrid-tab3", "--id", "systematic", "--taxon", "559292", "biogrid.txt"}),
+              "1\nYAL001C YBR002W\n");
+    const std::string rest = "\t-\t-\t-\t-\t-\t";
+    write_file(path("mitab.txt"), "intact:EBI-1\tuniprotkb:P2\tuniprotkb:Q1(isoform synonym)|intact:EBI-9\t-" + rest +
+                                      "taxid:9606|taxid:9606(Homo sapiens)\ttaxid:9606(human)\t-\t-\t-\t-\n");
+    EXPECT_EQ(prep("pairs", {"--format", "mitab", "--taxon", "9606", "mitab.txt"}), "1\nQ1 P2\n") << run.err;
+    write_file(path("aliases.txt"), "9606.ENSP1\tP11111\tEnsembl_UniProt_AC BLAST_UniProt_AC\n9606.ENSP2\tP22222\tUniProt_AC\n");
+    write_file(path("links.txt"), "protein1 protein2 combined_score\n9606.ENSP1 9606.ENSP2 900\n");
+    EXPECT_EQ(prep("pairs", {"--format", "string", "--aliases", "aliases.txt", "links.txt"}), "1\nP11111 P22222\n");
+    write_file(path("p.tsv"), "A-1 B\n-7 C-2\nC D\x7f\n");
+    EXPECT_EQ(prep("pairs", {"--format", "tsv", "p.tsv"}), "2\nA B\n-7 C\n");
+    EXPECT_NE(run.err.find("  1 names holding white space or control bytes, the first p.tsv:3: "), std::string::npos)
+        << run.err;
+    write_file(path("uniprot.tsv"), "Entry\tCross-reference (Pfam)\nP1-2\tPF00001;PF00002;\n");
+    EXPECT_EQ(prep("domains", {"--format", "uniprot", "uniprot.tsv"}), "2\nPF00001: P1\nPF00002: P1\n");
+    write_file(path("ipr.tsv"), "P1\t\tx\nP2\tIPR000001\tx\n");
+    EXPECT_EQ(prep("domains", {"--format", "interpro", "ipr.tsv"}), "1\nIPR000001: P2\n");
+    EXPECT_NE(run.err.find("  1 empty names, the first ipr.tsv:1: "), std::string::npos) << run.err;
 }
 
 // Every name written reads back as itself: names with white space or

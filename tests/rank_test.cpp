@@ -274,6 +274,15 @@ TEST_F(RankCommandTest, ARobustTableGivesFrequencies) {
                          "Y\tY\t1\t1\t6\t0.625\t0.844472\t-0.0734147\t0.5\t0.5\t-1.60944\t3\t1\t1\t-0.1992\t0\n"),
               std::string::npos)
         << table;
+    // LP rank 1 with association rank 2 ties with LP rank 2 and association
+    // rank 1: the tie goes to the association, so {X,X} leads.
+    write_file(path("r.tsv"), "domain_a\tdomain_b\tclassic\tfreq\nX\tY\t1\t1\nX\tX\t0\t0.5\nY\tY\t0\t0\n");
+    ASSERT_EQ(rank({"--association", "binomial", "--robust", "r.tsv"}).status, 0);
+    const std::string tied = read_file(path("pairs.txt.rank.tsv"));
+    EXPECT_NE(tied.find("\nX\tX\t1\t2\t3\t2.5\t0.175407\t-0.755952\t0\t0.5\t-0.693147\t1\t1\t2.25\t-0.182136\t0\n"
+                        "X\tY\t0\t3\t6\t1.875\t0.196653\t-0.7063\t1\t1\t-0.693147\t2\t"),
+              std::string::npos)
+        << tied;
 }
 
 // A and B carry both X and Y, so X-Y stands twice in the pair A-B and counts

@@ -263,19 +263,20 @@ TEST_F(RobustCommandTest, CallMistakes) {
     EXPECT_EQ(robust(runner, {"--help"}), 0);
 }
 
-// Frequencies exactly at the thresholds count in them; a pair listed twice
-// counts once.
+// Frequencies exactly at the thresholds count in them, a classic value of
+// 0.5 is inferred, freq 0 is not; a pair listed twice counts once.
 TEST(RankedEvaluationTest, ThresholdsBesideTheClassicList) {
     NamePairs gold;
     gold.add("D0", "D2");
     gold.add("D3", "D3");
     const std::vector<RankedPair> ranked{
-        {"D3", "D3", 1, 1}, {"D1", "D2", 0, 0.75}, {"D0", "D2", 1, 0.5}, {"D4", "D4", 0, 0.25}, {"D3", "D3", 1, 1}};
+        {"D3", "D3", 1, 1}, {"D1", "D2", 0, 0.75}, {"D0", "D2", 1, 0.5}, {"D4", "D4", 0, 0.25}, {"D3", "D3", 1, 1},
+        {"D5", "D5", 0.5, 0}};
     const Share candidates{4, 2};
     EXPECT_EQ(format_ranked_evaluation(candidates, ranked, gold),
               "                pairs  in gold  share  enrichment\n"
               "candidates          4        2   50.0%  (base rate)\n"
-              "classic             2        2  100.0%  2.00\n"
+              "classic             3        2   66.7%  1.33\n"
               "freq = 1            1        1  100.0%  2.00\n"
               "freq >= 0.75        2        1   50.0%  1.00\n"
               "freq >= 0.5         3        2   66.7%  1.33\n"

@@ -94,6 +94,12 @@ ParsedArgs parse_args(int argc, char** argv, const std::vector<OptionSpec>& give
         } else if (!spec->takes_value && has_value) {
             throw UsageError("option --" + name + " takes no value");
         }
+        // The same option twice with two values is a slip (an edited call,
+        // a pasted line): which one was meant cannot be told.
+        if (parsed.options.count(name) != 0 && parsed.options[name] != value) {
+            throw UsageError("option --" + name + " is given twice, as \"" + parsed.options[name] + "\" and as \"" +
+                             value + "\"");
+        }
         parsed.options[name] = value;
     }
     return parsed;
