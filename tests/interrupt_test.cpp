@@ -40,6 +40,15 @@ TEST_F(InterruptTest, ASignalStopsTheSolversAndRemovesTheWorkingFolder) {
         std::sort(names.begin(), names.end());
         EXPECT_EQ(names, (std::vector<std::string>{"bin", "domains.txt", "err", "pairs.txt", "tmp"}));
     }
+    // With --keep the folder stays, and the line says where.
+    const RunResult kept = run_in(
+        dir, {"sh", "-c",
+              "PATH=\"$PWD/bin:$PATH\" TMPDIR=tmp " + bin("ddinfer-robust") +
+                  " --keep --solver glpsol pairs.txt domains.txt 0 > /dev/null 2> err & pid=$!\n"
+                  "for i in $(seq 100); do [ -s solver.pid ] && break; sleep 0.05; done\n"
+                  "kill -TERM $pid; wait $pid; echo $?; tail -n 1 err | sed 's/kept-[^/]*$/kept-X/'; ls tmp | wc -l\n"});
+    EXPECT_EQ(kept.out, "143\nddinfer-robust: stopped by SIGTERM; the solvers were stopped and the working folder kept: "
+                        "tmp/ddinfer-robust-kept-X\n1\n");
 }
 
 // ddinfer stopped while glpsol runs: the earlier programme, report and

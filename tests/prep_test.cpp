@@ -218,6 +218,11 @@ TEST_F(PrepTest, ZipArchivesAndStandardInput) {
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "ddinfer-prep: two.zip: a zip archive of 2 files (a.tsv, b.tsv); name one with --member NAME\n");
     EXPECT_EQ(prep("pairs", {"--format", "tsv", "--member", "b.tsv", "two.zip"}), "1\nX Y\n");
+    // A zipped folder: its folder entry is no file.
+    ASSERT_EQ(run_in(dir, {"sh", "-c", "mkdir d && cp a.tsv d/ && zip -qr folder.zip d"}).status, 0);
+    EXPECT_EQ(prep("pairs", {"--format", "tsv", "folder.zip"}), "2\nA B\nB C\n");
+    EXPECT_EQ(prep("pairs", {"--format", "tsv", "--member", "b.tsv", "a.tsv"}), "(none)");
+    EXPECT_EQ(run.err, "ddinfer-prep: a.tsv: --member names a file in a zip archive; this is none\n");
     EXPECT_EQ(prep("pairs", {"--format", "tsv", "--member", "c.tsv", "two.zip"}), "(none)");
     EXPECT_EQ(run.err.rfind("ddinfer-prep: two.zip: cannot open c.tsv in the zip archive: ", 0), 0u) << run.err;
     std::string big;
