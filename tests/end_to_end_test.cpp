@@ -230,6 +230,12 @@ TEST_F(EndToEndTest, WhereResultsGoAndStandardInput) {
     EXPECT_EQ(read_file(path("results/a/pairs.txt.0.000000.lp")), lp_at_zero);
     EXPECT_EQ(read_file(path("results/a/pairs.txt.0.000000.dint")), "D0\tD1\nD1\tD2\nD2\tD2\n");
     EXPECT_EQ(files(), (std::vector<std::string>{"domains.txt", "pairs.txt", "results"}));
+    // Names come from the list's own name, not its folder.
+    fs::create_directory(path("data"));
+    fs::copy_file(path("pairs.txt"), path("data/p.txt"));
+    ASSERT_EQ(ddinfer({"--outdir", "results/b", "--solver", "clp", "data/p.txt", "domains.txt", "0"}).status, 0);
+    EXPECT_EQ(read_file(path("results/b/p.txt.0.000000.dint")), "D0\tD1\nD1\tD2\nD2\tD2\n");
+    fs::remove_all(path("data"));
     const RunResult piped = run_in(dir, {"sh", "-c", "gzip -c pairs.txt | " + bin("ddinfer") + " --solver clp - domains.txt 0"});
     ASSERT_EQ(piped.status, 0) << piped.err;
     EXPECT_EQ(read_file(path("stdin.0.000000.dint")), "D0\tD1\nD1\tD2\nD2\tD2\n");
