@@ -149,6 +149,36 @@ TEST_F(EvalCommandTest, ErrorsNameTheFileAndLine) {
         << other.err;
 }
 
+// A robust table gets the thresholds and the ranking by freq; any other
+// table the ranking in its own order. No protein of the fixture carries two
+// domains, so "no shared" is the heterotypic view at first.
+TEST_F(EvalCommandTest, TablesAreJudgedAsRankings) {
+    const std::string ranking_head = "ranking          pairs   P@250   P@500  P@1000  P@2000  P@5000      AP\n";
+    const std::string none = "       -       -       -       -       -";
+    write_file(path("r.tsv"), "domain_a\tdomain_b\tclassic\tfreq\nD2\tD2\t1\t1\nD1\tD2\t0\t0.5\nD0\tD1\t1\t0.25\n");
+    RunResult run = eval("r.tsv", "gold.tsv");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "                pairs  in gold  share  enrichment\n"
+                       "candidates          3        2   66.7%  (base rate)\n"
+                       "classic             2        2  100.0%  1.50\n"
+                       "freq = 1            1        1  100.0%  1.50\n"
+                       "freq >= 0.75        1        1  100.0%  1.50\n"
+                       "freq >= 0.5         2        1   50.0%  0.75\n"
+                       "freq >= 0.25        3        2   66.7%  1.00\n"
+                       "freq > 0            3        2   66.7%  1.00\n\n" +
+                           ranking_head + "all                  3" + none + "   83.3%\n" +
+                           "heterotypic          2" + none + "   50.0%\n" + "no shared            2" + none + "   50.0%\n");
+    // With C carrying D0 and D1 as well, D0-D1 is a shared pair: out of the
+    // last view, and the unranked gold D2-D2 counts in AP's denominator.
+    write_file(path("shared.txt"), "3\nD0: A C\nD1: B C\nD2: D E\n");
+    write_file(path("n.tsv"), "domain_a\tdomain_b\tp_value\nD0\tD1\t0.01\nD1\tD2\t0.5\n");
+    run = run_in(dir, {bin("ddinfer-eval"), "pairs.txt", "shared.txt", "n.tsv", "gold.tsv"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "candidates          5 pairs, 2 in gold (40.0%, the base rate)\n\n" + ranking_head +
+                           "all                  2" + none + "   50.0%\n" + "heterotypic          2" + none +
+                           "  100.0%\n" + "no shared            1" + none + "    0.0%\n");
+}
+
 // A result through a pipe is read whole; a table's rows must be complete.
 TEST_F(EvalCommandTest, ReadsPipesAndRefusesTablesCutShort) {
     const RunResult piped = run_in(dir, {"bash", "-c", bin("ddinfer-eval") + " pairs.txt domains.txt <(cat x.dint) gold.tsv"});
