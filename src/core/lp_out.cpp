@@ -15,10 +15,6 @@ namespace {
 
 using Pair = std::pair<int, int>;
 
-// Calls row(k, terms) for every protein pair k that gets a row, in record
-// order; terms are the distinct unordered domain pairs (smaller index first)
-// joining a domain of one protein with a domain of the other, each at the
-// place where it is first met. Returns the number of rows.
 // Drops from `terms` every pair met before in it, keeping first places.
 // Short rows are checked pair by pair; longer ones through a sort, so the
 // cost never grows with the square of the row.
