@@ -9,6 +9,7 @@
 #include "error.h"
 #include "evaluate.h"
 #include "lp_out.h"
+#include "solver.h"
 #include "test_util.h"
 
 namespace ddinfer::test {
@@ -200,6 +201,21 @@ public:
 private:
     std::vector<std::vector<double>> values_;
 };
+
+// A solver that writes no report fails, even where an earlier call left one
+// under the same name.
+TEST_F(RobustCommandTest, NoCallReadsAnEarlierCallsReport) {
+    const Net net = make_net(pairs, domains);
+    ScriptedRunner script({{1, 0, 1}, {}});
+    const std::unique_ptr<Solver> glpsol = make_solver("glpsol", script, false);
+    const Costs unit;
+    const SolveJob job{net.network, net.pint, 0.0f, unit, run_files(path("p").string(), 0.0f), ""};
+    inter_table dint = net.dint;
+    std::ostringstream messages;
+    EXPECT_TRUE(glpsol->solve(job, dint, messages, nullptr).solved) << messages.str();
+    EXPECT_FALSE(glpsol->solve(job, dint, messages, nullptr).solved);
+    EXPECT_NE(messages.str().find("parse_glp2: fopen error"), std::string::npos) << messages.str();
+}
 
 // A value of exactly 0.5 counts as inferred; a classic pair that no run
 // infers stays in the table with freq 0.
