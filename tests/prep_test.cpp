@@ -219,8 +219,11 @@ TEST_F(PrepTest, ZipArchivesAndStandardInput) {
     EXPECT_EQ(run.err, "ddinfer-prep: two.zip: a zip archive of 2 files (a.tsv, b.tsv); name one with --member NAME\n");
     EXPECT_EQ(prep("pairs", {"--format", "tsv", "--member", "b.tsv", "two.zip"}), "1\nX Y\n");
     // A zipped folder: its folder entry is no file.
-    ASSERT_EQ(run_in(dir, {"sh", "-c", "mkdir d && cp a.tsv d/ && zip -qr folder.zip d"}).status, 0);
+    ASSERT_EQ(run_in(dir, {"sh", "-c", "mkdir d e && cp a.tsv d/ && zip -qr folder.zip d && zip -q empty.zip e"}).status,
+              0);
     EXPECT_EQ(prep("pairs", {"--format", "tsv", "folder.zip"}), "2\nA B\nB C\n");
+    EXPECT_EQ(prep("pairs", {"--format", "tsv", "empty.zip"}), "(none)");
+    EXPECT_EQ(run.err, "ddinfer-prep: empty.zip: a zip archive holding no file\n");
     EXPECT_EQ(prep("pairs", {"--format", "tsv", "--member", "b.tsv", "a.tsv"}), "(none)");
     EXPECT_EQ(run.err, "ddinfer-prep: a.tsv: --member names a file in a zip archive; this is none\n");
     EXPECT_EQ(prep("pairs", {"--format", "tsv", "--member", "c.tsv", "two.zip"}), "(none)");

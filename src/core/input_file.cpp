@@ -110,13 +110,17 @@ std::unique_ptr<ZipBuffer> open_zip(const std::string& path, const std::string& 
     }
     std::string member = wanted;
     if (member.empty()) {
+        if (files.empty()) {
+            zip_discard(archive);
+            throw Error(path + ": a zip archive holding no file");
+        }
         if (files.size() != 1) {
             std::string list;
             for (std::size_t i = 0; i < files.size() && i < 10; ++i) list += (i == 0 ? "" : ", ") + files[i];
             if (files.size() > 10) list += ", ...";
             zip_discard(archive);
-            throw Error(path + ": a zip archive of " + std::to_string(files.size()) + " files" +
-                        (files.empty() ? std::string() : " (" + list + ")") + "; name one with --member NAME");
+            throw Error(path + ": a zip archive of " + std::to_string(files.size()) + " files (" + list +
+                        "); name one with --member NAME");
         }
         member = files.front();
     }
