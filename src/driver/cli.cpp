@@ -96,11 +96,11 @@ ParsedArgs parse_args(int argc, char** argv, const std::vector<OptionSpec>& give
         }
         // The same option twice with two values is a slip (an edited call,
         // a pasted line): which one was meant cannot be told.
-        if (parsed.options.count(name) != 0 && parsed.options[name] != value) {
-            throw UsageError("option --" + name + " is given twice, as \"" + parsed.options[name] + "\" and as \"" +
-                             value + "\"");
+        const auto [given, added] = parsed.options.try_emplace(name, value);
+        if (!added && given->second != value) {
+            throw UsageError("option --" + name + " is given twice, as \"" + given->second + "\" and as \"" + value +
+                             "\"");
         }
-        parsed.options[name] = value;
     }
     return parsed;
 }
