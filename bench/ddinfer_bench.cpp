@@ -23,16 +23,16 @@
 #include <string>
 #include <vector>
 
-#include "dint.h"
-#include "lp_out.h"
-#include "out_doms.h"
-#include "clp_inprocess.h"
-#include "permut.h"
-#include "presolve.h"
-#include "process.h"
-#include "readers.h"
-#include "report.h"
-#include "solver.h"
+#include "core/dint.h"
+#include "core/lp_out.h"
+#include "core/out_doms.h"
+#include "solve/clp_inprocess.h"
+#include "core/permut.h"
+#include "solve/presolve.h"
+#include "solve/process.h"
+#include "core/readers.h"
+#include "core/solution_report.h"
+#include "solve/solver.h"
 
 namespace fs = std::filesystem;
 using namespace ddinfer;

@@ -1,9 +1,9 @@
-#include "atomic_file.h"
+#include "core/atomic_file.h"
 
 #include <gtest/gtest.h>
 
-#include "error.h"
-#include "input_file.h"
+#include "core/error.h"
+#include "core/input_file.h"
 #include "test_util.h"
 
 namespace ddinfer::test {

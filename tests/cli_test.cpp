@@ -1,8 +1,8 @@
-#include "cli.h"
+#include "cli/cli.h"
 
 #include <gtest/gtest.h>
 
-#include "solver.h"
+#include "solve/solver.h"
 #include "test_util.h"
 
 namespace ddinfer::test {

@@ -1,4 +1,4 @@
-#include "dint.h"
+#include "core/dint.h"
 
 #include <gtest/gtest.h>
 

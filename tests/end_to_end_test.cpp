@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <random>
 
-#include "solver.h"
+#include "solve/solver.h"
 #include "test_util.h"
 
 namespace ddinfer::test {

@@ -1,8 +1,8 @@
-#include "evaluate.h"
+#include "evidence/evaluate.h"
 
 #include <gtest/gtest.h>
 
-#include "error.h"
+#include "core/error.h"
 #include "test_util.h"
 
 namespace ddinfer::test {

@@ -1,9 +1,9 @@
-#include "lp_out.h"
+#include "core/lp_out.h"
 
 #include <gtest/gtest.h>
 
 #include "test_util.h"
-#include "text_out.h"
+#include "core/text_out.h"
 
 namespace ddinfer::test {
 namespace {

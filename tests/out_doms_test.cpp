@@ -1,4 +1,4 @@
-#include "out_doms.h"
+#include "core/out_doms.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "permut.h"
+#include "core/permut.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <map>
 #include <set>
 
-#include "lp_out.h"
+#include "core/lp_out.h"
 #include "test_util.h"
 
 namespace ddinfer::test {

@@ -1,6 +1,6 @@
 // ddinfer-prep on the shipped sample of each format, and the human example
 // taken out to plain tables and back.
-#include "prep.h"
+#include "prep/prep.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
-#include "rank.h"
+#include "evidence/rank.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "calibrate.h"
-#include "clp_inprocess.h"
-#include "evaluate.h"
+#include "evidence/calibrate.h"
+#include "solve/clp_inprocess.h"
+#include "evidence/evaluate.h"
 #include "test_util.h"
 
 namespace ddinfer::test {

@@ -1,8 +1,8 @@
-#include "readers.h"
+#include "core/readers.h"
 
 #include <gtest/gtest.h>
 
-#include "error.h"
+#include "core/error.h"
 #include "test_util.h"
 
 namespace ddinfer::test {

@@ -1,4 +1,4 @@
-#include "robust.h"
+#include "runs/robust.h"
 
 #include <gtest/gtest.h>
 
@@ -6,10 +6,10 @@
 
 #include <charconv>
 
-#include "error.h"
-#include "evaluate.h"
-#include "lp_out.h"
-#include "solver.h"
+#include "core/error.h"
+#include "evidence/evaluate.h"
+#include "core/lp_out.h"
+#include "solve/solver.h"
 #include "test_util.h"
 
 namespace ddinfer::test {

@@ -3,8 +3,8 @@
 // are refused with the file named and nothing written.
 #include <gtest/gtest.h>
 
-#include "cli.h"
-#include "shard.h"
+#include "cli/cli.h"
+#include "runs/shard.h"
 #include "test_util.h"
 
 namespace ddinfer::test {

@@ -1,8 +1,8 @@
-#include "significance.h"
+#include "runs/significance.h"
 
 #include <gtest/gtest.h>
 
-#include "batch.h"
+#include "runs/batch.h"
 #include "test_util.h"
 
 namespace ddinfer::test {

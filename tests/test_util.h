@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "dint.h"
-#include "network.h"
-#include "readers.h"
+#include "core/dint.h"
+#include "core/network.h"
+#include "core/readers.h"
 
 namespace ddinfer::test {
 

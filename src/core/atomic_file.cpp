@@ -1,4 +1,4 @@
-#include "atomic_file.h"
+#include "core/atomic_file.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,7 +9,7 @@
 #include <mutex>
 #include <set>
 
-#include "error.h"
+#include "core/error.h"
 
 namespace ddinfer {
 namespace {

@@ -1,4 +1,4 @@
-#include "dint.h"
+#include "core/dint.h"
 
 #include <algorithm>
 #include <ostream>

@@ -6,7 +6,7 @@
 
 #include <iosfwd>
 
-#include "network.h"
+#include "core/network.h"
 
 namespace ddinfer {
 

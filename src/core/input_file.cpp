@@ -1,4 +1,4 @@
-#include "input_file.h"
+#include "core/input_file.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,7 +10,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "error.h"
+#include "core/error.h"
 
 namespace ddinfer {
 

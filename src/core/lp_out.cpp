@@ -1,4 +1,4 @@
-#include "lp_out.h"
+#include "core/lp_out.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,7 +8,7 @@
 #include <map>
 #include <utility>
 
-#include "text_out.h"
+#include "core/text_out.h"
 
 namespace ddinfer {
 namespace {

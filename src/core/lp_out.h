@@ -16,7 +16,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "network.h"
+#include "core/network.h"
 
 namespace ddinfer {
 

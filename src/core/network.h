@@ -1,3 +1,9 @@
+// core/: the lowest folder, on which every other stands. The network
+// records, the readers of the two input files (plain, gzip or zip), the
+// candidate pair table, the LP file, the solver's solution report, the
+// inferred pair list, the null models' shuffles and the files that appear
+// whole or not at all. It includes from no other folder.
+//
 // The records every stage of the pipeline reads or fills: proteins and
 // domains with their links both ways, the interacting protein pairs, and the
 // candidate domain pairs with their solution values.
@@ -7,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "pair_index.h"
+#include "core/pair_index.h"
 
 namespace ddinfer {
 

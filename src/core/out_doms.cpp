@@ -1,8 +1,8 @@
-#include "out_doms.h"
+#include "core/out_doms.h"
 
 #include <cstdio>
 
-#include "text_out.h"
+#include "core/text_out.h"
 
 namespace ddinfer {
 

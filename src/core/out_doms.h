@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "network.h"
+#include "core/network.h"
 
 namespace ddinfer {
 

@@ -1,4 +1,4 @@
-#include "pair_index.h"
+#include "core/pair_index.h"
 
 namespace ddinfer {
 

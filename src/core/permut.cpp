@@ -1,4 +1,4 @@
-#include "permut.h"
+#include "core/permut.h"
 
 #include <algorithm>
 #include <cstdlib>

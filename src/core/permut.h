@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <random>
 
-#include "network.h"
+#include "core/network.h"
 
 namespace ddinfer {
 

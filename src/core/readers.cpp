@@ -1,4 +1,4 @@
-#include "readers.h"
+#include "core/readers.h"
 
 
 #include <algorithm>
@@ -9,9 +9,9 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "error.h"
-#include "input_file.h"
-#include "lines.h"
+#include "core/error.h"
+#include "core/input_file.h"
+#include "core/lines.h"
 
 namespace ddinfer {
 namespace {

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "network.h"
+#include "core/network.h"
 
 namespace ddinfer {
 

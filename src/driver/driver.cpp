@@ -1,4 +1,4 @@
-#include "driver.h"
+#include "driver/driver.h"
 
 #include <cerrno>
 #include <cmath>
@@ -10,15 +10,15 @@
 #include <ostream>
 #include <sstream>
 
-#include "atomic_file.h"
-#include "cli.h"
-#include "dint.h"
-#include "error.h"
-#include "interrupt.h"
-#include "lp_out.h"
-#include "out_doms.h"
-#include "readers.h"
-#include "solver.h"
+#include "core/atomic_file.h"
+#include "cli/cli.h"
+#include "core/dint.h"
+#include "core/error.h"
+#include "cli/interrupt.h"
+#include "core/lp_out.h"
+#include "core/out_doms.h"
+#include "core/readers.h"
+#include "solve/solver.h"
 
 namespace ddinfer {
 namespace {

@@ -1,3 +1,5 @@
+// driver/: the classic command, ddinfer itself, above cli/.
+//
 // The ddinfer command: read the two inputs, build the candidate pairs, write
 // the programme, run the solver, read its report and write the inferred
 // pairs, each stage once, in that order.
@@ -5,7 +7,7 @@
 
 #include <iosfwd>
 
-#include "process.h"
+#include "solve/process.h"
 
 namespace ddinfer {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "prep.h"
+#include "prep/prep.h"
 
 namespace ddinfer {
 

@@ -1,12 +1,12 @@
-#include "prep.h"
+#include "prep/prep.h"
 
 #include <algorithm>
 #include <istream>
 
-#include "error.h"
-#include "format.h"
-#include "input_file.h"
-#include "text.h"
+#include "core/error.h"
+#include "prep/format.h"
+#include "core/input_file.h"
+#include "prep/text.h"
 
 namespace ddinfer {
 namespace {

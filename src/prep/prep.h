@@ -1,3 +1,6 @@
+// prep/: ddinfer-prep, above cli/: the converters from downloaded files to
+// the two input files, one reader per format in formats/.
+//
 // ddinfer-prep: the two input files from the forms people download.
 // Interaction lists: BioGRID TAB3, PSI-MITAB 2.5 to 2.7, STRING links, or a
 // plain two-column table; domain memberships: Pfam-A region tables,

@@ -3,15 +3,15 @@
 #include <cstdio>
 #include <ostream>
 
-#include "atomic_file.h"
-#include "cli.h"
-#include "error.h"
-#include "format.h"
-#include "input_file.h"
-#include "interrupt.h"
-#include "prep.h"
-#include "readers.h"
-#include "text.h"
+#include "core/atomic_file.h"
+#include "cli/cli.h"
+#include "core/error.h"
+#include "prep/format.h"
+#include "core/input_file.h"
+#include "cli/interrupt.h"
+#include "prep/prep.h"
+#include "core/readers.h"
+#include "prep/text.h"
 
 #ifndef DDINFER_VERSION
 #define DDINFER_VERSION "unknown"

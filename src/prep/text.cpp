@@ -1,4 +1,4 @@
-#include "text.h"
+#include "prep/text.h"
 
 #include <algorithm>
 #include <cstdlib>

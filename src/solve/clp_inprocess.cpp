@@ -1,4 +1,4 @@
-#include "clp_inprocess.h"
+#include "solve/clp_inprocess.h"
 
 #include <ClpSimplex.hpp>
 #include <ClpSolve.hpp>
@@ -9,11 +9,11 @@
 #include <unordered_map>
 #include <ostream>
 
-#include "atomic_file.h"
-#include "error.h"
-#include "lp_out.h"
-#include "presolve.h"
-#include "text_out.h"
+#include "core/atomic_file.h"
+#include "core/error.h"
+#include "core/lp_out.h"
+#include "solve/presolve.h"
+#include "core/text_out.h"
 
 namespace ddinfer {
 namespace {

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "network.h"
-#include "presolve.h"
-#include "report.h"
-#include "solver.h"
+#include "core/network.h"
+#include "solve/presolve.h"
+#include "core/solution_report.h"
+#include "solve/solver.h"
 
 class ClpSimplex;
 

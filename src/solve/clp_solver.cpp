@@ -6,8 +6,8 @@
 #include <cstring>
 #include <ostream>
 
-#include "clp_inprocess.h"
-#include "solver.h"
+#include "solve/clp_inprocess.h"
+#include "solve/solver.h"
 
 namespace ddinfer {
 namespace {

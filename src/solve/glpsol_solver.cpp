@@ -8,8 +8,8 @@
 #include <ostream>
 #include <sstream>
 
-#include "error.h"
-#include "solver.h"
+#include "core/error.h"
+#include "solve/solver.h"
 
 namespace ddinfer {
 namespace {

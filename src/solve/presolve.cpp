@@ -1,4 +1,4 @@
-#include "presolve.h"
+#include "solve/presolve.h"
 
 #include <algorithm>
 #include <cmath>

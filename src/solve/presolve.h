@@ -23,8 +23,8 @@
 #include <string>
 #include <vector>
 
-#include "lp_out.h"
-#include "network.h"
+#include "core/lp_out.h"
+#include "core/network.h"
 
 namespace ddinfer {
 

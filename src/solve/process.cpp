@@ -1,4 +1,4 @@
-#include "process.h"
+#include "solve/process.h"
 
 #include <fcntl.h>
 #include <sys/prctl.h>

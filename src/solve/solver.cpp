@@ -1,4 +1,4 @@
-#include "solver.h"
+#include "solve/solver.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "error.h"
+#include "core/error.h"
 
 namespace ddinfer {
 

@@ -1,3 +1,7 @@
+// solve/: how a programme is solved, above core/ alone: the solver seam,
+// glpsol as a child process, clp linked in, and the exact presolve that
+// shrinks the programme before clp sees it.
+//
 // The seam between what the programme is and how it is solved. A solver
 // does one thing: solve this programme for this run, leaving the values in
 // the candidate table; and, for ddinfer-robust, it samples the optimal face
@@ -12,10 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "lp_out.h"
-#include "network.h"
-#include "process.h"
-#include "report.h"
+#include "core/lp_out.h"
+#include "core/network.h"
+#include "solve/process.h"
+#include "core/solution_report.h"
 
 namespace ddinfer {
 

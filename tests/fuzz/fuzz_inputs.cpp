@@ -5,12 +5,12 @@
 #include <sstream>
 #include <string>
 
-#include "dint.h"
-#include "error.h"
-#include "lp_out.h"
-#include "network.h"
-#include "rank.h"
-#include "readers.h"
+#include "core/dint.h"
+#include "core/error.h"
+#include "core/lp_out.h"
+#include "core/network.h"
+#include "evidence/rank.h"
+#include "core/readers.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
     using namespace ddinfer;

@@ -5,10 +5,10 @@
 #include <sstream>
 #include <string>
 
-#include "error.h"
-#include "network.h"
-#include "prep.h"
-#include "readers.h"
+#include "core/error.h"
+#include "core/network.h"
+#include "prep/prep.h"
+#include "core/readers.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 #include <sstream>
 #include <string>
 
-#include "dint.h"
-#include "network.h"
-#include "readers.h"
-#include "report.h"
+#include "core/dint.h"
+#include "core/network.h"
+#include "core/readers.h"
+#include "core/solution_report.h"
 
 namespace {
 

@@ -5,11 +5,11 @@
 #include <sstream>
 #include <string>
 
-#include "dint.h"
-#include "error.h"
-#include "evaluate.h"
-#include "network.h"
-#include "readers.h"
+#include "core/dint.h"
+#include "core/error.h"
+#include "evidence/evaluate.h"
+#include "core/network.h"
+#include "core/readers.h"
 
 namespace {
 

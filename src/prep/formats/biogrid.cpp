@@ -1,9 +1,9 @@
 // BioGRID TAB3: columns found by their header names.
 #include <algorithm>
 
-#include "error.h"
-#include "format.h"
-#include "text.h"
+#include "core/error.h"
+#include "prep/format.h"
+#include "prep/text.h"
 
 namespace ddinfer {
 namespace {

@@ -1,6 +1,6 @@
 // PSI-MITAB 2.5 to 2.7 (IntAct and others): the first uniprotkb: id.
-#include "format.h"
-#include "text.h"
+#include "prep/format.h"
+#include "prep/text.h"
 
 namespace ddinfer {
 namespace {

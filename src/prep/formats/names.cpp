@@ -1,9 +1,9 @@
 // Names and descriptions of domains, for ddinfer-report: Pfam's clans table
 // (Pfam-A.clans.tsv: accession, clan, clan name, short name, description)
 // and InterPro's entry list (entry.list: ENTRY_AC, ENTRY_TYPE, ENTRY_NAME).
-#include "error.h"
-#include "format.h"
-#include "text.h"
+#include "core/error.h"
+#include "prep/format.h"
+#include "prep/text.h"
 
 namespace ddinfer {
 namespace {

@@ -1,6 +1,6 @@
 // The table of formats: what --format takes, what --help says of each, the
 // options each reads, and how each is recognised from its first line.
-#include "format.h"
+#include "prep/format.h"
 
 namespace ddinfer {
 

@@ -1,8 +1,8 @@
 // STRING links: protein1 protein2 ... combined_score, with optional aliases
 // that map STRING's ids to UniProt accessions.
-#include "error.h"
-#include "format.h"
-#include "text.h"
+#include "core/error.h"
+#include "prep/format.h"
+#include "prep/text.h"
 
 namespace ddinfer {
 namespace {

@@ -1,8 +1,8 @@
 // Two-column tables: of one's own (a pair of proteins, or a protein and a
 // domain, a line; tabs or spaces; "#" comments; --header skips line 1) and
 // InterPro's protein2ipr (a protein, an InterPro id, ... a line, tabs).
-#include "format.h"
-#include "text.h"
+#include "prep/format.h"
+#include "prep/text.h"
 
 namespace ddinfer {
 namespace {

@@ -2,9 +2,9 @@
 // "PF00001;PF00002;" cells.
 #include <algorithm>
 
-#include "error.h"
-#include "format.h"
-#include "text.h"
+#include "core/error.h"
+#include "prep/format.h"
+#include "prep/text.h"
 
 namespace ddinfer {
 namespace {

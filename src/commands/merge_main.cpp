@@ -1,0 +1,12 @@
+#include <iostream>
+
+#include "runs/shard.h"
+
+int main(int argc, char** argv) {
+    try {
+        return ddinfer::merge_main(argc, argv, std::cout, std::cerr);
+    } catch (const std::exception& e) {
+        std::cerr << "ddinfer-merge: " << e.what() << "\n";
+        return 1;
+    }
+}

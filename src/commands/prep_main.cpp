@@ -1,0 +1,12 @@
+#include <iostream>
+
+#include "prep/prep.h"
+
+int main(int argc, char** argv) {
+    try {
+        return ddinfer::prep_main(argc, argv, std::cout, std::cerr);
+    } catch (const std::exception& e) {
+        std::cerr << "ddinfer-prep: " << e.what() << "\n";
+        return 1;
+    }
+}

@@ -1,0 +1,86 @@
+// evidence/: what the evidence for a domain pair is and how good it is,
+// above cli/: the association counts, the ranked table of ddinfer-rank,
+// calibration against a gold list and the judging of ddinfer-eval.
+//
+// ddinfer-rank: every candidate domain pair with the evidence for it, best
+// first. Two kinds of evidence are combined:
+//  - association: how many modelled protein pairs the domain pair could
+//    explain (support I) against what chance gives: by default the
+//    degree-corrected expectation E as a Poisson upper tail, or (binomial)
+//    P(X >= I), X ~ Binomial(N, rho), N the protein pairs that carry it and
+//    rho the density of the modelled network;
+//  - the programme: the classic solution value, or the pair's frequency
+//    across sampled optima (ddinfer-robust).
+// The default order is the rank product of the two.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "evidence/association.h"
+#include "core/network.h"
+
+namespace ddinfer {
+
+// Averaged ranks (1 = best) of items given in best-first order, where
+// same(a, b) tells that two neighbours in that order are tied.
+template <class Same>
+std::vector<double> tied_ranks(const std::vector<int>& order, Same same) {
+    std::vector<double> rank(order.size());
+    for (std::size_t i = 0; i < order.size();) {
+        std::size_t j = i + 1;
+        while (j < order.size() && same(order[i], order[j])) ++j;
+        const double mean = (static_cast<double>(i + 1) + static_cast<double>(j)) / 2.0;
+        for (std::size_t t = i; t < j; ++t) rank[static_cast<std::size_t>(order[t])] = mean;
+        i = j;
+    }
+    return rank;
+}
+
+// The programme's evidence by record; empty vectors when not given.
+struct LpEvidence {
+    std::vector<double> lp_value;
+    std::vector<double> freq;
+};
+
+struct RankedTable {
+    std::vector<int> order;  // records, best first
+    std::vector<double> log_p, log_p_dc, score;  // ln p binomial, ln p degree-corrected
+};
+
+struct RankOptions {
+    bool binomial = false;         // rank the association by the binomial p, not the degree-corrected one
+    bool homotypic_first = false;  // pairs of a domain with itself first
+    bool shared_first = false;     // then heterotypic pairs whose domains share a protein
+};
+
+// Scores and orders the candidates: the rank product of the LP evidence
+// (freq when given, else lp_value) and the association (ln p, ties broken
+// by I), ranks averaged over ties; the association alone when there is no
+// LP evidence.
+RankedTable rank_candidates(const inter_table& dint, const Association& assoc, const LpEvidence& lp,
+                            const RankOptions& options);
+
+constexpr const char* rank_header =
+    "domain_a\tdomain_b\thomotypic\tsupport\tpossible\tratio\tp_assoc\tlog10_p\tlp_value\tfreq\tscore\trank\t"
+    "class_size\texpected\tlog10_p_dc\tshared_proteins";
+
+// The table's header line and rows, tab-separated; false when a write
+// failed.
+// class_size by record: how many candidates stand in exactly the same
+// programme rows as this one (1 when none other does).
+// `first_line`: the line recording the call, written before the header.
+// `p_gold`: a last column when not empty (NaN for none).
+bool write_rank_table(std::FILE* file, const std::string& first_line, const protdom& network,
+                      const inter_table& dint, const Association& assoc, const LpEvidence& lp,
+                      const RankedTable& ranked, const std::vector<int>& class_size,
+                      const std::vector<double>& p_gold);
+
+// Exit statuses: 0 done, 1 bad input or a file that cannot be written, 2 a
+// mistake in the call.
+int rank_main(int argc, char** argv, std::ostream& out, std::ostream& err);
+
+}  // namespace ddinfer

@@ -1,0 +1,284 @@
+#include "report/html_report.h"
+#include "report/report_charts.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <ostream>
+#include <sstream>
+
+#include "evidence/association.h"
+#include "core/atomic_file.h"
+#include "cli/cli.h"
+#include "core/dint.h"
+#include "core/error.h"
+#include "evidence/evaluate.h"
+#include "core/input_file.h"
+#include "evidence/rank.h"
+#include "core/readers.h"
+
+namespace ddinfer {
+namespace {
+
+const char* const usage_line =
+    "usage: ddinfer-report [--rank RANK_TSV] [--robust ROBUST_TSV] [--null NULL_TSV] [--gold GOLD] [--names NAMES] "
+    "[--top N] [-o FILE] [--outdir DIR] PAIRS DOMAINS\n";
+const char* const help_text =
+    "  Writes PAIRS.report.html: one self-contained page (no network needed to\n"
+    "  open it) with the inputs and their check, the settings the tables\n"
+    "  record, charts of the evidence and, with a gold list, precision and\n"
+    "  recall down the ranking, and the top pairs in a table that sorts and\n"
+    "  filters (the text and tables read without JavaScript too).\n"
+    "  --rank FILE     the table of ddinfer-rank (else: the association alone)\n"
+    "  --robust FILE   the table of ddinfer-robust: a histogram of freq\n"
+    "  --null FILE     the table of ddinfer-null: a histogram of p values\n"
+    "  --gold FILE     known domain pairs: precision and recall down the ranking\n"
+    "  --names FILE    domain names: ID<TAB>NAME[<TAB>DESCRIPTION] a line\n"
+    "  --top N         pairs in the table, default 200\n"
+    "  -o FILE, --outdir DIR   where to write the page\n"
+    "  -h, --help, -V, --version\n"
+    "  Example:\n"
+    "    ddinfer-report --rank pairs.txt.rank.tsv --gold gold.tsv pairs.txt domains.txt\n"
+    "  Exit status: 0 done, 1 bad input or a page that cannot be written, 2 a\n"
+    "  mistake in the call.\n";
+
+// A table read with its columns by name.
+struct NamedTable {
+    std::string provenance;  // its first "#" line, or ""
+    Table table;
+    int column(const std::string& name) const {
+        const auto it = std::find(table.header.begin(), table.header.end(), name);
+        return it == table.header.end() ? -1 : static_cast<int>(it - table.header.begin());
+    }
+};
+
+NamedTable read_named(const std::string& path, const NamePairs& candidates, const std::vector<std::string>& needed) {
+    InputFile in(path);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) throw Error(read_failure(path, in));
+    NamedTable named;
+    if (text.rfind("# ", 0) == 0) named.provenance = text.substr(2, text.find('\n') - 2);
+    std::istringstream stream(text);
+    named.table = read_table(stream, path, candidates);
+    for (const std::string& column : needed) {
+        if (named.column(column) < 0) throw input_error(path, 1, "expected a column " + column);
+    }
+    return named;
+}
+
+// A column of a table as numbers.
+std::vector<double> numbers(const NamedTable& named, const std::string& name) {
+    const auto column = static_cast<std::size_t>(named.column(name));
+    std::vector<double> values;
+    for (const auto& row : named.table.rows) values.push_back(std::strtod(row[column].c_str(), nullptr));
+    return values;
+}
+
+const char* const style =
+    "body{font-family:sans-serif;margin:2em;max-width:1200px;color:#222}h1{font-size:1.5em}"
+    "table{border-collapse:collapse;font-size:.85em}td,th{border:1px solid #ccc;padding:2px 6px;text-align:left}"
+    "th{background:#eee;cursor:pointer}figure{display:inline-block;margin:1em}svg.chart{width:620px;height:250px}"
+    "rect{fill:#4a7ab5}.axis{stroke:#444}polyline{fill:none;stroke-width:2}polyline.all{stroke:#4a7ab5}"
+    "polyline.hetero{stroke:#c0504d}text.all{fill:#4a7ab5}text.hetero{fill:#c0504d}text{font-size:12px}dl{display:grid;grid-template-columns:max-content auto;gap:2px 12px}"
+    "dt{font-weight:bold}#filter{margin:.5em 0;padding:3px;width:20em}";
+
+// Sorting by a click on a column head and filtering by text: the table is
+// whole without it.
+const char* const script =
+    "document.getElementById('filter').addEventListener('input',function(){var q=this.value.toLowerCase();"
+    "document.querySelectorAll('#pairs tbody tr').forEach(function(r){r.style.display=r.textContent.toLowerCase()"
+    ".indexOf(q)<0?'none':'';});});"
+    "document.querySelectorAll('#pairs th').forEach(function(th,i){th.addEventListener('click',function(){"
+    "var body=document.querySelector('#pairs tbody'),rows=Array.from(body.rows),up=th.dataset.up!=='1';"
+    "th.dataset.up=up?'1':'0';rows.sort(function(a,b){var x=a.cells[i].textContent,y=b.cells[i].textContent,"
+    "p=parseFloat(x),q=parseFloat(y);var c=(!isNaN(p)&&!isNaN(q))?p-q:x.localeCompare(y);return up?c:-c;});"
+    "rows.forEach(function(r){body.appendChild(r);});});});";
+
+std::string domain_link(const std::string& id) {
+    std::string kind;
+    if (id.rfind("PF", 0) == 0) kind = "pfam";
+    if (id.rfind("IPR", 0) == 0) kind = "InterPro";
+    if (kind.empty()) return escaped(id);
+    // A plain link: nothing is fetched unless it is followed.
+    return "<a href=\"https://www.ebi.ac.uk/interpro/entry/" + kind + "/" + escaped(id) + "/\">" + escaped(id) +
+           "</a>";
+}
+
+}  // namespace
+
+int report_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
+    const CommandLine command{"ddinfer-report",
+                              usage_line,
+                              help_text,
+                              {{"rank", true},
+                               {"robust", true},
+                               {"null", true},
+                               {"gold", true},
+                               {"names", true},
+                               {"top", true},
+                               {"output", true, 'o'},
+                               {"outdir", true}},
+                              2};
+    ParsedArgs args;
+    if (const int status = parse_command_line(command, argc, argv, args, out, err); status >= 0) return status;
+    std::string path;
+    long top = 200;
+    try {
+        top = args.get_long("top", 200, 1, 100000);
+        path = args.has("output") ? args.get("output", "") : output_stem(args, args.positional[0]) + ".report.html";
+    } catch (const UsageError& e) {
+        err << "ddinfer-report: " << e.what() << "; " << usage_line;
+        return 2;
+    }
+    try {
+        protdom network;
+        inter_table pint, dint;
+        std::ostringstream counts, checks;
+        readdata(network, pint, args.positional[0], args.positional[1], Streams{counts, checks}, true);
+        construct_dint(network, pint, dint, counts);
+        err << checks.str();
+        const NamePairs candidates = candidate_names(network, dint);
+        const Association assoc = count_association(network, pint, dint);
+
+        std::string html = "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>ddinfer report: " +
+                           escaped(args.positional[0]) + "</title><style>" + style + "</style></head><body>\n";
+        html += "<h1>ddinfer report: " + escaped(args.positional[0]) + "</h1>\n<h2>Inputs</h2>\n<dl>";
+        long carriers = 0;
+        for (const node& protein : network.prot) carriers += protein.n > 0;
+        const auto item = [&](const std::string& term, const std::string& value) {
+            html += "<dt>" + escaped(term) + "</dt><dd>" + escaped(value) + "</dd>";
+        };
+        item("interaction list", args.positional[0] + ": " + std::to_string(pint.n) + " protein pairs, " +
+                                     std::to_string(network.nprot) + " proteins");
+        item("domain file", args.positional[1] + ": " + std::to_string(network.ndom) + " domains with a member");
+        item("proteins with a domain", std::to_string(carriers) + " of " + std::to_string(network.nprot));
+        item("modelled protein pairs", std::to_string(assoc.modelled) + " (distinct, both proteins with a domain)");
+        item("candidate domain pairs", std::to_string(dint.n));
+        std::istringstream check_lines(checks.str());
+        for (std::string line; std::getline(check_lines, line);) item("input check", line);
+        html += "</dl>\n";
+
+        // The ranking: the rank table's order, or the association alone.
+        std::vector<std::pair<std::string, std::string>> ranking;
+        std::vector<std::vector<std::string>> rows;
+        std::vector<std::string> header;
+        std::vector<double> scores;
+        std::vector<std::string> settings;
+        if (args.has("rank")) {
+            const NamedTable rank = read_named(args.get("rank", ""), candidates, {"score"});
+            settings.push_back(rank.provenance);
+            header = rank.table.header;
+            rows = rank.table.rows;
+            const int score = rank.column("score");
+            for (const auto& row : rows) {
+                ranking.emplace_back(row[0], row[1]);
+                scores.push_back(std::strtod(row[static_cast<std::size_t>(score)].c_str(), nullptr));
+            }
+        } else {
+            const RankedTable ranked = rank_candidates(dint, assoc, {}, {});
+            header = {"domain_a", "domain_b", "support", "expected", "log10_p_dc", "score"};
+            for (int r : ranked.order) {
+                const inter& pair = dint.list[r];
+                ranking.emplace_back(network.dom[pair.a].name, network.dom[pair.b].name);
+                scores.push_back(ranked.score[r]);
+                rows.push_back({network.dom[pair.a].name, network.dom[pair.b].name, std::to_string(assoc.support[r]),
+                                number(assoc.expected[r]), number(ranked.log_p_dc[r] / std::log(10.0)),
+                                number(ranked.score[r])});
+            }
+            settings.push_back("no rank table given: ranked by the degree-corrected association alone");
+        }
+
+        std::string charts;
+        if (args.has("robust")) {
+            const NamedTable robust = read_named(args.get("robust", ""), candidates, {"classic", "freq"});
+            settings.push_back(robust.provenance);
+            const std::vector<double> freq = numbers(robust, "freq"), values = numbers(robust, "classic");
+            const long classic = std::count_if(values.begin(), values.end(), [](double v) { return v >= 0.5; });
+            charts += histogram("freq-chart", "How often each pair is inferred across the sampled optima (freq)",
+                                freq, 0, 1.0000001, 20, "freq");
+            settings.push_back("classic list: " + std::to_string(classic) + " pairs; pairs inferred in any run: " +
+                               std::to_string(freq.size()));
+        }
+        if (!scores.empty()) {
+            const auto [low, high] = std::minmax_element(scores.begin(), scores.end());
+            charts += histogram("score-chart", "The score of every candidate pair", scores, *low, *high + 1e-9, 30,
+                                "score (higher is better)");
+        }
+        if (args.has("null")) {
+            const NamedTable null = read_named(args.get("null", ""), candidates, {"p_value", "runs"});
+            settings.push_back(null.provenance);
+            const std::vector<double> p = numbers(null, "p_value"), runs = numbers(null, "runs");
+            const double smallest = runs.empty() ? 1.0 : 1.0 / (runs.front() + 1);
+            const long at_smallest = std::count_if(p.begin(), p.end(), [&](double v) { return v <= smallest * 1.000001; });
+            charts += histogram("null-chart",
+                                "p values against the randomised networks (" + std::to_string(at_smallest) +
+                                    " tied at the smallest possible, 1/(runs+1) = " + number(smallest) + ")",
+                                p, 0, 1.0000001, 20, "p value");
+        }
+        std::string cutoffs;
+        if (args.has("gold")) {
+            const std::string gold_path = args.get("gold", "");
+            const NamePairs gold = read_gold(*open_input(gold_path), gold_path);
+            std::size_t relevant = 0, relevant_hetero = 0;
+            for (int r = 0; r < dint.n; ++r) {
+                const std::string& a = network.dom[dint.list[r].a].name;
+                const std::string& b = network.dom[dint.list[r].b].name;
+                const bool in = gold.contains(a, b);
+                relevant += in;
+                relevant_hetero += in && a != b;
+            }
+            const Curves c = curves(ranking, gold, relevant, relevant_hetero);
+            charts += line_chart("precision-chart", "Precision down the ranking against " + gold_path, c, 0,
+                                 static_cast<double>(ranking.size()));
+            charts += line_chart("recall-chart", "Recall down the ranking against " + gold_path, c, 1,
+                                 static_cast<double>(ranking.size()));
+            cutoffs = "<h3>Precision at the top</h3>\n" + c.cutoffs;
+        }
+        html += "<h2>Settings</h2>\n<ul>";
+        for (const std::string& s : settings) {
+            if (!s.empty()) html += "<li><code>" + escaped(s) + "</code></li>";
+        }
+        html += "</ul>\n<h2>Charts</h2>\n" + charts + cutoffs;
+
+        std::map<std::string, std::pair<std::string, std::string>> names;
+        if (args.has("names")) {
+            const std::string names_path = args.get("names", "");
+            const auto in = open_input(names_path);
+            for (std::string line; std::getline(*in, line);) {
+                std::vector<std::string> f;
+                std::istringstream fields(line);
+                for (std::string field; std::getline(fields, field, '\t');) f.push_back(field);
+                if (f.size() >= 2) names[f[0]] = {f[1], f.size() >= 3 ? f[2] : ""};
+            }
+        }
+        const auto label = [&](const std::string& id) {
+            const auto it = names.find(id);
+            return it == names.end() ? std::string()
+                                     : "<br><small>" + escaped(it->second.first) +
+                                           (it->second.second.empty() ? "" : ": " + escaped(it->second.second)) +
+                                           "</small>";
+        };
+        const std::size_t shown = std::min(rows.size(), static_cast<std::size_t>(top));
+        html += "<h2>The top " + std::to_string(shown) + " pairs</h2>\n<input id=\"filter\" type=\"search\" "
+                "placeholder=\"filter rows\">\n<table id=\"pairs\"><thead><tr><th>rank</th>";
+        for (const std::string& h : header) html += "<th>" + escaped(h) + "</th>";
+        html += "</tr></thead><tbody>\n";
+        for (std::size_t i = 0; i < shown; ++i) {
+            html += "<tr><td>" + std::to_string(i + 1) + "</td>";
+            for (std::size_t c = 0; c < rows[i].size(); ++c) {
+                html += "<td>" + (c < 2 ? domain_link(rows[i][c]) + label(rows[i][c]) : escaped(rows[i][c])) + "</td>";
+            }
+            html += "</tr>\n";
+        }
+        html += "</tbody></table>\n<script>" + std::string(script) + "</script>\n</body></html>\n";
+        write_whole(path, html);
+        err << "ddinfer-report: wrote " << path << " (" << html.size() / 1024 << " KB)\n";
+    } catch (const Error& e) {
+        err << "ddinfer-report: " << e.what() << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace ddinfer
