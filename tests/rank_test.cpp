@@ -180,6 +180,43 @@ TEST(RankTest, CandidatesInTheSameRowsFormAClass) {
     EXPECT_EQ(identical_columns(net.network, net.pint, net.dint), (std::vector<std::vector<int>>{{0, 1}, {2, 3, 4}}));
 }
 
+// Five heterotypic pairs, association best first (support 5 down to 1),
+// shared proteins 0 2 2 0 5: shared ranks 4.5 2.5 2.5 4.5 1. Alone with the
+// association, pairs 1 and 4 tie at -ln 5 and the association puts 1 first.
+TEST(RankTest, SharedProteinsAreTheThirdRank) {
+    inter_table dint;
+    for (const auto& [a, b] : std::vector<std::pair<int, int>>{{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}}) {
+        dint.list.push_back(inter{a, b, "", "", 0.0, 1});
+    }
+    dint.n = 5;
+    Association assoc;
+    assoc.support = {5, 4, 3, 2, 1};
+    assoc.possible.assign(5, 10);
+    assoc.expected.assign(5, 1.0);
+    assoc.shared = {0, 2, 2, 0, 5};
+    assoc.modelled = 10;
+    assoc.universe = 100;
+    RankedTable t = rank_candidates(dint, assoc, {}, {});
+    EXPECT_EQ(t.order, (std::vector<int>{0, 1, 4, 2, 3}));
+    const std::vector<double> alone{-std::log(4.5), -std::log(5.0), -std::log(7.5), -std::log(18.0), -std::log(5.0)};
+    for (int r = 0; r < 5; ++r) EXPECT_NEAR(t.score[r], alone[r], 1e-12) << r;
+
+    // With the programme's evidence, freq ranks 4.5 1 2.5 2.5 4.5.
+    const LpEvidence lp{{}, {0, 1, 0.5, 0.5, 0}};
+    t = rank_candidates(dint, assoc, lp, {});
+    EXPECT_EQ(t.order, (std::vector<int>{1, 2, 0, 4, 3}));
+    const std::vector<double> three{-std::log(20.25), -std::log(5.0), -std::log(18.75), -std::log(45.0),
+                                    -std::log(22.5)};
+    for (int r = 0; r < 5; ++r) EXPECT_NEAR(t.score[r], three[r], 1e-12) << r;
+
+    // The network alone: the association and freq only.
+    RankOptions network;
+    network.network_only = true;
+    t = rank_candidates(dint, assoc, lp, network);
+    EXPECT_EQ(t.order, (std::vector<int>{1, 0, 2, 3, 4}));
+    EXPECT_NEAR(t.score[4], -std::log(22.5), 1e-12);
+}
+
 TEST(RankTest, TiedRanksAreAveraged) {
     const std::vector<int> order{3, 0, 2, 1, 4};
     const std::vector<int> key{7, 5, 7, 9, 5};  // by item; 3, 0/2... tied where keys are equal
@@ -214,7 +251,7 @@ protected:
 // the Poisson tails (from exact sums) order {X,Y}, {Y,Y}, {X,X}.
 TEST_F(RankCommandTest, TheRankProductOrdersTheTable) {
     write_file(path("x.dint"), "Y\tX\n");
-    RunResult run = rank({"--association", "binomial", "--dint", "x.dint"});
+    RunResult run = rank({"--evidence", "network", "--association", "binomial", "--dint", "x.dint"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(read_file(path("pairs.txt.rank.tsv")).substr(0, 15), "# ddinfer-rank ");
     EXPECT_EQ(without_provenance(read_file(path("pairs.txt.rank.tsv"))),
@@ -224,7 +261,7 @@ TEST_F(RankCommandTest, TheRankProductOrdersTheTable) {
               "X\tX\t1\t2\t3\t2.5\t0.175407\t-0.755952\t0\t\t-0.916291\t2\t1\t2.25\t-0.182136\t0\n"
               "Y\tY\t1\t1\t6\t0.625\t0.844472\t-0.0734147\t0\t\t-2.0149\t3\t1\t1\t-0.1992\t0\n");
     EXPECT_EQ(run.err, checked + "wrote pairs.txt.rank.tsv: 3 candidate pairs, 4 modelled protein pairs, density 0.266667\n");
-    run = rank({"--dint", "x.dint"});
+    run = rank({"--evidence", "network", "--dint", "x.dint"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(read_file(path("pairs.txt.rank.tsv")).find("\nX\tY\t0\t3\t6\t1.875\t0.196653\t-0.7063\t1\t\t0\t1\t1\t3\t"
                                                          "-0.238967\t1\nY\tY\t1\t1\t6\t0.625\t0.844472\t-0.0734147\t0\t\t"
@@ -237,11 +274,11 @@ TEST_F(RankCommandTest, TheRankProductOrdersTheTable) {
 
     // Homotypic pairs first, each group in score order; without LP evidence
     // the association alone.
-    ASSERT_EQ(rank({"--association", "binomial", "--homotypic-first", "--dint", "x.dint"}).status, 0);
+    ASSERT_EQ(rank({"--evidence", "network", "--association", "binomial", "--homotypic-first", "--dint", "x.dint"}).status, 0);
     std::string table = read_file(path("pairs.txt.rank.tsv"));
     EXPECT_NE(table.find("\nX\tX\t1\t2\t3\t2.5\t0.175407\t-0.755952\t0\t\t-0.916291\t1\t1\t2.25\t-0.182136\t0\nY\tY\t"),
               std::string::npos);
-    ASSERT_EQ(rank({"--association", "binomial"}).status, 0);
+    ASSERT_EQ(rank({"--evidence", "network", "--association", "binomial"}).status, 0);
     table = read_file(path("pairs.txt.rank.tsv"));
     EXPECT_NE(table.find("\nX\tX\t1\t2\t3\t2.5\t0.175407\t-0.755952\t\t\t0\t1\t1\t2.25\t-0.182136\t0\nX\tY\t0\t3\t6\t1.875\t"
                          "0.196653\t-0.7063\t\t\t-0.693147\t2\t1\t3\t-0.238967\t1\n"),
@@ -249,15 +286,15 @@ TEST_F(RankCommandTest, TheRankProductOrdersTheTable) {
         << table;
     // The shared-protein group: {X,Y} (C carries both) after the homotypic
     // block, or first.
-    ASSERT_EQ(rank({"--association", "binomial", "--homotypic-first", "--shared-first"}).status, 0);
+    ASSERT_EQ(rank({"--evidence", "network", "--association", "binomial", "--homotypic-first", "--shared-first"}).status, 0);
     table = without_provenance(read_file(path("pairs.txt.rank.tsv")));
     EXPECT_EQ(table.substr(table.find('\n') + 1, 5) + table.substr(table.find("\nY\tY"), 5) + table.substr(table.find("\nX\tY"), 5),
               "X\tX\t1\nY\tY\t\nX\tY\t");
     EXPECT_LT(table.find("\nY\tY"), table.find("\nX\tY"));
-    ASSERT_EQ(rank({"--association", "binomial", "--shared-first"}).status, 0);
+    ASSERT_EQ(rank({"--evidence", "network", "--association", "binomial", "--shared-first"}).status, 0);
     table = without_provenance(read_file(path("pairs.txt.rank.tsv")));
     EXPECT_EQ(table.substr(table.find('\n') + 1, 4), "X\tY\t");
-    EXPECT_EQ(rank({"--association", "poisson"}).status, 2);
+    EXPECT_EQ(rank({"--evidence", "network", "--association", "poisson"}).status, 2);
 }
 
 // The robust table gives freq (the LP evidence) and the classic value; a
@@ -266,7 +303,7 @@ TEST_F(RankCommandTest, ARobustTableGivesFrequencies) {
     // As ddinfer-robust writes it: the line of its call first.
     write_file(path("r.tsv"), "# ddinfer-robust 1.0.0 --solver clp --runs 4 --seed 1 pairs.txt domains.txt 0\n"
                               "domain_a\tdomain_b\tclassic\tfreq\nX\tX\t1\t0.75\nY\tY\t0.5\t0.5\nX\tY\t0\t0.5\n");
-    const RunResult run = rank({"--robust", "r.tsv"});
+    const RunResult run = rank({"--evidence", "network", "--robust", "r.tsv"});
     ASSERT_EQ(run.status, 0) << run.err;
     const std::string table = read_file(path("pairs.txt.rank.tsv"));
     EXPECT_NE(table.find("\nX\tY\t0\t3\t6\t1.875\t0.196653\t-0.7063\t0\t0.5\t-0.916291\t1\t1\t3\t-0.238967\t1\n"
@@ -277,7 +314,7 @@ TEST_F(RankCommandTest, ARobustTableGivesFrequencies) {
     // LP rank 1 with association rank 2 ties with LP rank 2 and association
     // rank 1: the tie goes to the association, so {X,X} leads.
     write_file(path("r.tsv"), "domain_a\tdomain_b\tclassic\tfreq\nX\tY\t1\t1\nX\tX\t0\t0.5\nY\tY\t0\t0\n");
-    ASSERT_EQ(rank({"--association", "binomial", "--robust", "r.tsv"}).status, 0);
+    ASSERT_EQ(rank({"--evidence", "network", "--association", "binomial", "--robust", "r.tsv"}).status, 0);
     const std::string tied = read_file(path("pairs.txt.rank.tsv"));
     EXPECT_NE(tied.find("\nX\tX\t1\t2\t3\t2.5\t0.175407\t-0.755952\t0\t0.5\t-0.693147\t1\t1\t2.25\t-0.182136\t0\n"
                         "X\tY\t0\t3\t6\t1.875\t0.196653\t-0.7063\t1\t1\t-0.693147\t2\t"),
@@ -292,7 +329,8 @@ TEST_F(RankCommandTest, ARobustTableGivesFrequencies) {
 TEST_F(RankCommandTest, ProteinsCarryingBothDomains) {
     write_file(path("p3.txt"), "3\nA B\nB C\nA C\n");
     write_file(path("d3.txt"), "2\nX: A B C\nY: A B\n");
-    const RunResult run = run_in(dir, {bin("ddinfer-rank"), "--association", "binomial", "p3.txt", "d3.txt"});
+    RunResult run = run_in(dir, {bin("ddinfer-rank"), "--association", "binomial", "--evidence", "network", "p3.txt",
+                                 "d3.txt"});
     ASSERT_EQ(run.status, 0) << run.err;
     // Degrees 2 each, K_X = 6, K_Y = 4, 2M = 6: E = 3, 4 and 16/12.
     EXPECT_EQ(without_provenance(read_file(path("p3.txt.rank.tsv"))),
@@ -301,6 +339,18 @@ TEST_F(RankCommandTest, ProteinsCarryingBothDomains) {
                   "X\tY\t0\t3\t3\t1\t1\t0\t\t\t-0.405465\t2\t2\t4\t-0.118104\t2\n"
                   "Y\tY\t1\t1\t1\t1\t1\t0\t\t\t-1.09861\t3\t1\t1.33333\t-0.132885\t0\n");
     EXPECT_EQ(read_file(path("p3.txt.classes.tsv")), "class\tdomain_a\tdomain_b\n1\tX\tX\n1\tX\tY\n");
+    // By default the two proteins that carry X and Y put X-Y first: shared
+    // rank 1 against 2.5 for the two pairs that share none.
+    run = run_in(dir, {bin("ddinfer-rank"), "--association", "binomial", "p3.txt", "d3.txt"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string table = read_file(path("p3.txt.rank.tsv"));
+    EXPECT_NE(table.substr(0, table.find('\n')).find(" --association binomial --evidence all p3.txt d3.txt"),
+              std::string::npos);
+    EXPECT_EQ(without_provenance(table), std::string(rank_header) +
+                                             "\nX\tY\t0\t3\t3\t1\t1\t0\t\t\t-0.405465\t1\t2\t4\t-0.118104\t2\n"
+                                             "X\tX\t1\t3\t3\t1\t1\t0\t\t\t-1.32176\t2\t2\t3\t-0.238967\t0\n"
+                                             "Y\tY\t1\t1\t1\t1\t1\t0\t\t\t-2.0149\t3\t1\t1.33333\t-0.132885\t0\n");
+    EXPECT_EQ(run_in(dir, {bin("ddinfer-rank"), "--evidence", "protein", "p3.txt", "d3.txt"}).status, 2);
 }
 
 // The report: one page, names escaped, as many rows as asked, the charts

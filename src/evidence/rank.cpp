@@ -43,18 +43,25 @@ RankedTable rank_candidates(const inter_table& dint, const Association& assoc, c
     const std::vector<double> assoc_rank =
         tied_ranks(order, [&](int x, int y) { return !assoc_better(x, y) && !assoc_better(y, x); });
 
+    // The product of the ranks, each further kind of evidence ranked most
+    // first with ties at their mid-rank; the score is -ln of the product,
+    // so that equal products are equal scores (a sum of logarithms would
+    // break such ties by rounding).
+    std::vector<double> product = assoc_rank;
+    auto multiply_rank = [&](const auto& values) {
+        std::vector<int> by(n);
+        std::iota(by.begin(), by.end(), 0);
+        std::stable_sort(by.begin(), by.end(), [&](int x, int y) { return values[x] > values[y]; });
+        const std::vector<double> rank = tied_ranks(by, [&](int x, int y) { return values[x] == values[y]; });
+        for (std::size_t r = 0; r < n; ++r) product[r] *= rank[r];
+    };
     const std::vector<double>& evidence = !lp.freq.empty() ? lp.freq : lp.lp_value;
+    if (!evidence.empty()) multiply_rank(evidence);
+    // Pairs that no protein carries together all share one mid-rank, so
+    // their order among themselves stays that of the other evidence.
+    if (!options.network_only) multiply_rank(assoc.shared);
     t.score.resize(n);
-    if (evidence.empty()) {
-        for (std::size_t r = 0; r < n; ++r) t.score[r] = 0.0 - std::log(assoc_rank[r]);
-    } else {
-        std::vector<int> by_lp(n);
-        std::iota(by_lp.begin(), by_lp.end(), 0);
-        std::stable_sort(by_lp.begin(), by_lp.end(), [&](int x, int y) { return evidence[x] > evidence[y]; });
-        const std::vector<double> lp_rank =
-            tied_ranks(by_lp, [&](int x, int y) { return evidence[x] == evidence[y]; });
-        for (std::size_t r = 0; r < n; ++r) t.score[r] = 0.0 - std::log(lp_rank[r]) - std::log(assoc_rank[r]);
-    }
+    for (std::size_t r = 0; r < n; ++r) t.score[r] = 0.0 - std::log(product[r]);
 
     // Highest score first; equal scores in association order. The switches
     // put whole groups first: homotypic pairs, then heterotypic pairs whose
@@ -120,15 +127,16 @@ namespace {
 
 const char* const usage_line =
     "usage: ddinfer-rank [--robust ROBUST_TSV] [--dint DINT] [--association degree|binomial] [--homotypic-first] "
-    "[--shared-first] [--calibrate GOLD] [--outdir DIR] PAIRS DOMAINS\n";
+    "[--shared-first] [--evidence all|network] [--calibrate GOLD] [--outdir DIR] PAIRS DOMAINS\n";
 const char* const help_text =
     "  Ranks every candidate domain pair of PAIRS and DOMAINS, best first, and\n"
     "  writes PAIRS.rank.tsv (its first line records the call), and\n"
     "  PAIRS.classes.tsv: the sets of candidates that stand in exactly the same\n"
     "  protein pairs, which no solution can tell apart. The score combines the\n"
-    "  association of the two domains across the network with the programme's\n"
-    "  evidence: the pair's frequency across optimal solutions (--robust) or\n"
-    "  its classic value (--dint); without either, the association alone.\n"
+    "  association of the two domains across the network, the programme's\n"
+    "  evidence (the pair's frequency across optimal solutions, --robust, or\n"
+    "  its classic value, --dint) and how many proteins carry both domains:\n"
+    "  the sum of -ln of the three ranks (ties at their mid-rank).\n"
     "  The top 10 rows are shown on standard output.\n"
     "  --robust FILE       a table of ddinfer-robust for the same inputs\n"
     "  --dint FILE         an inferred pair list of ddinfer for the same inputs\n"
@@ -137,6 +145,9 @@ const char* const help_text =
     "  --association binomial  support against the network's density alone\n"
     "  --homotypic-first   list pairs of one domain with itself first\n"
     "  --shared-first      then (or first) pairs of two domains found on one protein\n"
+    "  --evidence all      (default) all three kinds of evidence\n"
+    "  --evidence network  leave out the proteins that carry both domains: only\n"
+    "                      contacts between proteins count\n"
     "  --calibrate GOLD    add p_gold: the estimated chance that the pair is in\n"
     "                      GOLD, never fitted on the pair's own label; the\n"
     "                      reliability table goes to standard error\n"
@@ -228,6 +239,7 @@ int rank_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
                                {"homotypic-first", false},
                                {"shared-first", false},
                                {"association", true},
+                               {"evidence", true},
                                {"calibrate", true},
                                {"outdir", true}},
                               2};
@@ -245,6 +257,11 @@ int rank_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
         options.binomial = model == "binomial";
         options.homotypic_first = args.has("homotypic-first");
         options.shared_first = args.has("shared-first");
+        const std::string evidence = args.get("evidence", "all");
+        if (evidence != "all" && evidence != "network") {
+            throw UsageError("--evidence takes all or network, not \"" + evidence + "\"");
+        }
+        options.network_only = evidence == "network";
     } catch (const UsageError& e) {
         err << "ddinfer-rank: " << e.what() << "; " << usage_line;
         return 2;
@@ -256,6 +273,8 @@ int rank_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
     for (const char* flag : {"homotypic-first", "shared-first"}) {
         if (args.has(flag)) call.push_back(std::string("--") + flag);
     }
+    // Always recorded, so that a table tells which score it holds.
+    call.insert(call.end(), {"--evidence", options.network_only ? "network" : "all"});
     call.insert(call.end(), {pairs_path, args.positional[1]});
     try {
         protdom network;

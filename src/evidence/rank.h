@@ -3,7 +3,7 @@
 // calibration against a gold list and the judging of ddinfer-eval.
 //
 // ddinfer-rank: every candidate domain pair with the evidence for it, best
-// first. Two kinds of evidence are combined:
+// first. Three kinds of evidence are combined:
 //  - association: how many modelled protein pairs the domain pair could
 //    explain (support I) against what chance gives: by default the
 //    degree-corrected expectation E as a Poisson upper tail, or (binomial)
@@ -11,7 +11,10 @@
 //    rho the density of the modelled network;
 //  - the programme: the classic solution value, or the pair's frequency
 //    across sampled optima (ddinfer-robust).
-// The default order is the rank product of the two.
+//  - the proteins themselves: how many proteins carry both domains; two
+//    domains found together on a protein are far more often in contact.
+// The default order is the rank product of the three; `--evidence network`
+// leaves the third out.
 #pragma once
 
 #include <cstdint>
@@ -55,12 +58,14 @@ struct RankOptions {
     bool binomial = false;         // rank the association by the binomial p, not the degree-corrected one
     bool homotypic_first = false;  // pairs of a domain with itself first
     bool shared_first = false;     // then heterotypic pairs whose domains share a protein
+    bool network_only = false;     // leave out the rank of the proteins that carry both domains
 };
 
 // Scores and orders the candidates: the rank product of the LP evidence
-// (freq when given, else lp_value) and the association (ln p, ties broken
-// by I), ranks averaged over ties; the association alone when there is no
-// LP evidence.
+// (freq when given, else lp_value), the association (ln p, ties broken by
+// I) and, unless network_only, the number of proteins that carry both
+// domains (shared); ranks averaged over ties, the score the sum of -ln of
+// the ranks. Without LP evidence that factor is left out.
 RankedTable rank_candidates(const inter_table& dint, const Association& assoc, const LpEvidence& lp,
                             const RankOptions& options);
 

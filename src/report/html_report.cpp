@@ -176,7 +176,9 @@ int report_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
                 scores.push_back(std::strtod(row[static_cast<std::size_t>(score)].c_str(), nullptr));
             }
         } else {
-            const RankedTable ranked = rank_candidates(dint, assoc, {}, {});
+            RankOptions association_alone;
+            association_alone.network_only = true;
+            const RankedTable ranked = rank_candidates(dint, assoc, {}, association_alone);
             header = {"domain_a", "domain_b", "support", "expected", "log10_p_dc", "score"};
             for (int r : ranked.order) {
                 const inter& pair = dint.list[r];
