@@ -117,8 +117,10 @@ int parse_command_line(const CommandLine& command, int argc, char** argv, Parsed
             out << command.name << " " << DDINFER_VERSION << "\n";
             return 0;
         }
-        if (args.positional.size() != command.positionals) {
-            throw UsageError("expected " + std::to_string(command.positionals) + " arguments, found " +
+        if (command.or_more ? args.positional.size() < command.positionals
+                            : args.positional.size() != command.positionals) {
+            throw UsageError("expected " + std::string(command.or_more ? "at least " : "") +
+                             std::to_string(command.positionals) + " arguments, found " +
                              std::to_string(args.positional.size()));
         }
     } catch (const UsageError& e) {

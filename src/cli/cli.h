@@ -54,6 +54,7 @@ struct CommandLine {
     std::string help;   // the lines after it for --help
     std::vector<OptionSpec> options;
     std::size_t positionals = 0;  // exactly this many
+    bool or_more = false;         // at least that many
 };
 
 // Parses the call. Returns -1 to go on; otherwise the exit status after

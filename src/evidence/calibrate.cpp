@@ -81,27 +81,36 @@ private:
 
 Calibration calibrate(const protdom& network, const inter_table& dint, const std::vector<double>& score,
                       const NamePairs& gold, std::uint64_t seed) {
-    const auto n = static_cast<std::size_t>(dint.n);
-    std::vector<int> half(static_cast<std::size_t>(network.ndom));
-    for (int d = 0; d < network.ndom; ++d) half[d] = domain_half(network.dom[d].name, seed);
+    std::vector<std::string> names;
+    names.reserve(static_cast<std::size_t>(network.ndom));
+    for (int d = 0; d < network.ndom; ++d) names.push_back(network.dom[d].name);
+    std::vector<std::pair<int, int>> pairs;
+    pairs.reserve(static_cast<std::size_t>(dint.n));
+    for (int r = 0; r < dint.n; ++r) pairs.emplace_back(dint.list[r].a, dint.list[r].b);
+    return calibrate(names, pairs, score, gold, seed);
+}
+
+Calibration calibrate(const std::vector<std::string>& names, const std::vector<std::pair<int, int>>& pairs,
+                      const std::vector<double>& score, const NamePairs& gold, std::uint64_t seed) {
+    const std::size_t n = pairs.size();
+    std::vector<int> half(names.size());
+    for (std::size_t d = 0; d < names.size(); ++d) half[d] = domain_half(names[d], seed);
     std::vector<char> in_gold(n);
-    for (std::size_t r = 0; r < n; ++r) {
-        in_gold[r] = gold.contains(network.dom[dint.list[r].a].name, network.dom[dint.list[r].b].name);
-    }
+    for (std::size_t r = 0; r < n; ++r) in_gold[r] = gold.contains(names[pairs[r].first], names[pairs[r].second]);
 
     Calibration c;
     c.p_gold.assign(n, std::numeric_limits<double>::quiet_NaN());
     for (const bool homotypic : {true, false}) {
-        auto kind = [&](std::size_t r) { return (dint.list[r].a == dint.list[r].b) == homotypic; };
+        auto kind = [&](std::size_t r) { return (pairs[r].first == pairs[r].second) == homotypic; };
         std::vector<std::pair<double, double>> points[2];
         for (std::size_t r = 0; r < n; ++r) {
-            const int ha = half[dint.list[r].a], hb = half[dint.list[r].b];
+            const int ha = half[pairs[r].first], hb = half[pairs[r].second];
             if (kind(r) && ha == hb) points[ha].emplace_back(score[r], in_gold[r]);
         }
         const StepFit fits[2] = {StepFit(std::move(points[0])), StepFit(std::move(points[1]))};
         for (std::size_t r = 0; r < n; ++r) {
             if (!kind(r)) continue;
-            const int ha = half[dint.list[r].a], hb = half[dint.list[r].b];
+            const int ha = half[pairs[r].first], hb = half[pairs[r].second];
             if (ha == hb) {
                 if (!fits[1 - ha].empty()) c.p_gold[r] = fits[1 - ha](score[r]);
             } else if (!fits[0].empty() && !fits[1].empty()) {

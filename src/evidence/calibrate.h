@@ -37,4 +37,9 @@ struct Calibration {
 Calibration calibrate(const protdom& network, const inter_table& dint, const std::vector<double>& score,
                       const NamePairs& gold, std::uint64_t seed = 1);
 
+// The same over any list of domain pairs: indices into `names`, one score
+// by pair.
+Calibration calibrate(const std::vector<std::string>& names, const std::vector<std::pair<int, int>>& pairs,
+                      const std::vector<double>& score, const NamePairs& gold, std::uint64_t seed = 1);
+
 }  // namespace ddinfer

@@ -12,6 +12,12 @@ namespace ddinfer {
 
 NamePairs read_gold(std::istream& in, const std::string& file) {
     NamePairs gold;
+    read_two_names(in, file, [&](const std::string& a, const std::string& b) { gold.add(a, b); });
+    return gold;
+}
+
+void read_two_names(std::istream& in, const std::string& file,
+                    const std::function<void(const std::string&, const std::string&)>& take) {
     std::string line;
     long line_no = 0;
     while (std::getline(in, line)) {
@@ -28,9 +34,9 @@ NamePairs read_gold(std::istream& in, const std::string& file) {
         if (fields.size() != 2) {
             throw input_error(file, line_no, "expected two domain names, found " + std::to_string(fields.size()));
         }
-        gold.add(fields[0], fields[1]);
+        take(fields[0], fields[1]);
     }
-    return gold;
+    if (in.bad()) throw Error(read_failure(file, in));
 }
 
 std::vector<std::pair<std::string, std::string>> read_inferred(std::istream& in, const std::string& file,

@@ -4,6 +4,7 @@
 // base rate. Pairs are compared by their domain names, unordered.
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <unordered_set>
@@ -36,6 +37,10 @@ private:
 // Two names a line, separated by tabs or spaces; "#" starts a comment line;
 // blank lines are skipped. Throws Error naming file:line.
 NamePairs read_gold(std::istream& in, const std::string& file);
+
+// The lines of such a file, each handed over as its two names.
+void read_two_names(std::istream& in, const std::string& file,
+                    const std::function<void(const std::string&, const std::string&)>& take);
 
 // An inferred pair list: "A<TAB>B" a line, names as the domain file gives
 // them (spaces included). Each pair must be a candidate; throws Error.
