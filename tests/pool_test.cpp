@@ -1,0 +1,142 @@
+#include "evidence/pool.h"
+
+#include <gtest/gtest.h>
+
+#include "evidence/rank.h"
+#include "test_util.h"
+
+namespace ddinfer::test {
+namespace {
+
+// A row of a ddinfer-rank table: the columns the pooling reads, the others
+// filled.
+std::string row(const std::string& a, const std::string& b, const std::string& support, const std::string& lp,
+                const std::string& freq, const std::string& score, const std::string& log10_p_dc,
+                const std::string& shared) {
+    return a + "\t" + b + "\t0\t" + support + "\t10\t1\t0.5\t-0.3\t" + lp + "\t" + freq + "\t" + score + "\t1\t1\t1\t" +
+           log10_p_dc + "\t" + shared + "\n";
+}
+
+std::string rank_table(const std::string& rows) {
+    return "# ddinfer-rank 1.0.0 --evidence all pairs.txt domains.txt\n" + std::string(rank_header) + "\n" + rows;
+}
+
+// Network a (4 pairs): scores 10, 8, 8, 1, so ranks 1, 2.5, 2.5, 4 and
+// network scores ln 4, ln 1.6, ln 1.6, 0. Network b (2 pairs): D2-D3
+// (written D3 D2) ln 2, D3-D5 0. Pooled: D1-D2 ln 4 from a alone, D2-D3
+// ln 1.6 + ln 2; D4-D4 and D3-D5 tie at 0 and go in a's order.
+class PoolTest : public TempDirTest {
+protected:
+    void SetUp() override {
+        TempDirTest::SetUp();
+        write_file(path("a.rank.tsv"), rank_table(row("D1", "D2", "7", "1", "1", "10", "-3", "0") +
+                                                  row("D1", "D3", "5", "1", "0.5", "8", "-2", "1") +
+                                                  row("D2", "D3", "5", "0", "0.5", "8", "-2.5", "0") +
+                                                  row("D4", "D4", "1", "0", "0", "1", "-0.1", "0")));
+        write_file(path("b.rank.tsv"), rank_table(row("D3", "D2", "9", "1", "", "5", "-400", "2") +
+                                                  row("D5", "D3", "2", "0", "", "3", "-1", "0")));
+    }
+    RunResult pool(std::vector<std::string> words) {
+        words.insert(words.begin(), bin("ddinfer-pool"));
+        return run_in(dir, words);
+    }
+};
+
+const std::string header =
+    "domain_a\tdomain_b\tn_networks\tscore\ta:support\ta:freq\ta:p_dc\ta:shared_proteins\ta:score\tb:support\t"
+    "b:lp_value\tb:p_dc\tb:shared_proteins\tb:score\n";
+
+TEST_F(PoolTest, NormalisedRanksAddUpAndAnAbsentNetworkAddsNothing) {
+    RunResult run = pool({"-o", "pooled.tsv", "a.rank.tsv", "b.rank.tsv"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string table = read_file(path("pooled.tsv"));
+    EXPECT_EQ(table.substr(0, table.find('\n') + 1), "# ddinfer-pool 1.0.0 a.rank.tsv b.rank.tsv\n");
+    EXPECT_EQ(without_provenance(table), header +
+                                             "D1\tD2\t1\t1.38629\t7\t1\t0.001\t0\t1.38629\t\t\t\t\t\n"
+                                             "D2\tD3\t2\t1.16315\t5\t0.5\t0.00316228\t0\t0.470004\t9\t1\t1e-400\t2\t0.693147\n"
+                                             "D1\tD3\t1\t0.470004\t5\t0.5\t0.01\t1\t0.470004\t\t\t\t\t\n"
+                                             "D4\tD4\t1\t0\t1\t0\t0.794328\t0\t0\t\t\t\t\t\n"
+                                             "D3\tD5\t1\t0\t\t\t\t\t\t2\t0\t0.1\t0\t0\n");
+    EXPECT_EQ(run.err, "wrote pooled.tsv: 5 pairs, 1 of them candidates in more than one of the 2 networks\n");
+
+    // Exactly b's candidates, to standard output.
+    run = pool({"--only", "b.rank.tsv", "-q", "-o", "-", "a.rank.tsv", "b.rank.tsv"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(without_provenance(run.out), header +
+                                               "D2\tD3\t2\t1.16315\t5\t0.5\t0.00316228\t0\t0.470004\t9\t1\t1e-400\t2\t0.693147\n"
+                                               "D3\tD5\t1\t0\t\t\t\t\t\t2\t0\t0.1\t0\t0\n");
+}
+
+// c uses other ids: IPR1 stands for D1, IPR2 for D2 and D9. Its first row
+// becomes D1-D2 and D1-D9 (ranks 1.5), its second D2-D2, D2-D9 and D9-D9
+// (ranks 4; D9-D2 is D2-D9 again): 5 pairs, D1-D2 scores ln(5 / 1.5) there.
+TEST_F(PoolTest, AMapTranslatesTheTablesOfTheOtherIdSystem) {
+    write_file(path("c.rank.tsv"), rank_table(row("IPR1", "IPR2", "3", "1", "", "2", "-1", "0") +
+                                              row("IPR2", "IPR2", "1", "0", "", "1", "-1", "0")));
+    RunResult run = pool({"-o", "p.tsv", "--only", "a.rank.tsv", "a.rank.tsv", "c.rank.tsv"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "ddinfer-pool: a.rank.tsv and c.rank.tsv share no domain id (\"D1\" against \"IPR1\"): are "
+                       "they of two id systems? --map translates one into the other\n");
+    EXPECT_FALSE(fs::exists(path("p.tsv")));
+
+    write_file(path("map.txt"), "# entry\tsignature\nIPR1\tD1\nIPR2 D2\nIPR2\tD9\n\n");
+    run = pool({"-o", "p.tsv", "--map", "map.txt", "--only", "a.rank.tsv", "a.rank.tsv", "c.rank.tsv"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "c.rank.tsv: 2 domain ids translated by map.txt, 1 pairs that another row stood for already "
+                       "passed over\nwrote p.tsv: 4 pairs, 1 of them candidates in more than one of the 2 networks\n");
+    std::string firsts;
+    const std::string table = without_provenance(read_file(path("p.tsv")));
+    for (std::size_t at = table.find('\n') + 1; at < table.size(); at = table.find('\n', at) + 1) {
+        std::size_t end = at;
+        for (int tab = 0; tab < 4; ++tab) end = table.find('\t', end) + 1;
+        firsts += table.substr(at, end - at - 1) + "\n";
+    }
+    EXPECT_EQ(firsts, "D1\tD2\t2\t2.59027\nD1\tD3\t1\t0.470004\nD2\tD3\t1\t0.470004\nD4\tD4\t1\t0\n");
+    EXPECT_NE(table.find("\tc:support\tc:lp_value\t"), std::string::npos);
+    EXPECT_NE(table.find("\t3\t1\t0.1\t0\t1.20397\n"), std::string::npos) << table;
+}
+
+TEST_F(PoolTest, DamagedTablesAndCallMistakesAreRefused) {
+    struct Case {
+        std::string b;  // the text of b.rank.tsv
+        std::string err;
+    };
+    const std::string d1d2 = row("D1", "D2", "1", "1", "", "2", "-1", "0");
+    const Case cases[] = {
+        {"# ddinfer-robust 1.0.0 pairs.txt domains.txt 0.1\ndomain_a\tdomain_b\tclassic\tfreq\nD1\tD2\t1\t1\n",
+         "b.rank.tsv:1: expected a table of ddinfer-rank (its first line \"# ddinfer-rank ...\")"},
+        {"# ddinfer-rank 1.0.0\ndomain_a\tdomain_b\tsupport\n",
+         "b.rank.tsv:2: expected the header of a ddinfer-rank table, with a column lp_value"},
+        {rank_table(d1d2 + d1d2.substr(0, d1d2.size() - 1)),
+         "b.rank.tsv:4: the line has no line end: the table was cut short"},
+        {rank_table(d1d2 + row("D2", "D1", "1", "1", "", "2", "-1", "0")),
+         "b.rank.tsv:4: the pair \"D1\" with \"D2\" stands already on line 3"},
+        {rank_table(row("D1", "D2", "1.5", "1", "", "2", "-1", "0")),
+         "b.rank.tsv:3: expected whole counts of support and shared_proteins and numbers of score, log10_p_dc and "
+         "freq or lp_value"},
+        {rank_table(row("D1", "D2", "1", "1", "", "2", "-1x", "0")),
+         "b.rank.tsv:3: expected whole counts of support and shared_proteins and numbers of score, log10_p_dc and "
+         "freq or lp_value"},
+        {rank_table("D1\tD2\t1\n"), "b.rank.tsv:3: expected 16 tab-separated fields, found 3"},
+        {rank_table(""), "b.rank.tsv:2: the table holds no pair"},
+    };
+    for (const Case& c : cases) {
+        write_file(path("b.rank.tsv"), c.b);
+        const RunResult run = pool({"-o", "p.tsv", "a.rank.tsv", "b.rank.tsv"});
+        EXPECT_EQ(run.status, 1) << c.err;
+        EXPECT_EQ(run.err, "ddinfer-pool: " + c.err + "\n");
+    }
+    EXPECT_FALSE(fs::exists(path("p.tsv")));
+
+    for (const std::vector<std::string>& call : std::vector<std::vector<std::string>>{
+             {"a.rank.tsv", "b.rank.tsv"},
+             {"-o", "p.tsv", "a.rank.tsv"},
+             {"-o", "p.tsv", "a.rank.tsv", "a.rank.tsv"},
+             {"-o", "p.tsv", "--only", "c.rank.tsv", "a.rank.tsv", "b.rank.tsv"}}) {
+        EXPECT_EQ(pool(call).status, 2) << call.size();
+    }
+}
+
+}  // namespace
+}  // namespace ddinfer::test
