@@ -70,6 +70,13 @@ TEST_F(PrepTest, DomainFilesFromEachFormat) {
                        "repeated\n");
     EXPECT_EQ(prep("domains", {"--format", "interpro", sample("protein2ipr.dat")}),
               "5\nIPR003121: O15151 Q00987\nIPR036885: O15151\nIPR002117: P04637\nIPR008967: P04637\nIPR011615: P04637\n");
+    // The same file as a map of entries to their signatures, each pair
+    // once, colons as in the domain files.
+    EXPECT_EQ(prep("map", {"--format", "interpro", sample("protein2ipr.dat")}),
+              "IPR003121\tPF02201\nIPR036885\tG3DSA_1.10.245.10\nIPR002117\tPR00386\nIPR008967\tSSF49417\n"
+              "IPR011615\tPF00870\nIPR011615\tPS00348\n");
+    EXPECT_NE(run.err.find("ddinfer-prep: wrote 6 pairs of ids to out.txt; merged 2 repeated\n"), std::string::npos)
+        << run.err;
     write_file(path("keep.txt"), "2\nP04637 O15151\nP04637 P04637\n");  // O15151 second only
     EXPECT_EQ(prep("domains", {"--format", "uniprot", "--proteins", "keep.txt", sample("uniprot.tsv")}),
               "5\nPF00870: P04637\nPF08563: P04637\nPF07710: P04637\nPF02201: O15151\nPF00641: O15151\n");

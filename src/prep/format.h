@@ -40,14 +40,14 @@ public:
 };
 
 struct Format {
-    std::string kind;  // "pairs", "domains" or "names"
+    std::string kind;  // "pairs", "domains", "names" or "map"
     std::string name;  // as --format names it
     std::vector<std::string> help;     // its lines of --help
     std::vector<std::string> options;  // the format-specific options it reads
     // Whether a first line shows a file of this format (nullptr: no header).
     bool (*recognises)(const std::string& first_line) = nullptr;
     std::unique_ptr<FormatReader> (*pairs)(const PairOptions&) = nullptr;
-    std::unique_ptr<FormatReader> (*domains)(const DomainOptions&) = nullptr;  // domains and names
+    std::unique_ptr<FormatReader> (*domains)(const DomainOptions&) = nullptr;  // domains, names and maps
 };
 
 // Every format, interaction lists first, in the order --help lists them.
@@ -72,6 +72,7 @@ std::unique_ptr<FormatReader> uniprot_reader(const DomainOptions& options);
 std::unique_ptr<FormatReader> domain_table_reader(const DomainOptions& options);
 std::unique_ptr<FormatReader> pfam_clans_reader(const DomainOptions& options);
 std::unique_ptr<FormatReader> interpro_entries_reader(const DomainOptions& options);
+std::unique_ptr<FormatReader> interpro_map_reader(const DomainOptions& options);
 
 bool looks_like_biogrid(const std::string& line);
 bool looks_like_mitab(const std::string& line);

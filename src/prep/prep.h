@@ -103,6 +103,20 @@ void prep_names(std::istream& in, const std::string& file, const std::string& fo
                 PrepReport& report);
 std::string names_text(const NameList& list);
 
+// Ids of one system with ids of another, for ddinfer-pool --map: distinct
+// pairs in order of first appearance.
+class IdMap {
+public:
+    bool add(const std::string& from, const std::string& to);  // false when known
+    const std::vector<std::pair<std::string, std::string>>& pairs() const { return pairs_; }
+
+private:
+    std::vector<std::pair<std::string, std::string>> pairs_;
+    std::unordered_set<std::string> seen_;
+};
+void prep_map(std::istream& in, const std::string& file, const std::string& format, IdMap& map, PrepReport& report);
+std::string map_text(const IdMap& map);
+
 // The format a first line shows a download to be in ("biogrid-tab3",
 // "mitab", "string", "pfam-regions", "uniprot", "interpro"), or "".
 std::string recognised_format(const std::string& first_line);

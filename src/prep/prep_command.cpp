@@ -37,7 +37,7 @@ std::string usage_line() {
     return "usage: ddinfer-prep pairs --format " + format_names("pairs", "|", "|") + " [options] IN... -o PAIRS\n" +
            "       ddinfer-prep domains --format " + format_names("domains", "|", "|") +
            " [options] IN... -o DOMAINS\n" + "       ddinfer-prep names --format " + format_names("names", "|", "|") +
-           " IN... -o NAMES\n";
+           " IN... -o NAMES\n" + "       ddinfer-prep map --format " + format_names("map", "|", "|") + " IN... -o MAP\n";
 }
 
 // --help: the formats from the table, each with its lines.
@@ -72,6 +72,8 @@ std::string help_text() {
            "    --proteins PAIRS       keep only proteins named in this interaction list\n"
            "  names (for ddinfer-report --names: ID<TAB>NAME: DESCRIPTION a line):\n" +
            format_lines("names") +
+           "  map (for ddinfer-pool --map: ID<TAB>ID of another system a line):\n" +
+           format_lines("map") +
            "  all:\n"
            "    -o, --output FILE      the file to write (required; - is standard output)\n"
            "    --member NAME          the file to read in a zip archive of several\n"
@@ -194,7 +196,7 @@ int prep_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
             out << "ddinfer-prep " << DDINFER_VERSION << "\n";
             return 0;
         }
-        if (args.positional.size() < 2) throw UsageError("expected pairs, domains or names, then the input files");
+        if (args.positional.size() < 2) throw UsageError("expected pairs, domains, names or map, then the input files");
         kind = args.positional[0];
         inputs.assign(args.positional.begin() + 1, args.positional.end());
         output = args.get("output", "");
@@ -230,8 +232,13 @@ int prep_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
                 throw UsageError("--format for names takes " + format_names("names", ", ", " or ") + ", not \"" +
                                  format + "\"");
             }
+        } else if (kind == "map") {
+            if (find_format("map", format) == nullptr) {
+                throw UsageError("--format for map takes " + format_names("map", ", ", " or ") + ", not \"" +
+                                 format + "\"");
+            }
         } else {
-            throw UsageError("expected pairs, domains or names, not \"" + kind + "\"");
+            throw UsageError("expected pairs, domains, names or map, not \"" + kind + "\"");
         }
         check_option_use(args, *find_format(kind, format));
     } catch (const UsageError& e) {
@@ -268,6 +275,12 @@ int prep_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
                        "--aliases SPECIES.protein.aliases.v12.0.txt.gz maps them\n";
             }
             text = pairs_text(list);
+        } else if (kind == "map") {
+            IdMap map;
+            for (const std::string& path : inputs) prep_map(*open(path), path, args.get("format", ""), map, report);
+            report.written = static_cast<long>(map.pairs().size());
+            if (report.written == 0) throw Error(nothing_written("no pair of ids", inputs, report));
+            text = map_text(map);
         } else if (kind == "names") {
             NameList list;
             for (const std::string& path : inputs) prep_names(*open(path), path, args.get("format", ""), list, report);
@@ -288,7 +301,11 @@ int prep_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
             text = domains_text(list);
         }
         write_whole(output, text);
-        err << report.summary(kind == "pairs" ? "pairs" : kind == "names" ? "names" : "memberships", output);
+        err << report.summary(kind == "pairs"   ? "pairs"
+                              : kind == "names" ? "names"
+                              : kind == "map"   ? "pairs of ids"
+                                                : "memberships",
+                              output);
     } catch (const Error& e) {
         err << "ddinfer-prep: " << e.what() << "\n";
         return 1;

@@ -1,6 +1,9 @@
 // Names and descriptions of domains, for ddinfer-report: Pfam's clans table
 // (Pfam-A.clans.tsv: accession, clan, clan name, short name, description)
-// and InterPro's entry list (entry.list: ENTRY_AC, ENTRY_TYPE, ENTRY_NAME).
+// and InterPro's entry list (entry.list: ENTRY_AC, ENTRY_TYPE, ENTRY_NAME);
+// and maps of one id system to another, for ddinfer-pool.
+#include <algorithm>
+
 #include "core/error.h"
 #include "prep/format.h"
 #include "prep/text.h"
@@ -59,6 +62,43 @@ void prep_names(std::istream& in, const std::string& file, const std::string& fo
         NameList& list_;
     } emit(file, list, report);
     read_lines(in, file, format, *found->domains(DomainOptions{}), emit, report);
+}
+
+bool IdMap::add(const std::string& from, const std::string& to) {
+    if (!seen_.insert(from + '\t' + to).second) return false;
+    pairs_.emplace_back(from, to);
+    return true;
+}
+
+void prep_map(std::istream& in, const std::string& file, const std::string& format, IdMap& map, PrepReport& report) {
+    const Format* found = find_format("map", format);
+    if (found == nullptr) throw Error("no map format " + format);
+    class MapEmit : public Emit {
+    public:
+        MapEmit(const std::string& file, IdMap& map, PrepReport& report) : Emit(file, report), map_(map) {}
+        void item(const std::string& from, const std::string& to, long line_no, const std::string& text) override {
+            if (unwritable_name(from) || unwritable_name(to)) {
+                return skip("ids holding white space or control bytes", line_no, text);
+            }
+            // As the domain files write them: a colon would end the name.
+            std::string id = to;
+            if (id.find(':') != std::string::npos) {
+                std::replace(id.begin(), id.end(), ':', '_');
+                report_.change("domain ids holding a colon, written with _ for it", file_, line_no, text);
+            }
+            if (!map_.add(from, id)) ++report_.merged;
+        }
+
+    private:
+        IdMap& map_;
+    } emit(file, map, report);
+    read_lines(in, file, format, *found->domains(DomainOptions{}), emit, report);
+}
+
+std::string map_text(const IdMap& map) {
+    std::string text;
+    for (const auto& [from, to] : map.pairs()) text += from + "\t" + to + "\n";
+    return text;
 }
 
 std::string names_text(const NameList& list) {

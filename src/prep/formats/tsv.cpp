@@ -1,6 +1,7 @@
 // Two-column tables: of one's own (a pair of proteins, or a protein and a
 // domain, a line; tabs or spaces; "#" comments; --header skips line 1) and
-// InterPro's protein2ipr (a protein, an InterPro id, ... a line, tabs).
+// InterPro's protein2ipr (a protein, an InterPro id, ... a line, tabs), read
+// as memberships or as a map of entries to their member signatures.
 #include "prep/format.h"
 #include "prep/text.h"
 
@@ -42,6 +43,27 @@ bool looks_like_interpro(const std::string& line) {
 
 std::unique_ptr<FormatReader> interpro_reader(const DomainOptions&) {
     return std::make_unique<TableReader>("\t", false, false);
+}
+
+namespace {
+
+// protein2ipr as a map: the InterPro entry (column 2) and the member
+// database's signature that stands for it on this protein (column 4).
+class InterproMapReader : public FormatReader {
+public:
+    void line(const std::string& text, long line_no, const std::string&, Emit& emit) override {
+        const std::vector<std::string> f = split(text, "\t");
+        if (f.size() < 4 || f[1].rfind("IPR", 0) != 0 || f[3].empty()) {
+            return emit.skip("lines without an InterPro entry and a signature", line_no, text);
+        }
+        emit.item(f[1], f[3], line_no, text);
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<FormatReader> interpro_map_reader(const DomainOptions&) {
+    return std::make_unique<InterproMapReader>();
 }
 
 }  // namespace ddinfer
