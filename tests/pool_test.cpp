@@ -59,6 +59,19 @@ TEST_F(PoolTest, NormalisedRanksAddUpAndAnAbsentNetworkAddsNothing) {
                                              "D3\tD5\t1\t0\t\t\t\t\t\t2\t0\t0.1\t0\t0\n");
     EXPECT_EQ(run.err, "wrote pooled.tsv: 5 pairs, 1 of them candidates in more than one of the 2 networks\n");
 
+    // ddinfer-eval judges it on the inputs of one network, whose candidates
+    // are D1-D2 and D1-D3: the other three pairs are passed over.
+    write_file(path("pairs.txt"), "1\nP1 P2\n");
+    write_file(path("domains.txt"), "3\nD1: P1\nD2: P2\nD3: P2\n");
+    write_file(path("gold.tsv"), "D3 D1\n");
+    run = run_in(dir, {bin("ddinfer-eval"), "pairs.txt", "domains.txt", "pooled.tsv", "gold.tsv"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.substr(0, run.out.find("ranking")),
+              "passed over 3 pairs of the pooled table that are no candidates of pairs.txt and domains.txt\n"
+              "candidates          2 pairs, 1 in gold (50.0%, the base rate)\n\n");
+    EXPECT_NE(run.out.find("\nall                  2       -       -       -       -       -   50.0%\n"),
+              std::string::npos) << run.out;
+
     // Exactly b's candidates, to standard output.
     run = pool({"--only", "b.rank.tsv", "-q", "-o", "-", "a.rank.tsv", "b.rank.tsv"});
     ASSERT_EQ(run.status, 0) << run.err;

@@ -25,7 +25,7 @@ const char* const help =
     "    a table of ddinfer-robust (header domain_a, domain_b, classic, freq):\n"
     "      the same for the classic list and for pairs at freq = 1, >= 0.75,\n"
     "      >= 0.5, >= 0.25 and > 0, then the figures of a ranking below\n"
-    "    a table of ddinfer-rank or ddinfer-null, or any tab-separated table with\n"
+    "    a table of ddinfer-rank, ddinfer-pool or ddinfer-null, or any table with\n"
     "      a header line that begins domain_a<TAB>domain_b: taken as a ranking,\n"
     "      best first, in file order (the null table is in p-value order)\n"
     "  A ranking gets precision at the top 250, 500, 1000, 2000 and 5000 pairs\n"
@@ -33,8 +33,9 @@ const char* const help =
     "  pairs among the candidates as its denominator; once for all pairs, once\n"
     "  for heterotypic pairs (two different domains) alone, and once for\n"
     "  heterotypic pairs whose domains no protein carries together (no shared).\n"
-    "  Every pair of RESULT must be a candidate of PAIRS and DOMAINS, and some\n"
-    "  pair of GOLD must be one.\n"
+    "  Every pair of RESULT must be a candidate of PAIRS and DOMAINS (a table of\n"
+    "  ddinfer-pool excepted: its other networks' pairs are passed over and\n"
+    "  counted), and some pair of GOLD must be one.\n"
     "  Example:\n"
     "    ddinfer-eval pairs.txt domains.txt pairs.txt.rank.tsv gold.tsv\n"
     "  Exit status: 0 done, 1 a file cannot be read or holds bad input, 2 a\n"
@@ -87,6 +88,10 @@ int main(int argc, char** argv) {
             return 0;
         }
         const Table table = read_table(result_in, result_path, candidates);
+        if (table.passed_over > 0) {
+            std::cout << "passed over " << table.passed_over << " pairs of the pooled table that are no candidates of "
+                      << args.positional[0] << " and " << args.positional[1] << "\n";
+        }
         std::vector<std::pair<std::string, std::string>> ranking;
         for (const std::vector<std::string>& row : table.rows) ranking.emplace_back(row[0], row[1]);
         if (first == robust_header) {

@@ -113,7 +113,7 @@ bool whole_number(const std::string& field, double& value) {
 }
 
 Table read_rows(std::istream& in, const std::string& file, const NamePairs& candidates,
-                std::vector<std::string> header, long line_no) {
+                std::vector<std::string> header, long line_no, bool pass_over_others = false) {
     Table table;
     table.header = std::move(header);
     std::string line;
@@ -128,6 +128,10 @@ Table read_rows(std::istream& in, const std::string& file, const NamePairs& cand
                                   std::to_string(fields.size()));
         }
         if (!candidates.contains(fields[0], fields[1])) {
+            if (pass_over_others) {
+                ++table.passed_over;
+                continue;
+            }
             throw input_error(file, line_no,
                               "\"" + quoted_input(fields[0]) + "\" with \"" + quoted_input(fields[1]) + "\" is no candidate pair of these inputs");
         }
@@ -136,6 +140,19 @@ Table read_rows(std::istream& in, const std::string& file, const NamePairs& cand
     }
     if (in.bad()) throw Error(read_failure(file, in));
     return table;
+}
+
+// Whether the table is one of ddinfer-pool, which ranks the pairs of
+// several networks, most of them no candidates of any one. The stream is
+// left where it was (when it can be: a pipe is no pooled table here).
+bool is_pooled_table(std::istream& in) {
+    const auto start = in.tellg();
+    if (start < 0 || in.peek() != '#') return false;
+    std::string first;
+    std::getline(in, first);
+    in.clear();
+    in.seekg(start);
+    return first.rfind("# ddinfer-pool ", 0) == 0;
 }
 
 }  // namespace
@@ -156,12 +173,13 @@ std::string first_table_line(std::istream& in, long& line_no) {
 }
 
 Table read_table(std::istream& in, const std::string& file, const NamePairs& candidates) {
+    const bool pooled = is_pooled_table(in);
     long line_no = 0;
     std::vector<std::string> header = table_header(first_table_line(in, line_no));
     if (header.empty()) {
         throw input_error(file, std::max(1L, line_no), "expected a header line beginning domain_a<TAB>domain_b");
     }
-    return read_rows(in, file, candidates, std::move(header), line_no);
+    return read_rows(in, file, candidates, std::move(header), line_no, pooled);
 }
 
 std::vector<RankedPair> ranked_pairs(const Table& table, const std::string& file) {

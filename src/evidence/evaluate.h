@@ -70,11 +70,14 @@ constexpr const char* robust_header = "domain_a\tdomain_b\tclassic\tfreq";
 // domain_b (the tables of ddinfer-robust, ddinfer-rank and ddinfer-null),
 // its rows in file order. Every row has as many fields as the header and
 // ends with a line feed (a table cut short is refused), and names a
-// candidate pair. Throws Error naming file:line.
+// candidate pair; a pooled table of ddinfer-pool (its first line "#
+// ddinfer-pool ...") may hold pairs of other networks, which are passed over
+// and counted. Throws Error naming file:line.
 struct Table {
     std::vector<std::string> header;
     std::vector<std::vector<std::string>> rows;
     std::vector<long> line_numbers;
+    std::size_t passed_over = 0;  // pairs of a pooled table that are no candidates
 };
 Table read_table(std::istream& in, const std::string& file, const NamePairs& candidates);
 

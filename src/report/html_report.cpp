@@ -30,7 +30,8 @@ const char* const help_text =
     "  record, charts of the evidence and, with a gold list, precision and\n"
     "  recall down the ranking, and the top pairs in a table that sorts and\n"
     "  filters (the text and tables read without JavaScript too).\n"
-    "  --rank FILE     the table of ddinfer-rank (else: the association alone)\n"
+    "  --rank FILE     the table of ddinfer-rank or ddinfer-pool (else: the\n"
+    "                  association alone)\n"
     "  --robust FILE   the table of ddinfer-robust: a histogram of freq\n"
     "  --null FILE     the table of ddinfer-null: a histogram of p values\n"
     "  --gold FILE     known domain pairs: precision and recall down the ranking\n"
@@ -168,6 +169,10 @@ int report_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
         if (args.has("rank")) {
             const NamedTable rank = read_named(args.get("rank", ""), candidates, {"score"});
             settings.push_back(rank.provenance);
+            if (rank.table.passed_over > 0) {
+                settings.push_back(std::to_string(rank.table.passed_over) +
+                                   " pairs of the pooled table are no candidates of these inputs: not shown");
+            }
             header = rank.table.header;
             rows = rank.table.rows;
             const int score = rank.column("score");
