@@ -91,12 +91,15 @@ for table in pairs.txt.0.100000.robust.tsv pairs.txt.0.100000.m2.null.tsv; do
 done
 check "the ranking is judged" grep -q '^heterotypic' results/slice/0.1/eval.txt
 
-# 2 data sets x 2 ratios: 2 inputs, 4 solves, 24 shards, 8 merges, 4 ranks, 4 evals.
+# 2 data sets x 2 ratios: 2 inputs, 4 solves, 24 shards, 8 merges, 4 ranks, 4 evals,
+# and the two pooled per ratio.
 cat > "$work/two.yaml" <<CONFIG
 bin: $work/bin
 datasets:
   a: {pairs: $work/pairs.txt, domains: $work/domains.txt, gold: $work/gold_ddi.tsv}
   b: {pairs: $work/pairs.txt, domains: $work/domains.txt, gold: $work/gold_ddi.tsv}
+pool:
+  ab: {datasets: [a, b], only: b, gold: $work/gold_ddi.tsv}
 ratios: [0.1, 0.3]
 solver: clp
 seed: 1
@@ -107,7 +110,7 @@ shards: 3
 CONFIG
 dry=$(snakemake -s workflow/Snakefile --configfile "$work/two.yaml" -n 2>&1 | sed -n '/^Job stats:/,/^total/p')
 for expected in "inputs 2" "solve 4" "robust_shard 12" "robust_merge 4" "null_shard 12" "null_merge 4" "rank 4" \
-  "eval 4" "total 47"; do
+  "eval 4" "pool 2" "total 49"; do
   check "dry run: $expected" grep -Eq "^${expected% *} +${expected#* } " <<< "$dry"
 done
 
