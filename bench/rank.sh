@@ -2,7 +2,9 @@
 # Ranking figures: ddinfer-rank on the human example (association alone, with
 # the classic .dint, with a 20-run robust table, each also homotypic-first),
 # with the degree-corrected association (the default) and the binomial one,
-# and on human BioGRID with its classic .dint, judged against 3did by
+# each with all evidence (the default) and the network's alone, and on human
+# BioGRID with its classic .dint, alone and pooled with the human example
+# (ddinfer-pool --only), judged against 3did by
 # ddinfer-eval (all pairs, heterotypic, heterotypic without a shared
 # protein), then the calibration tables of --calibrate. Prints a Markdown
 # section on standard output.
@@ -41,7 +43,7 @@ echo "shared\": heterotypic pairs whose two domains no protein carries together.
 echo
 echo "| ranking | pairs | P@250 | P@500 | P@1000 | P@2000 | P@5000 | AP |"
 echo "| --- | --- | ---: | ---: | ---: | ---: | ---: | ---: |"
-for model in degree binomial; do
+for model in degree "degree --evidence network" "binomial --evidence network"; do
   for spec in "association alone|" "classic .dint|--dint $dint" "robust table|--robust $robust" \
     "classic .dint, homotypic first|--homotypic-first --dint $dint" \
     "robust table, homotypic first|--homotypic-first --robust $robust"; do
@@ -51,6 +53,8 @@ for model in degree binomial; do
     rows "$label" "$ex/pairs.txt.rank.tsv" "$ex"
   done
 done
+"$bin/ddinfer-rank" --robust "$robust" "$ex/pairs.txt" "$ex/domains.txt" > /dev/null 2>&1
+cp "$ex/pairs.txt.rank.tsv" "$work/example.rank.tsv"
 echo "| robust table in its own order, all | $("$bin/ddinfer-eval" "$ex/pairs.txt" "$ex/domains.txt" "$robust" \
   "$ex/gold_ddi.tsv" 2> /dev/null | awk '$1 == "all" { printf "%s | %s | %s | %s | %s | %s | %s", $2, $3, $4, $5, $6, $7, $8 }') |"
 
@@ -70,12 +74,20 @@ if [ -f "$hb/pairs.txt" ]; then
   echo "| ranking | pairs | P@250 | P@500 | P@1000 | P@2000 | P@5000 | AP |"
   echo "| --- | --- | ---: | ---: | ---: | ---: | ---: | ---: |"
   rows "classic .dint (degree)" "$big/pairs.txt.rank.tsv" "$big"
-  for spec in "classic .dint (binomial)|--association binomial" "classic .dint, homotypic first (degree)|--homotypic-first" \
-    "classic .dint, homotypic first (binomial)|--homotypic-first --association binomial"; do
+  /usr/bin/time -f '%e %M' -o "$work/time" "$bin/ddinfer-pool" -q --only "$big/pairs.txt.rank.tsv" \
+    -o "$work/pooled.tsv" "$work/example.rank.tsv" "$big/pairs.txt.rank.tsv"
+  read -r pool_seconds pool_kb < "$work/time"
+  rows "pooled with the human example (ddinfer-pool --only)" "$work/pooled.tsv" "$big"
+  for spec in "classic .dint (degree --evidence network)|--evidence network" \
+    "classic .dint (binomial --evidence network)|--association binomial --evidence network" \
+    "classic .dint, homotypic first (degree)|--homotypic-first" \
+    "classic .dint, homotypic first (binomial --evidence network)|--homotypic-first --association binomial --evidence network"; do
     # shellcheck disable=SC2086
     "$bin/ddinfer-rank" --dint "$big/pairs.txt.0.100000.dint" ${spec#*|} "$big/pairs.txt" "$big/domains.txt" > /dev/null 2>&1
     rows "${spec%%|*}" "$big/pairs.txt.rank.tsv" "$big"
   done
+  echo
+  echo "Pooling the two tables took $pool_seconds s wall, peak $((pool_kb / 1024)) MB."
   echo
   echo "The classic list alone: $("$bin/ddinfer-eval" "$big/pairs.txt" "$big/domains.txt" \
     "$big/pairs.txt.0.100000.dint" "$big/gold_ddi.tsv" 2> /dev/null |

@@ -93,7 +93,8 @@ TEST_F(PoolTest, AMapTranslatesTheTablesOfTheOtherIdSystem) {
                        "they of two id systems? --map translates one into the other\n");
     EXPECT_FALSE(fs::exists(path("p.tsv")));
 
-    write_file(path("map.txt"), "# entry\tsignature\nIPR1\tD1\nIPR2 D2\nIPR2\tD9\n\n");
+    // D4 is in the map too, but a's other three ids are not: a stays as it is.
+    write_file(path("map.txt"), "# entry\tsignature\nIPR1\tD1\nIPR2 D2\nIPR2\tD9\nD4\tPF4\n\n");
     run = pool({"-o", "p.tsv", "--map", "map.txt", "--only", "a.rank.tsv", "a.rank.tsv", "c.rank.tsv"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "c.rank.tsv: 2 domain ids translated by map.txt, 1 pairs that another row stood for already "
