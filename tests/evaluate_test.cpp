@@ -128,7 +128,7 @@ TEST_F(EvalCommandTest, ErrorsNameTheFileAndLine) {
     EXPECT_EQ(bad.err, checked + "ddinfer-eval: bad.tsv:2: expected two domain names, found 1\n");
     EXPECT_EQ(run_in(dir, {bin("ddinfer-eval"), "pairs.txt"}).status, 2);
     const std::string help = run_in(dir, {bin("ddinfer-eval"), "--help"}).out;
-    for (const char* format : {"GOLD  ", ".dint", "ddinfer-robust", "ddinfer-rank or ddinfer-null", "Exit status"}) {
+    for (const char* format : {"GOLD  ", ".dint", "ddinfer-robust", "ddinfer-rank, ddinfer-pool or ddinfer-null", "Exit status"}) {
         EXPECT_NE(help.find(format), std::string::npos) << format;
     }
     fs::create_directory(path("folder"));
