@@ -95,5 +95,25 @@ TEST(PresolveTest, MapsBackAndChecksTheFullProgramme) {
     EXPECT_EQ(map_back(p, r, sample, 6, x, e), "the objective 2 differs from the reduced optimum 2.5");
 }
 
+// Every row holds a column of its own and folds; rows 3 and 4 are the same
+// row twice (weight 2). Folded rows of one cost and weight
+// are one group: {0, 1} at cost 1 and weight 1, {3} at cost 0.5 (its own
+// group though its weight matches), and the twice-counted row alone.
+TEST(PresolveTest, FoldedRowsOfOneCostAndWeightAreOneColumn) {
+    const Programme p = programme({{0}, {1}, {4}, {5}, {5}}, {1, 1, 1, 1, 0.5, 1}, 3);
+    const Reduced r = presolve(p);
+    ASSERT_EQ(r.folded_record, (Ints{0, 1, 4, 5}));
+    ASSERT_EQ(r.folded_weight, (Doubles{1, 1, 1, 2}));
+    const FoldedGroups g = group_folded(r);
+    EXPECT_EQ(g.group_of, (Ints{0, 0, 1, 2}));
+    EXPECT_EQ(g.cost, (Doubles{1, 0.5, 1}));
+    EXPECT_EQ(g.weight, (Doubles{1, 1, 2}));
+    EXPECT_EQ(g.size, (Ints{2, 1, 1}));
+    // A group's value goes to its first members: 1.25 of {0, 1} is 1 and
+    // 0.25; values a hair outside the bounds stay inside them.
+    EXPECT_EQ(split_folded(g, {1.25, 0.0, 1.0}), (Doubles{1, 0.25, 0, 1}));
+    EXPECT_EQ(split_folded(g, {2.0 + 1e-9, -1e-9, 0.5}), (Doubles{1, 1, 0, 0.5}));
+}
+
 }  // namespace
 }  // namespace ddinfer::test

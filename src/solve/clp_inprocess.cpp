@@ -3,6 +3,7 @@
 #include <ClpSimplex.hpp>
 #include <ClpSolve.hpp>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -23,12 +24,26 @@ namespace {
 double settled(double value) { return std::round(value / simplex_tolerance) * simplex_tolerance; }
 
 // The reduced programme in CLP: x columns, one e a kept row, one e a folded
-// row (cost -c, at most 1); the kept rows, then the budget row.
-void load_reduced(ClpSimplex& model, const Reduced& red) {
+// row (cost -c, at most 1) or, given groups, one column a group of folded
+// rows (at most its size); the kept rows, then the budget.
+// The budget row holds a term for every e, and one row that long makes the
+// factorisation of every basis quadratic in the rows (each pivot on an e
+// edits it). So its terms are split into blocks of about the square root of
+// their number: block k's terms equal its sum s(k), and the sums are at
+// most the budget; s >= 0 at no cost. The two say the same, every row stays
+// short, and no sum depends on another (a chain of running sums would make
+// the basis inverse dense).
+void load_reduced(ClpSimplex& model, const Reduced& red, const FoldedGroups* groups = nullptr) {
     const int nx = static_cast<int>(red.column_record.size());
     const int ne = static_cast<int>(red.row_columns.size());
-    const int nf = static_cast<int>(red.folded_record.size());
-    const int ncols = nx + ne + nf, nrows = ne + 1;
+    const int nf = static_cast<int>(groups != nullptr ? groups->size.size() : red.folded_record.size());
+    const int terms = ne + nf;
+    const int block = std::max(64, static_cast<int>(std::ceil(std::sqrt(static_cast<double>(terms)))));
+    const int blocks = terms <= block ? 0 : (terms + block - 1) / block;  // 0: one budget row
+    const int ncols = nx + ne + nf + blocks, nrows = ne + blocks + 1;
+    const int budget = nrows - 1;
+    // The row of a budget term: e first, then the folded columns.
+    auto budget_row = [&](int term) { return blocks == 0 ? budget : ne + term / block; };
     std::vector<std::vector<int>> column_rows(static_cast<std::size_t>(nx));
     for (int r = 0; r < ne; ++r) {
         for (int c : red.row_columns[r]) column_rows[c].push_back(r);
@@ -48,21 +63,29 @@ void load_reduced(ClpSimplex& model, const Reduced& red) {
     for (int r = 0; r < ne; ++r) {
         rows.push_back(r);
         elements.push_back(1.0);
-        rows.push_back(ne);
+        rows.push_back(budget_row(r));
         elements.push_back(red.row_weight[r]);
         starts.push_back(static_cast<CoinBigIndex>(rows.size()));
     }
     for (int f = 0; f < nf; ++f) {
-        rows.push_back(ne);
-        elements.push_back(red.folded_weight[f]);
+        rows.push_back(budget_row(ne + f));
+        elements.push_back(groups != nullptr ? groups->weight[f] : red.folded_weight[f]);
         starts.push_back(static_cast<CoinBigIndex>(rows.size()));
-        objective[nx + ne + f] = -red.folded_cost[f];
-        upper[nx + ne + f] = 1.0;
+        objective[nx + ne + f] = -(groups != nullptr ? groups->cost[f] : red.folded_cost[f]);
+        upper[nx + ne + f] = groups != nullptr ? groups->size[f] : 1.0;
+    }
+    for (int k = 0; k < blocks; ++k) {  // s(k): out of block row k, into the budget row
+        rows.push_back(ne + k);
+        elements.push_back(-1.0);
+        rows.push_back(budget);
+        elements.push_back(1.0);
+        starts.push_back(static_cast<CoinBigIndex>(rows.size()));
     }
     std::vector<double> row_lower(static_cast<std::size_t>(nrows), 1.0),
         row_upper(static_cast<std::size_t>(nrows), COIN_DBL_MAX);
-    row_lower[ne] = -COIN_DBL_MAX;
-    row_upper[ne] = static_cast<double>(red.budget);
+    for (int k = 0; k < blocks; ++k) row_lower[ne + k] = row_upper[ne + k] = 0.0;
+    row_lower[budget] = -COIN_DBL_MAX;
+    row_upper[budget] = static_cast<double>(red.budget);
     model.setLogLevel(0);
     model.loadProblem(ncols, nrows, starts.data(), rows.data(), elements.data(), lower.data(), upper.data(),
                       objective.data(), row_lower.data(), row_upper.data());
@@ -106,21 +129,28 @@ std::string solve_model(ClpSimplex& model, Start start) {
            (status >= 0 && status <= 4 ? names[status] : "status " + std::to_string(status));
 }
 
-void read_solution(const ClpSimplex& model, const Reduced& red, ReducedSolution& solution) {
+void read_solution(const ClpSimplex& model, const Reduced& red, ReducedSolution& solution,
+                   const FoldedGroups* groups = nullptr) {
     const auto nx = static_cast<std::ptrdiff_t>(red.column_record.size());
     const auto ne = static_cast<std::ptrdiff_t>(red.row_columns.size());
     const double* x = model.getColSolution();
     solution.x.assign(x, x + nx);
     solution.e.assign(x + nx, x + nx + ne);
-    solution.folded_e.assign(x + nx + ne, x + model.getNumCols());
+    const auto nf = static_cast<std::ptrdiff_t>(groups != nullptr ? groups->size.size() : red.folded_record.size());
+    solution.folded_e.assign(x + nx + ne, x + nx + ne + nf);
+    if (groups != nullptr) solution.folded_e = split_folded(*groups, solution.folded_e);
     solution.objective = model.objectiveValue();
 }
 
+// The folded rows of one cost and weight as one column each: on the
+// networks of a proteome, the simplex then sees a few columns where it saw
+// hundreds of thousands.
 std::string solve_reduced(const Reduced& red, ReducedSolution& solution) {
+    const FoldedGroups groups = group_folded(red);
     ClpSimplex model;
-    load_reduced(model, red);
+    load_reduced(model, red, &groups);
     if (std::string failure = solve_model(model, Start::primal_idiot); !failure.empty()) return failure;
-    read_solution(model, red, solution);
+    read_solution(model, red, solution, &groups);
     return "";
 }
 
@@ -131,7 +161,7 @@ FaceSampler::FaceSampler(const protdom& network, const inter_table& pint, const 
       face_(std::make_unique<ClpSimplex>()), records_(static_cast<std::size_t>(dint.n)) {
     ClpSimplex& model = *face_;
     load_reduced(model, reduced_);
-    if (const std::string failure = solve_model(model, Start::primal); !failure.empty()) throw Error(failure);
+    if (const std::string failure = solve_model(model, Start::primal_idiot); !failure.empty()) throw Error(failure);
     ReducedSolution solution;
     read_solution(model, reduced_, solution);
     std::vector<double> e;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <numeric>
 #include <unordered_map>
 
@@ -193,6 +194,38 @@ Reduced presolve(const Programme& full) {
     }
     for (auto& cls : red.classes) std::sort(cls.begin() + 1, cls.end());
     return red;
+}
+
+FoldedGroups group_folded(const Reduced& red) {
+    FoldedGroups g;
+    std::unordered_map<std::uint64_t, std::unordered_map<std::uint64_t, int>> index;  // by cost, by weight bits
+    auto bits = [](double v) {
+        std::uint64_t b;
+        std::memcpy(&b, &v, sizeof b);
+        return b;
+    };
+    for (std::size_t f = 0; f < red.folded_record.size(); ++f) {
+        const auto [it, added] =
+            index[bits(red.folded_cost[f])].try_emplace(bits(red.folded_weight[f]), static_cast<int>(g.size.size()));
+        if (added) {
+            g.cost.push_back(red.folded_cost[f]);
+            g.weight.push_back(red.folded_weight[f]);
+            g.size.push_back(0);
+        }
+        ++g.size[static_cast<std::size_t>(it->second)];
+        g.group_of.push_back(it->second);
+    }
+    return g;
+}
+
+std::vector<double> split_folded(const FoldedGroups& groups, const std::vector<double>& value) {
+    std::vector<double> left = value, e(groups.group_of.size());
+    for (std::size_t f = 0; f < e.size(); ++f) {
+        double& rest = left[static_cast<std::size_t>(groups.group_of[f])];
+        e[f] = std::clamp(rest, 0.0, 1.0);
+        rest -= e[f];
+    }
+    return e;
 }
 
 std::string map_back(const Programme& full, const Reduced& red, const ReducedSolution& s, std::size_t records,

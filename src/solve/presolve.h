@@ -60,6 +60,21 @@ struct Reduced {
 
 Reduced presolve(const Programme& full);
 
+// The budget-only columns (the e of folded rows) that share a cost and a
+// budget weight are identical to the simplex: each such set is one column
+// of bound n (its n members). Any split of the set's value among its
+// members keeps every row, bound and the objective; split_folded gives the
+// first members 1, the next one the rest, the others 0.
+struct FoldedGroups {
+    std::vector<int> group_of;         // by folded row
+    std::vector<double> cost, weight;  // by group
+    std::vector<int> size;             // by group
+};
+FoldedGroups group_folded(const Reduced& reduced);
+
+// e of every folded row from the value of every group.
+std::vector<double> split_folded(const FoldedGroups& groups, const std::vector<double>& value);
+
 // A solution of the reduced programme: x of its columns, e of its rows,
 // e of its folded rows.
 struct ReducedSolution {
