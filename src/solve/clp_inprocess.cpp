@@ -317,17 +317,51 @@ int clp_in_process(const protdom& network, const inter_table& pint, inter_table&
 
 std::vector<std::vector<int>> identical_columns(const protdom& network, const inter_table& pint,
                                                 const inter_table& dint) {
-    const Programme full = build_programme(network, pint, dint, 0.0f, {});
-    std::vector<std::vector<int>> rows_of(static_cast<std::size_t>(dint.n));
-    for (std::size_t r = 0; r < full.row_terms.size(); ++r) {
-        for (int c : full.row_terms[r]) rows_of[c].push_back(static_cast<int>(r));
+    // The rows' candidate records in one array, then each candidate's rows
+    // in another (both flat: a vector per candidate costs more than its
+    // contents on a proteome).
+    std::vector<std::size_t> row_start{0};
+    std::vector<int> row_items;
+    for_each_row(network, pint, [&](int, const std::vector<std::pair<int, int>>& terms) {
+        const std::size_t begin = row_items.size();
+        for (const auto& [a, b] : terms) {
+            if (const int r = dint.index.get(a, b); r >= 0) row_items.push_back(r);
+        }
+        std::sort(row_items.begin() + static_cast<std::ptrdiff_t>(begin), row_items.end());
+        row_items.erase(std::unique(row_items.begin() + static_cast<std::ptrdiff_t>(begin), row_items.end()),
+                        row_items.end());
+        row_start.push_back(row_items.size());
+    });
+    const auto n = static_cast<std::size_t>(dint.n);
+    std::vector<std::size_t> col_start(n + 1, 0);
+    for (const int c : row_items) ++col_start[static_cast<std::size_t>(c) + 1];
+    for (std::size_t c = 0; c < n; ++c) col_start[c + 1] += col_start[c];
+    std::vector<int> col_items(row_items.size());
+    {
+        std::vector<std::size_t> next(col_start.begin(), col_start.end() - 1);
+        for (std::size_t row = 0; row + 1 < row_start.size(); ++row) {
+            for (std::size_t i = row_start[row]; i < row_start[row + 1]; ++i) {
+                col_items[next[static_cast<std::size_t>(row_items[i])]++] = static_cast<int>(row);
+            }
+        }
     }
+    row_items = std::vector<int>();
+    auto rows_of = [&](int c) {
+        return std::pair(col_items.begin() + static_cast<std::ptrdiff_t>(col_start[static_cast<std::size_t>(c)]),
+                         col_items.begin() + static_cast<std::ptrdiff_t>(col_start[static_cast<std::size_t>(c) + 1]));
+    };
+    auto same_rows = [&](int x, int y) {
+        const auto [xb, xe] = rows_of(x);
+        const auto [yb, ye] = rows_of(y);
+        return std::equal(xb, xe, yb, ye);
+    };
     // Grouped by a hash of the row lists, equal lists checked in full.
     std::vector<std::pair<std::uint64_t, int>> keyed;
     for (int c = 0; c < dint.n; ++c) {
-        if (rows_of[c].empty()) continue;
+        const auto [begin, end] = rows_of(c);
+        if (begin == end) continue;
         std::uint64_t h = 1469598103934665603ULL;
-        for (int r : rows_of[c]) h = (h ^ static_cast<std::uint64_t>(r)) * 1099511628211ULL;
+        for (auto it = begin; it != end; ++it) h = (h ^ static_cast<std::uint64_t>(*it)) * 1099511628211ULL;
         keyed.emplace_back(h, c);
     }
     std::sort(keyed.begin(), keyed.end());
@@ -340,7 +374,7 @@ std::vector<std::vector<int>> identical_columns(const protdom& network, const in
             if (placed[a - i]) continue;
             std::vector<int> members{keyed[a].second};
             for (std::size_t b = a + 1; b < j; ++b) {
-                if (!placed[b - i] && rows_of[keyed[b].second] == rows_of[keyed[a].second]) {
+                if (!placed[b - i] && same_rows(keyed[b].second, keyed[a].second)) {
                     placed[b - i] = 1;
                     members.push_back(keyed[b].second);
                 }
