@@ -112,47 +112,46 @@ bool whole_number(const std::string& field, double& value) {
     return *end == '\0';
 }
 
-Table read_rows(std::istream& in, const std::string& file, const NamePairs& candidates,
-                std::vector<std::string> header, long line_no, bool pass_over_others = false) {
-    Table table;
-    table.header = std::move(header);
+// Hands every row after the header to `take` (its fields and line number):
+// every row ends with a line feed, has the header's number of fields and
+// names a candidate, or (a pooled table) is passed over and counted.
+std::size_t visit_rows(std::istream& in, const std::string& file, const NamePairs& candidates, std::size_t fields_per_row,
+                       long line_no, bool pass_over_others, const TableRow& take) {
+    std::size_t passed_over = 0;
     std::string line;
     while (std::getline(in, line)) {
         ++line_no;
         if (!line.empty() && line[0] == '#' && !in.eof()) continue;
         if (in.eof()) throw input_error(file, line_no, "the line has no line end: the table was cut short");
         std::vector<std::string> fields = split_tabs(line);
-        if (fields.size() != table.header.size()) {
+        if (fields.size() != fields_per_row) {
             throw input_error(file, line_no,
-                              "expected " + std::to_string(table.header.size()) + " tab-separated fields, found " +
+                              "expected " + std::to_string(fields_per_row) + " tab-separated fields, found " +
                                   std::to_string(fields.size()));
         }
         if (!candidates.contains(fields[0], fields[1])) {
             if (pass_over_others) {
-                ++table.passed_over;
+                ++passed_over;
                 continue;
             }
             throw input_error(file, line_no,
                               "\"" + quoted_input(fields[0]) + "\" with \"" + quoted_input(fields[1]) + "\" is no candidate pair of these inputs");
         }
-        table.rows.push_back(std::move(fields));
-        table.line_numbers.push_back(line_no);
+        take(fields, line_no);
     }
     if (in.bad()) throw Error(read_failure(file, in));
-    return table;
+    return passed_over;
 }
 
-// Whether the table is one of ddinfer-pool, which ranks the pairs of
-// several networks, most of them no candidates of any one. The stream is
-// left where it was (when it can be: a pipe is no pooled table here).
-bool is_pooled_table(std::istream& in) {
-    const auto start = in.tellg();
-    if (start < 0 || in.peek() != '#') return false;
-    std::string first;
-    std::getline(in, first);
-    in.clear();
-    in.seekg(start);
-    return first.rfind("# ddinfer-pool ", 0) == 0;
+Table read_rows(std::istream& in, const std::string& file, const NamePairs& candidates,
+                std::vector<std::string> header, long line_no) {
+    Table table;
+    table.header = std::move(header);
+    visit_rows(in, file, candidates, table.header.size(), line_no, false, [&](std::vector<std::string>& fields, long at) {
+        table.rows.push_back(std::move(fields));
+        table.line_numbers.push_back(at);
+    });
+    return table;
 }
 
 }  // namespace
@@ -172,14 +171,37 @@ std::string first_table_line(std::istream& in, long& line_no) {
     return "";
 }
 
-Table read_table(std::istream& in, const std::string& file, const NamePairs& candidates) {
-    const bool pooled = is_pooled_table(in);
+void stream_table(std::istream& in, const std::string& file, const NamePairs& candidates, TableHead& head,
+                  const TableRow& take) {
+    head = TableHead();
     long line_no = 0;
-    std::vector<std::string> header = table_header(first_table_line(in, line_no));
-    if (header.empty()) {
+    std::string line;
+    while (std::getline(in, line)) {
+        ++line_no;
+        if (line_no == 1 && line.rfind("# ", 0) == 0) head.provenance = line.substr(2);
+        if (line.empty() || line[0] != '#') break;
+        line.clear();
+    }
+    head.header = table_header(line);
+    if (head.header.empty()) {
         throw input_error(file, std::max(1L, line_no), "expected a header line beginning domain_a<TAB>domain_b");
     }
-    return read_rows(in, file, candidates, std::move(header), line_no, pooled);
+    // A pooled table ranks the pairs of several networks, most of them no
+    // candidates of any one.
+    const bool pooled = head.provenance.rfind("ddinfer-pool ", 0) == 0;
+    head.passed_over = visit_rows(in, file, candidates, head.header.size(), line_no, pooled, take);
+}
+
+Table read_table(std::istream& in, const std::string& file, const NamePairs& candidates) {
+    Table table;
+    TableHead head;
+    stream_table(in, file, candidates, head, [&](std::vector<std::string>& fields, long at) {
+        table.rows.push_back(std::move(fields));
+        table.line_numbers.push_back(at);
+    });
+    table.header = head.header;
+    table.passed_over = head.passed_over;
+    return table;
 }
 
 std::vector<RankedPair> ranked_pairs(const Table& table, const std::string& file) {

@@ -81,6 +81,18 @@ struct Table {
 };
 Table read_table(std::istream& in, const std::string& file, const NamePairs& candidates);
 
+// The same row by row, for tables too large to hold: `head` is filled
+// (but for passed_over) before the first row, then `take` gets each row's
+// fields (it may move them) and line number.
+using TableRow = std::function<void(std::vector<std::string>& fields, long line_no)>;
+struct TableHead {
+    std::string provenance;  // the first line without its "# ", when it is a "#" line
+    std::vector<std::string> header;
+    std::size_t passed_over = 0;
+};
+void stream_table(std::istream& in, const std::string& file, const NamePairs& candidates, TableHead& head,
+                  const TableRow& take);
+
 // The first line that is no "#" comment (a table's provenance line), and
 // its line number; "" at the end.
 std::string first_table_line(std::istream& in, long& line_no);

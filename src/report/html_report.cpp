@@ -44,36 +44,35 @@ const char* const help_text =
     "  Exit status: 0 done, 1 bad input or a page that cannot be written, 2 a\n"
     "  mistake in the call.\n";
 
-// A table read with its columns by name.
-struct NamedTable {
-    std::string provenance;  // its first "#" line, or ""
-    Table table;
-    int column(const std::string& name) const {
-        const auto it = std::find(table.header.begin(), table.header.end(), name);
-        return it == table.header.end() ? -1 : static_cast<int>(it - table.header.begin());
-    }
+// A table read row by row: some columns as numbers, the first rows whole
+// (a proteome's rank table is too large to hold as text).
+struct ReadTable {
+    TableHead head;
+    std::vector<std::vector<double>> numbers;  // by column asked for, by row
+    std::vector<std::vector<std::string>> top;  // the first rows
 };
 
-NamedTable read_named(const std::string& path, const NamePairs& candidates, const std::vector<std::string>& needed) {
+ReadTable read_columns(const std::string& path, const NamePairs& candidates, const std::vector<std::string>& columns,
+                       std::size_t keep, const std::function<void(const std::vector<std::string>&)>& each = {}) {
+    ReadTable read;
+    read.numbers.resize(columns.size());
+    std::vector<std::size_t> at;
+    auto find_columns = [&] {
+        for (const std::string& column : columns) {
+            const auto it = std::find(read.head.header.begin(), read.head.header.end(), column);
+            if (it == read.head.header.end()) throw input_error(path, 1, "expected a column " + column);
+            at.push_back(static_cast<std::size_t>(it - read.head.header.begin()));
+        }
+    };
     InputFile in(path);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) throw Error(read_failure(path, in));
-    NamedTable named;
-    if (text.rfind("# ", 0) == 0) named.provenance = text.substr(2, text.find('\n') - 2);
-    std::istringstream stream(text);
-    named.table = read_table(stream, path, candidates);
-    for (const std::string& column : needed) {
-        if (named.column(column) < 0) throw input_error(path, 1, "expected a column " + column);
-    }
-    return named;
-}
-
-// A column of a table as numbers.
-std::vector<double> numbers(const NamedTable& named, const std::string& name) {
-    const auto column = static_cast<std::size_t>(named.column(name));
-    std::vector<double> values;
-    for (const auto& row : named.table.rows) values.push_back(std::strtod(row[column].c_str(), nullptr));
-    return values;
+    stream_table(in, path, candidates, read.head, [&](std::vector<std::string>& fields, long) {
+        if (at.size() != columns.size()) find_columns();
+        for (std::size_t c = 0; c < at.size(); ++c) read.numbers[c].push_back(std::strtod(fields[at[c]].c_str(), nullptr));
+        if (each) each(fields);
+        if (read.top.size() < keep) read.top.push_back(std::move(fields));
+    });
+    if (at.size() != columns.size()) find_columns();
+    return read;
 }
 
 const char* const style =
@@ -160,26 +159,43 @@ int report_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
         for (std::string line; std::getline(check_lines, line);) item("input check", line);
         html += "</dl>\n";
 
-        // The ranking: the rank table's order, or the association alone.
-        std::vector<std::pair<std::string, std::string>> ranking;
+        // Gold pairs first: the ranking is judged as it is read.
+        NamePairs gold;
+        std::size_t relevant = 0, relevant_hetero = 0;
+        if (args.has("gold")) {
+            const std::string gold_path = args.get("gold", "");
+            gold = read_gold(*open_input(gold_path), gold_path);
+            for (int r = 0; r < dint.n; ++r) {
+                const std::string& a = network.dom[dint.list[r].a].name;
+                const std::string& b = network.dom[dint.list[r].b].name;
+                const bool in = gold.contains(a, b);
+                relevant += in;
+                relevant_hetero += in && a != b;
+            }
+        }
+        // The ranking: the rank table's order, or the association alone;
+        // of every pair whether the gold list holds it and whether it is
+        // heterotypic, of the first `top` every column.
+        std::vector<char> in_gold, hetero;
+        const auto judge = [&](const std::string& a, const std::string& b) {
+            in_gold.push_back(gold.contains(a, b));
+            hetero.push_back(a != b);
+        };
         std::vector<std::vector<std::string>> rows;
         std::vector<std::string> header;
         std::vector<double> scores;
         std::vector<std::string> settings;
         if (args.has("rank")) {
-            const NamedTable rank = read_named(args.get("rank", ""), candidates, {"score"});
-            settings.push_back(rank.provenance);
-            if (rank.table.passed_over > 0) {
-                settings.push_back(std::to_string(rank.table.passed_over) +
+            ReadTable rank = read_columns(args.get("rank", ""), candidates, {"score"}, static_cast<std::size_t>(top),
+                                          [&](const std::vector<std::string>& row) { judge(row[0], row[1]); });
+            settings.push_back(rank.head.provenance);
+            if (rank.head.passed_over > 0) {
+                settings.push_back(std::to_string(rank.head.passed_over) +
                                    " pairs of the pooled table are no candidates of these inputs: not shown");
             }
-            header = rank.table.header;
-            rows = rank.table.rows;
-            const int score = rank.column("score");
-            for (const auto& row : rows) {
-                ranking.emplace_back(row[0], row[1]);
-                scores.push_back(std::strtod(row[static_cast<std::size_t>(score)].c_str(), nullptr));
-            }
+            header = rank.head.header;
+            rows = std::move(rank.top);
+            scores = std::move(rank.numbers[0]);
         } else {
             RankOptions association_alone;
             association_alone.network_only = true;
@@ -187,8 +203,9 @@ int report_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
             header = {"domain_a", "domain_b", "support", "expected", "log10_p_dc", "score"};
             for (int r : ranked.order) {
                 const inter& pair = dint.list[r];
-                ranking.emplace_back(network.dom[pair.a].name, network.dom[pair.b].name);
+                judge(network.dom[pair.a].name, network.dom[pair.b].name);
                 scores.push_back(ranked.score[r]);
+                if (rows.size() >= static_cast<std::size_t>(top)) continue;
                 rows.push_back({network.dom[pair.a].name, network.dom[pair.b].name, std::to_string(assoc.support[r]),
                                 number(assoc.expected[r]), number(ranked.log_p_dc[r] / std::log(10.0)),
                                 number(ranked.score[r])});
@@ -198,9 +215,9 @@ int report_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
 
         std::string charts;
         if (args.has("robust")) {
-            const NamedTable robust = read_named(args.get("robust", ""), candidates, {"classic", "freq"});
-            settings.push_back(robust.provenance);
-            const std::vector<double> freq = numbers(robust, "freq"), values = numbers(robust, "classic");
+            const ReadTable robust = read_columns(args.get("robust", ""), candidates, {"classic", "freq"}, 0);
+            settings.push_back(robust.head.provenance);
+            const std::vector<double>&freq = robust.numbers[1], &values = robust.numbers[0];
             const long classic = std::count_if(values.begin(), values.end(), [](double v) { return v >= 0.5; });
             charts += histogram("freq-chart", "How often each pair is inferred across the sampled optima (freq)",
                                 freq, 0, 1.0000001, 20, "freq");
@@ -213,9 +230,9 @@ int report_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
                                 "score (higher is better)");
         }
         if (args.has("null")) {
-            const NamedTable null = read_named(args.get("null", ""), candidates, {"p_value", "runs"});
-            settings.push_back(null.provenance);
-            const std::vector<double> p = numbers(null, "p_value"), runs = numbers(null, "runs");
+            const ReadTable null = read_columns(args.get("null", ""), candidates, {"p_value", "runs"}, 0);
+            settings.push_back(null.head.provenance);
+            const std::vector<double>&p = null.numbers[0], &runs = null.numbers[1];
             const double smallest = runs.empty() ? 1.0 : 1.0 / (runs.front() + 1);
             const long at_smallest = std::count_if(p.begin(), p.end(), [&](double v) { return v <= smallest * 1.000001; });
             charts += histogram("null-chart",
@@ -226,20 +243,11 @@ int report_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
         std::string cutoffs;
         if (args.has("gold")) {
             const std::string gold_path = args.get("gold", "");
-            const NamePairs gold = read_gold(*open_input(gold_path), gold_path);
-            std::size_t relevant = 0, relevant_hetero = 0;
-            for (int r = 0; r < dint.n; ++r) {
-                const std::string& a = network.dom[dint.list[r].a].name;
-                const std::string& b = network.dom[dint.list[r].b].name;
-                const bool in = gold.contains(a, b);
-                relevant += in;
-                relevant_hetero += in && a != b;
-            }
-            const Curves c = curves(ranking, gold, relevant, relevant_hetero);
+            const Curves c = curves(in_gold, hetero, relevant, relevant_hetero);
             charts += line_chart("precision-chart", "Precision down the ranking against " + gold_path, c, 0,
-                                 static_cast<double>(ranking.size()));
+                                 static_cast<double>(in_gold.size()));
             charts += line_chart("recall-chart", "Recall down the ranking against " + gold_path, c, 1,
-                                 static_cast<double>(ranking.size()));
+                                 static_cast<double>(in_gold.size()));
             cutoffs = "<h3>Precision at the top</h3>\n" + c.cutoffs;
         }
         html += "<h2>Settings</h2>\n<ul>";

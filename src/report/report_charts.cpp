@@ -68,18 +68,18 @@ std::string histogram(const std::string& id, const std::string& title, const std
     return svg + "</svg></figure>\n";
 }
 
-Curves curves(const std::vector<std::pair<std::string, std::string>>& ranking, const NamePairs& gold,
-              std::size_t relevant_all, std::size_t relevant_hetero) {
+Curves curves(const std::vector<char>& in_gold, const std::vector<char>& hetero, std::size_t relevant_all,
+              std::size_t relevant_hetero) {
     Curves c;
-    const std::size_t n = ranking.size(), step = std::max<std::size_t>(1, n / 400);
+    const std::size_t n = in_gold.size(), step = std::max<std::size_t>(1, n / 400);
     std::size_t hits = 0, hetero_seen = 0, hetero_hits = 0;
     const std::size_t cuts[] = {250, 500, 1000, 2000, 5000};
     c.cutoffs = "<table class=\"cutoffs\"><tr><th>top</th><th>precision, all</th><th>precision, heterotypic</th></tr>";
     std::map<std::size_t, std::string> hetero_at;
     for (std::size_t i = 0; i < n; ++i) {
-        const bool in = gold.contains(ranking[i].first, ranking[i].second);
+        const bool in = in_gold[i] != 0;
         hits += in;
-        if (ranking[i].first != ranking[i].second) {
+        if (hetero[i]) {
             ++hetero_seen;
             hetero_hits += in;
             if ((hetero_seen % step == 0 || hetero_seen == 1) && relevant_hetero > 0) {

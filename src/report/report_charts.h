@@ -23,8 +23,9 @@ struct Curves {
     std::vector<std::pair<double, double>> hetero[2];
     std::string cutoffs;  // a table of precision at fixed ranks
 };
-Curves curves(const std::vector<std::pair<std::string, std::string>>& ranking, const NamePairs& gold,
-              std::size_t relevant_all, std::size_t relevant_hetero);
+// By ranked pair: whether the gold list holds it, whether it is heterotypic.
+Curves curves(const std::vector<char>& in_gold, const std::vector<char>& hetero, std::size_t relevant_all,
+              std::size_t relevant_hetero);
 
 // Precision (which = 0) or recall (1) against the rank on a log scale.
 std::string line_chart(const std::string& id, const std::string& title, const Curves& c, int which, double x_max);
