@@ -9,6 +9,20 @@
 
 namespace ddinfer {
 
+// A number as "%g" writes it.
+inline std::string format_g(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
+// "%.17g": a double that reads back exactly.
+inline std::string exact_text(double value) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.17g", value);
+    return text;
+}
+
 class TextOut {
 public:
     explicit TextOut(std::FILE* file) : file_(file) { buffer_.reserve(capacity); }

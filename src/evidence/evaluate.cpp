@@ -10,6 +10,16 @@
 
 namespace ddinfer {
 
+std::vector<std::string_view> tab_fields(std::string_view line) {
+    std::vector<std::string_view> fields;
+    for (std::size_t pos = 0;;) {
+        const std::size_t tab = line.find('\t', pos);
+        fields.push_back(line.substr(pos, tab == std::string_view::npos ? std::string_view::npos : tab - pos));
+        if (tab == std::string_view::npos) return fields;
+        pos = tab + 1;
+    }
+}
+
 NamePairs read_gold(std::istream& in, const std::string& file) {
     NamePairs gold;
     read_two_names(in, file, [&](const std::string& a, const std::string& b) { gold.add(a, b); });
@@ -95,13 +105,8 @@ std::string format_evaluation(const Share& candidates, const Share& inferred) {
 namespace {
 
 std::vector<std::string> split_tabs(const std::string& line) {
-    std::vector<std::string> fields;
-    for (std::size_t pos = 0;;) {
-        const std::size_t tab = line.find('\t', pos);
-        fields.push_back(line.substr(pos, tab == std::string::npos ? std::string::npos : tab - pos));
-        if (tab == std::string::npos) return fields;
-        pos = tab + 1;
-    }
+    const std::vector<std::string_view> fields = tab_fields(line);
+    return {fields.begin(), fields.end()};
 }
 
 // The whole field as a number; false for an empty field or trailing text.

@@ -7,12 +7,16 @@
 #include <functional>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
 #include "core/network.h"
 
 namespace ddinfer {
+
+// The tab-separated fields of a line, as views into it.
+std::vector<std::string_view> tab_fields(std::string_view line);
 
 // Unordered pairs of names.
 class NamePairs {

@@ -32,16 +32,6 @@ DomainMap read_domain_map(std::istream& in, const std::string& file) {
 
 namespace {
 
-std::vector<std::string_view> split_tabs(std::string_view line) {
-    std::vector<std::string_view> fields;
-    for (std::size_t pos = 0;;) {
-        const std::size_t tab = line.find('\t', pos);
-        fields.push_back(line.substr(pos, tab == std::string_view::npos ? std::string_view::npos : tab - pos));
-        if (tab == std::string_view::npos) return fields;
-        pos = tab + 1;
-    }
-}
-
 // The whole field as a number; false for an empty field or trailing text.
 bool parse_number(std::string_view field, double& value) {
     if (field.empty()) return false;
@@ -96,7 +86,7 @@ PoolTable read_pool_table(std::istream& in, const std::string& path, DomainIds& 
     while (lines.next(line, &ended)) {
         ++line_no;
         if (!line.empty() && line[0] == '#') continue;
-        header = split_tabs(line);
+        header = tab_fields(line);
         break;
     }
     std::vector<std::string> columns(header.begin(), header.end());
@@ -119,7 +109,7 @@ PoolTable read_pool_table(std::istream& in, const std::string& path, DomainIds& 
     while (lines.next(line, &ended)) {
         ++line_no;
         if (!ended) throw input_error(path, line_no, "the line has no line end: the table was cut short");
-        const std::vector<std::string_view> fields = split_tabs(line);
+        const std::vector<std::string_view> fields = tab_fields(line);
         if (fields.size() != columns.size()) {
             throw input_error(path, line_no,
                               "expected " + std::to_string(columns.size()) + " tab-separated fields, found " +

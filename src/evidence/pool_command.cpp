@@ -46,16 +46,10 @@ const char* const help_text =
     "  Exit status: 0 done, 1 bad input or a file that cannot be written, 2 a\n"
     "  mistake in the call.\n";
 
-std::string number(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", value);
-    return text;
-}
-
 // 10 to the power x, also where a double would underflow (p values of
 // hubs reach 1e-1000): the mantissa and exponent written out.
 std::string power_of_ten(double x) {
-    if (x >= -300) return number(std::pow(10.0, x));
+    if (x >= -300) return format_g(std::pow(10.0, x));
     const double exponent = std::floor(x);
     double mantissa = std::pow(10.0, x - exponent);
     char text[48];
@@ -76,7 +70,7 @@ bool write_pooled(std::FILE* file, const std::string& first_line, const std::vec
     for (std::size_t i = 0; i < pooled.order.size(); ++i) {
         const auto u = static_cast<std::size_t>(pooled.order[i]);
         out << ids.name(pooled.pairs[u].first) << '\t' << ids.name(pooled.pairs[u].second) << '\t'
-            << static_cast<long long>(pooled.networks[u]) << '\t' << number(pooled.score[u]);
+            << static_cast<long long>(pooled.networks[u]) << '\t' << format_g(pooled.score[u]);
         for (std::size_t t = 0; t < tables.size(); ++t) {
             const int r = pooled.row[t][u];
             if (r < 0) {
@@ -85,11 +79,11 @@ bool write_pooled(std::FILE* file, const std::string& first_line, const std::vec
             }
             const PoolTable::Row& row = tables[t].rows[static_cast<std::size_t>(r)];
             out << '\t' << static_cast<long long>(row.support) << '\t'
-                << (row.has_evidence ? number(row.evidence) : std::string()) << '\t'
+                << (row.has_evidence ? format_g(row.evidence) : std::string()) << '\t'
                 << power_of_ten(row.log10_p_dc) << '\t' << static_cast<long long>(row.shared) << '\t'
-                << number(pooled.network_score[pooled.offset[t] + static_cast<std::size_t>(r)]);
+                << format_g(pooled.network_score[pooled.offset[t] + static_cast<std::size_t>(r)]);
         }
-        if (!p_gold.empty()) out << '\t' << (std::isnan(p_gold[i]) ? std::string() : number(p_gold[i]));
+        if (!p_gold.empty()) out << '\t' << (std::isnan(p_gold[i]) ? std::string() : format_g(p_gold[i]));
         out << '\n';
     }
     return out.flush();

@@ -83,16 +83,6 @@ RankedTable rank_candidates(const inter_table& dint, const Association& assoc, c
     return t;
 }
 
-namespace {
-
-std::string format_number(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", value);
-    return text;
-}
-
-}  // namespace
-
 bool write_rank_table(std::FILE* file, const std::string& first_line, const protdom& network,
                       const inter_table& dint, const Association& assoc, const LpEvidence& lp,
                       const RankedTable& ranked, const std::vector<int>& class_size,
@@ -107,14 +97,14 @@ bool write_rank_table(std::FILE* file, const std::string& first_line, const prot
         out << network.dom[pair.a].name << '\t' << network.dom[pair.b].name << '\t'
             << (pair.a == pair.b ? "1" : "0") << '\t' << static_cast<long long>(assoc.support[r]) << '\t'
             << static_cast<long long>(assoc.possible[r]) << '\t'
-            << format_number(expected > 0 ? static_cast<double>(assoc.support[r]) / expected : 0.0) << '\t'
-            << format_number(std::exp(ranked.log_p[r])) << '\t' << format_number(ranked.log_p[r] / std::log(10.0))
-            << '\t' << (lp.lp_value.empty() ? std::string() : format_number(lp.lp_value[r])) << '\t'
-            << (lp.freq.empty() ? std::string() : format_number(lp.freq[r])) << '\t'
-            << format_number(ranked.score[r]) << '\t' << ++rank << '\t' << class_size[r] << '\t'
-            << format_number(assoc.expected[r]) << '\t' << format_number(ranked.log_p_dc[r] / std::log(10.0)) << '\t'
+            << format_g(expected > 0 ? static_cast<double>(assoc.support[r]) / expected : 0.0) << '\t'
+            << format_g(std::exp(ranked.log_p[r])) << '\t' << format_g(ranked.log_p[r] / std::log(10.0))
+            << '\t' << (lp.lp_value.empty() ? std::string() : format_g(lp.lp_value[r])) << '\t'
+            << (lp.freq.empty() ? std::string() : format_g(lp.freq[r])) << '\t'
+            << format_g(ranked.score[r]) << '\t' << ++rank << '\t' << class_size[r] << '\t'
+            << format_g(assoc.expected[r]) << '\t' << format_g(ranked.log_p_dc[r] / std::log(10.0)) << '\t'
             << static_cast<long long>(assoc.shared[r]);
-        if (!p_gold.empty()) out << '\t' << (std::isnan(p_gold[r]) ? std::string() : format_number(p_gold[r]));
+        if (!p_gold.empty()) out << '\t' << (std::isnan(p_gold[r]) ? std::string() : format_g(p_gold[r]));
         out << '\n';
     }
     return out.flush();
@@ -172,10 +162,10 @@ std::string preview(const protdom& network, const inter_table& dint, const Assoc
         std::snprintf(line, sizeof line, "%5zu  %-16s %-16s %8lld %11s %8s %8s %9s\n", i + 1,
                       quoted_input(network.dom[pair.a].name, 60).c_str(),
                       quoted_input(network.dom[pair.b].name, 60).c_str(), static_cast<long long>(assoc.support[r]),
-                      format_number(std::exp((options.binomial ? ranked.log_p : ranked.log_p_dc)[r])).c_str(),
-                      lp.lp_value.empty() ? "-" : format_number(lp.lp_value[r]).c_str(),
-                      lp.freq.empty() ? "-" : format_number(lp.freq[r]).c_str(),
-                      format_number(ranked.score[r]).c_str());
+                      format_g(std::exp((options.binomial ? ranked.log_p : ranked.log_p_dc)[r])).c_str(),
+                      lp.lp_value.empty() ? "-" : format_g(lp.lp_value[r]).c_str(),
+                      lp.freq.empty() ? "-" : format_g(lp.freq[r]).c_str(),
+                      format_g(ranked.score[r]).c_str());
         text += line;
     }
     return text;
@@ -327,7 +317,7 @@ int rank_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
         out << preview(network, dint, assoc, lp, ranked, options, 10);
         err << calibration.reliability;
         err << "wrote " << path << ": " << dint.n << " candidate pairs, " << assoc.modelled
-            << " modelled protein pairs, density " << format_number(assoc.rho()) << "\n";
+            << " modelled protein pairs, density " << format_g(assoc.rho()) << "\n";
     } catch (const Error& e) {
         err << "ddinfer-rank: " << e.what() << "\n";
         return 1;

@@ -318,16 +318,4 @@ std::string batch_help(const std::string& head, const std::string& runs_line, co
            "  mistake in the call, 130/143 stopped by SIGINT/SIGTERM.\n";
 }
 
-std::string exact_text(double value) {
-    char text[40];
-    std::snprintf(text, sizeof text, "%.17g", value);
-    return text;
-}
-
-std::string format_g(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", value);
-    return text;
-}
-
 }  // namespace ddinfer

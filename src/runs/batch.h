@@ -175,10 +175,5 @@ int finish_batch(const BatchCommand& command, const std::string& path, const std
 // The first line of a run's messages, for a one-line report of a failure.
 std::string first_line(const std::string& text);
 
-// "%g"
-std::string format_g(double value);
-
-// "%.17g": a double that reads back exactly.
-std::string exact_text(double value);
 
 }  // namespace ddinfer

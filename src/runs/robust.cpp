@@ -10,6 +10,7 @@
 
 #include "runs/batch.h"
 #include "core/error.h"
+#include "core/text_out.h"
 #include "core/solution_report.h"
 #include "runs/shard.h"
 #include "solve/solver.h"

@@ -10,6 +10,7 @@
 #include "runs/batch.h"
 #include "core/dint.h"
 #include "core/error.h"
+#include "core/text_out.h"
 #include "core/permut.h"
 #include "runs/shard.h"
 #include "solve/solver.h"
