@@ -79,6 +79,19 @@ TEST_F(PoolTest, NormalisedRanksAddUpAndAnAbsentNetworkAddsNothing) {
     EXPECT_EQ(without_provenance(run.out), header +
                                                "D2\tD3\t2\t1.16315\t5\t0.5\t0.00316228\t0\t0.470004\t9\t1\t1e-400\t2\t0.693147\n"
                                                "D3\tD5\t1\t0\t\t\t\t\t\t2\t0\t0.1\t0\t0\n");
+
+    // Equal pooled scores go in the order of the --only table first: c and
+    // d hold D1-D2 and D1-D3 in opposite orders, each pair at ln 2 in all.
+    write_file(path("c.rank.tsv"), rank_table(row("D1", "D2", "1", "1", "", "2", "-1", "0") +
+                                              row("D1", "D3", "1", "0", "", "1", "-1", "0")));
+    write_file(path("d.rank.tsv"), rank_table(row("D1", "D3", "1", "1", "", "2", "-1", "0") +
+                                              row("D1", "D2", "1", "0", "", "1", "-1", "0")));
+    for (const auto& [only, first] : {std::pair{"c.rank.tsv", "D1\tD2\t2\t0.693147\t"},
+                                      std::pair{"d.rank.tsv", "D1\tD3\t2\t0.693147\t"}}) {
+        run = pool({"--only", only, "-q", "-o", "-", "c.rank.tsv", "d.rank.tsv"});
+        const std::string rows = without_provenance(run.out);
+        EXPECT_EQ(rows.substr(rows.find('\n') + 1, 17), first) << only;
+    }
 }
 
 // c uses other ids: IPR1 stands for D1, IPR2 for D2 and D9. Its first row
