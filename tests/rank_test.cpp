@@ -7,6 +7,7 @@
 #include "evidence/calibrate.h"
 #include "solve/clp_inprocess.h"
 #include "evidence/evaluate.h"
+#include "report/report_charts.h"
 #include "test_util.h"
 
 namespace ddinfer::test {
@@ -178,6 +179,19 @@ TEST(RankTest, CandidatesInTheSameRowsFormAClass) {
     const Net net = make_net("3\nA B\nC B\nA C\n", "3\nX: A C\nY: B\nZ: A C\n");
     ASSERT_EQ(net.dint.n, 5);  // X-Y, Y-Z, X-X, X-Z, Z-Z
     EXPECT_EQ(identical_columns(net.network, net.pint, net.dint), (std::vector<std::vector<int>>{{0, 1}, {2, 3, 4}}));
+    // One row each, but not the same row: no class.
+    const Net apart = make_net("2\nA B\nC D\n", "4\nX: A\nY: B\nZ: C\nW: D\n");
+    ASSERT_EQ(apart.dint.n, 2);
+    EXPECT_EQ(identical_columns(apart.network, apart.pint, apart.dint), (std::vector<std::vector<int>>{}));
+}
+
+// Precision down a ranking, heterotypic pairs counted apart: the second
+// and third are heterotypic, the third in gold.
+TEST(ReportChartsTest, HeterotypicPrecisionCountsHeterotypicPairsAlone) {
+    const Curves c = curves({1, 0, 1, 0}, {0, 1, 1, 1}, 2, 1);
+    EXPECT_EQ(c.points[0], (std::vector<std::pair<double, double>>{{1, 1}, {2, 0.5}, {3, 2.0 / 3}, {4, 0.5}}));
+    EXPECT_EQ(c.hetero[0], (std::vector<std::pair<double, double>>{{1, 0}, {2, 0.5}, {3, 1.0 / 3}}));
+    EXPECT_EQ(c.hetero[1], (std::vector<std::pair<double, double>>{{1, 0}, {2, 1}, {3, 1}}));
 }
 
 // Five heterotypic pairs, association best first (support 5 down to 1),
@@ -372,6 +386,14 @@ TEST_F(RankCommandTest, TheReportIsOnePageOfWhatWasGiven) {
     EXPECT_EQ(page.find("<svg id=\"freq-chart\""), std::string::npos);
     EXPECT_EQ(page.find("<svg id=\"precision-chart\""), std::string::npos);
     EXPECT_NE(page.find("ranked by the degree-corrected association alone"), std::string::npos);
+    // A rank table's first rows, as many as asked.
+    ASSERT_EQ(run_in(dir, {bin("ddinfer-rank"), "odd.txt", "oddd.txt"}).status, 0);
+    run = run_in(dir, {bin("ddinfer-report"), "--rank", "odd.txt.rank.tsv", "--top", "2", "-o", "r.html", "odd.txt",
+                       "oddd.txt"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string ranked = read_file(path("r.html"));
+    EXPECT_EQ(ranked.find("<tr><td>3</td>"), std::string::npos);
+    EXPECT_NE(ranked.find("<tr><td>2</td>"), std::string::npos);
     write_file(path("r.tsv"), "domain_a\tdomain_b\tscore\nQ\tQ\t1\n");
     run = run_in(dir, {bin("ddinfer-report"), "--rank", "r.tsv", "-o", "x.html", "odd.txt", "oddd.txt"});
     EXPECT_EQ(run.status, 1);
