@@ -60,6 +60,23 @@ TEST_F(CliTest, OptionsStandAnywhereAndSingleDashWordsAreArguments) {
               "option --solver is given twice, as \"clp\" and as \"glpsol\"");
 }
 
+// Standard input serves one input, not two.
+TEST(CliCommandTest, StandardInputServesOneInputOnly) {
+    const CommandLine command{"ddinfer-x", "usage: ddinfer-x PAIRS DOMAINS\n", "", {}, 2};
+    auto call = [&](std::vector<std::string> words) {
+        words.insert(words.begin(), "ddinfer-x");
+        std::vector<char*> argv;
+        for (std::string& word : words) argv.push_back(word.data());
+        ParsedArgs args;
+        std::ostringstream out, err;
+        const int status = parse_command_line(command, static_cast<int>(argv.size()), argv.data(), args, out, err);
+        return std::to_string(status) + " " + err.str();
+    };
+    EXPECT_EQ(call({"-", "-"}),
+              "2 ddinfer-x: only one input can be read from standard input; usage: ddinfer-x PAIRS DOMAINS\n");
+    EXPECT_EQ(call({"-", "domains.txt"}), "-1 ");
+}
+
 TEST(CliNumberTest, WholeNumbersWithinTheirBounds) {
     const ParsedArgs a = parse({"--solver", "5"}), b = parse({"--solver", "6"}), c = parse({"--solver", "5x"});
     EXPECT_EQ(a.get_long("solver", 1, 0, 5), 5);

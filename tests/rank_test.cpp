@@ -403,6 +403,23 @@ TEST_F(RankCommandTest, TheReportIsOnePageOfWhatWasGiven) {
     EXPECT_FALSE(fs::exists(path("x.html")));
 }
 
+// A gold list that names no candidate fits nothing: an error naming both
+// files, as ddinfer-eval gives; gold pairs of unknown domains are counted.
+TEST_F(RankCommandTest, CalibrationNeedsGoldPairsAmongTheCandidates) {
+    write_file(path("g.tsv"), "Q R\n");
+    RunResult run = rank({"--calibrate", "g.tsv"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, checked + "ddinfer-rank: no pair of g.tsv is a candidate pair of pairs.txt and domains.txt "
+                                 "(g.tsv has \"Q-R\", the candidates such as \"X-Y\"); are the domain ids of one kind?\n");
+    EXPECT_FALSE(fs::exists(path("pairs.txt.rank.tsv")));
+    write_file(path("g.tsv"), "X Y\nQ R\nX Q\nZ X\n");
+    run = rank({"--calibrate", "g.tsv"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("\n  2 of the 4 pairs of g.tsv name a domain that domains.txt does not have\n"),
+              std::string::npos)
+        << run.err;
+}
+
 TEST_F(RankCommandTest, EvidenceFilesAreCheckedAndNothingIsWrittenOnError) {
     write_file(path("x.dint"), "X\tY\nX\tZ\n");
     RunResult run = rank({"--dint", "x.dint"});

@@ -1,5 +1,7 @@
 #include "cli/cli.h"
 
+#include <algorithm>
+
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -122,6 +124,11 @@ int parse_command_line(const CommandLine& command, int argc, char** argv, Parsed
             throw UsageError("expected " + std::string(command.or_more ? "at least " : "") +
                              std::to_string(command.positionals) + " arguments, found " +
                              std::to_string(args.positional.size()));
+        }
+        // A second "-" would read what is left of standard input after the
+        // first: an empty file, or the rest of the other.
+        if (std::count(args.positional.begin(), args.positional.end(), "-") > 1) {
+            throw UsageError("only one input can be read from standard input");
         }
     } catch (const UsageError& e) {
         err << command.name << ": " << e.what() << "; " << command.usage;

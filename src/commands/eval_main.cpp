@@ -68,10 +68,7 @@ int main(int argc, char** argv) {
         if (base.in_gold == 0) {
             // A precision of 0% against a list that names other things is
             // no result: most often the ids are of another kind.
-            throw Error("no pair of " + gold_path + " is a candidate pair of " + args.positional[0] + " and " +
-                        args.positional[1] + " (" + gold_path + " has \"" + quoted_input(gold.example()) +
-                        "\", the candidates such as \"" + quoted_input(candidates.example()) +
-                        "\"); are the domain ids of one kind?");
+            throw Error(no_gold_candidate(gold_path, gold, args.positional[0], args.positional[1], candidates.example()));
         }
 
         // The result is read once, front to back, so that a pipe serves too.

@@ -26,6 +26,13 @@ NamePairs read_gold(std::istream& in, const std::string& file) {
     return gold;
 }
 
+std::string no_gold_candidate(const std::string& gold_path, const NamePairs& gold, const std::string& pairs_path,
+                              const std::string& domains_path, const std::string& candidate) {
+    return "no pair of " + gold_path + " is a candidate pair of " + pairs_path + " and " + domains_path + " (" +
+           gold_path + " has \"" + quoted_input(gold.example()) + "\", the candidates such as \"" +
+           quoted_input(candidate) + "\"); are the domain ids of one kind?";
+}
+
 void read_two_names(std::istream& in, const std::string& file,
                     const std::function<void(const std::string&, const std::string&)>& take) {
     std::string line;

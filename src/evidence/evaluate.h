@@ -25,6 +25,14 @@ public:
     bool add(const std::string& a, const std::string& b) { return set_.insert(key(a, b)).second; }
     bool contains(const std::string& a, const std::string& b) const { return set_.count(key(a, b)) != 0; }
     std::size_t size() const { return set_.size(); }
+    // Calls take(a, b) for every pair, in no particular order.
+    template <class Take>
+    void each(Take take) const {
+        for (const std::string& pair : set_) {
+            const std::size_t zero = pair.find('\0');
+            take(std::string_view(pair).substr(0, zero), std::string_view(pair).substr(zero + 1));
+        }
+    }
     // One pair as "A-B", for a message; "" when empty.
     std::string example() const {
         if (set_.empty()) return "";
@@ -41,6 +49,12 @@ private:
 // Two names a line, separated by tabs or spaces; "#" starts a comment line;
 // blank lines are skipped. Throws Error naming file:line.
 NamePairs read_gold(std::istream& in, const std::string& file);
+
+// The error for a gold list none of whose pairs is a candidate: most often
+// its ids are of another kind than the domain file's. `candidate`: a
+// candidate pair as "A-B".
+std::string no_gold_candidate(const std::string& gold_path, const NamePairs& gold, const std::string& pairs_path,
+                              const std::string& domains_path, const std::string& candidate);
 
 // The lines of such a file, each handed over as its two names.
 void read_two_names(std::istream& in, const std::string& file,

@@ -7,6 +7,7 @@
 #include <numeric>
 #include <ostream>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "core/atomic_file.h"
 #include "evidence/calibrate.h"
@@ -287,7 +288,28 @@ int rank_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
         Calibration calibration;
         if (args.has("calibrate")) {
             const std::string gold_path = args.get("calibrate", "");
-            calibration = calibrate(network, dint, ranked.score, read_gold(*open_input(gold_path), gold_path));
+            const NamePairs gold = read_gold(*open_input(gold_path), gold_path);
+            // Fitted on no gold pair at all, every p_gold would read 0.
+            bool any = false;
+            for (int r = 0; r < dint.n && !any; ++r) {
+                any = gold.contains(network.dom[dint.list[r].a].name, network.dom[dint.list[r].b].name);
+            }
+            if (!any) {
+                throw Error(no_gold_candidate(gold_path, gold, pairs_path, args.positional[1],
+                                              dint.n == 0 ? std::string()
+                                                          : network.dom[dint.list[0].a].name + "-" +
+                                                                network.dom[dint.list[0].b].name));
+            }
+            calibration = calibrate(network, dint, ranked.score, gold);
+            std::unordered_set<std::string_view> known;
+            for (const node& domain : network.dom) known.insert(domain.name);
+            std::size_t unknown = 0;
+            gold.each([&](std::string_view a, std::string_view b) { unknown += !known.count(a) || !known.count(b); });
+            if (unknown > 0) {
+                calibration.reliability += "  " + std::to_string(unknown) + " of the " + std::to_string(gold.size()) +
+                                           " pairs of " + gold_path + " name a domain that " + args.positional[1] +
+                                           " does not have\n";
+            }
         }
 
         // Candidates that stand in exactly the same rows of the programme:
