@@ -78,8 +78,19 @@ std::string_view trim(std::string_view text) {
     return text.substr(begin, text.find_last_not_of(" \t\r") + 1 - begin);
 }
 
+// Where the tables end: the sections glpsol writes after them.
 bool report_end(std::string_view line) {
     return line.substr(0, 18) == "Karush-Kuhn-Tucker" || line.substr(0, 13) == "End of output";
+}
+
+// Whether the report goes on, from `line` (a line the reading stopped at),
+// to its last line, "End of output" whole with its line end: a report cut
+// anywhere before that (a full disk cuts it mid-line) is no report.
+bool reaches_last_line(Lines& lines, std::string_view line, bool line_end) {
+    for (;;) {
+        if (line_end && trim(line) == "End of output") return true;
+        if (!lines.next(line, &line_end)) return false;
+    }
 }
 
 }  // namespace
@@ -112,7 +123,7 @@ int read_glp_report(std::istream& in, const std::string& path, inter_table& dint
     bool complete = false, line_end = true;
     while (lines.next(line, &line_end)) {
         if (report_end(line)) {
-            complete = true;
+            complete = reaches_last_line(lines, line, line_end);
             break;
         }
         split(line, " \t\n", fields);
@@ -150,7 +161,7 @@ int read_glp_report(std::istream& in, const std::string& path, inter_table& dint
         if (sums != nullptr) sums->x_sum += value;
         store(i, j, value);
     }
-    while (!complete && lines.next(line)) complete = report_end(line);
+    if (!complete && lines.next(line, &line_end)) complete = reaches_last_line(lines, line, line_end);
     if (!complete) {
         err << path << ": the solver's report ends early (no \"End of output\")\n";
         return 1;
@@ -167,10 +178,10 @@ Marginals read_glp_marginals(const std::string& path) {
     std::vector<std::string_view> fields;
     std::string joined;
     int table = 0;  // 1 rows, 2 columns
-    bool complete = false;
-    while (lines.next(line)) {
+    bool complete = false, line_end = true;
+    while (lines.next(line, &line_end)) {
         if (report_end(line)) {
-            complete = true;
+            complete = reaches_last_line(lines, line, line_end);
             break;
         }
         if (line.substr(0, 15) == "   No.   Row na") {
