@@ -386,12 +386,16 @@ TEST_F(RankCommandTest, TheReportIsOnePageOfWhatWasGiven) {
     EXPECT_EQ(page.find("<svg id=\"freq-chart\""), std::string::npos);
     EXPECT_EQ(page.find("<svg id=\"precision-chart\""), std::string::npos);
     EXPECT_NE(page.find("ranked by the degree-corrected association alone"), std::string::npos);
-    // A rank table's first rows, as many as asked.
+    // A rank table's first rows, as many as asked, with the names of the
+    // domains the inputs have.
     ASSERT_EQ(run_in(dir, {bin("ddinfer-rank"), "odd.txt", "oddd.txt"}).status, 0);
-    run = run_in(dir, {bin("ddinfer-report"), "--rank", "odd.txt.rank.tsv", "--top", "2", "-o", "r.html", "odd.txt",
-                       "oddd.txt"});
+    write_file(path("names.tsv"), "Q\tQname\nY\tYname\tYdesc\nX<b>\tXname\n");
+    run = run_in(dir, {bin("ddinfer-report"), "--rank", "odd.txt.rank.tsv", "--top", "2", "--names", "names.tsv",
+                       "-o", "r.html", "odd.txt", "oddd.txt"});
     ASSERT_EQ(run.status, 0) << run.err;
     const std::string ranked = read_file(path("r.html"));
+    EXPECT_NE(ranked.find("<small>Yname: Ydesc</small>"), std::string::npos);
+    EXPECT_NE(ranked.find("<small>Xname</small>"), std::string::npos);
     EXPECT_EQ(ranked.find("<tr><td>3</td>"), std::string::npos);
     EXPECT_NE(ranked.find("<tr><td>2</td>"), std::string::npos);
     write_file(path("r.tsv"), "domain_a\tdomain_b\tscore\nQ\tQ\t1\n");

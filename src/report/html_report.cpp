@@ -7,6 +7,7 @@
 #include <map>
 #include <ostream>
 #include <sstream>
+#include <unordered_set>
 
 #include "evidence/association.h"
 #include "core/atomic_file.h"
@@ -256,15 +257,18 @@ int report_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
         }
         html += "</ul>\n<h2>Charts</h2>\n" + charts + cutoffs;
 
+        // Names of the domains these inputs have, and no others: a names
+        // file of a whole database is far larger than one network needs.
         std::map<std::string, std::pair<std::string, std::string>> names;
         if (args.has("names")) {
+            std::unordered_set<std::string_view> known;
+            for (const node& domain : network.dom) known.insert(domain.name);
             const std::string names_path = args.get("names", "");
             const auto in = open_input(names_path);
             for (std::string line; std::getline(*in, line);) {
-                std::vector<std::string> f;
-                std::istringstream fields(line);
-                for (std::string field; std::getline(fields, field, '\t');) f.push_back(field);
-                if (f.size() >= 2) names[f[0]] = {f[1], f.size() >= 3 ? f[2] : ""};
+                const std::vector<std::string_view> f = tab_fields(line);
+                if (f.size() < 2 || !known.count(f[0])) continue;
+                names[std::string(f[0])] = {std::string(f[1]), f.size() >= 3 ? std::string(f[2]) : ""};
             }
         }
         const auto label = [&](const std::string& id) {
