@@ -127,5 +127,30 @@ TEST_F(InterruptTest, PrepStoppedWritesNothing) {
     EXPECT_FALSE(fs::exists(path("out.txt")));
 }
 
+// The commands that write tables stop the same way while they read: one
+// line, status 143, nothing written.
+TEST_F(InterruptTest, TheTableCommandsStopCleanly) {
+    write_file(path("d.txt"), "1\nX: A B\n");
+    const std::string slow = "(printf '1\\nA B\\n'; sleep 2) | ";
+    struct Call {
+        std::string command, line, output;
+    };
+    const Call calls[] = {
+        {"ddinfer-report", slow + bin("ddinfer-report") + " -o out - d.txt", "out"},
+        {"ddinfer-rank", slow + bin("ddinfer-rank") + " - d.txt", "stdin.rank.tsv"},
+        {"ddinfer-pool", slow + bin("ddinfer-pool") + " -o out - d.txt", "out"},
+        {"ddinfer-merge", "mkfifo p.shard-1-of-1.tsv; " + bin("ddinfer-merge") + " -o out p.shard-1-of-1.tsv", "out"},
+    };
+    for (const Call& call : calls) {
+        const RunResult run =
+            run_in(dir, {"sh", "-c", call.line + " 2> err & pid=$!\nsleep 0.5; kill -TERM $pid; wait $pid; echo $?\n"});
+        EXPECT_EQ(run.out, "143\n") << call.command;
+        EXPECT_EQ(read_file(path("err")),
+                  call.command + ": stopped by SIGTERM; unfinished files removed, earlier results left as they were\n");
+        EXPECT_FALSE(fs::exists(path(call.output))) << call.command;
+        fs::remove(path("p.shard-1-of-1.tsv"));
+    }
+}
+
 }  // namespace
 }  // namespace ddinfer::test

@@ -7,6 +7,7 @@
 #include <ostream>
 
 #include "cli/cli.h"
+#include "cli/interrupt.h"
 #include "core/atomic_file.h"
 #include "core/error.h"
 #include "core/readers.h"
@@ -124,6 +125,7 @@ int pool_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
     }
     call.insert(call.end(), args.positional.begin(), args.positional.end());
     try {
+        InterruptGuard interrupts("ddinfer-pool");
         DomainMap map;
         if (args.has("map")) map = read_domain_map(*open_input(args.get("map", "")), args.get("map", ""));
         DomainIds ids;

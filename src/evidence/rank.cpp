@@ -12,6 +12,7 @@
 #include "core/atomic_file.h"
 #include "evidence/calibrate.h"
 #include "cli/cli.h"
+#include "cli/interrupt.h"
 #include "solve/clp_inprocess.h"
 #include "core/dint.h"
 #include "core/error.h"
@@ -275,6 +276,7 @@ int rank_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
     call.insert(call.end(), {"--evidence", options.network_only ? "network" : "all"});
     call.insert(call.end(), {pairs_path, args.positional[1]});
     try {
+        InterruptGuard interrupts("ddinfer-rank");
         protdom network;
         inter_table pint, dint;
         readdata(network, pint, pairs_path, args.positional[1], Streams{out, err}, true);

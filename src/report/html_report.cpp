@@ -12,6 +12,7 @@
 #include "evidence/association.h"
 #include "core/atomic_file.h"
 #include "cli/cli.h"
+#include "cli/interrupt.h"
 #include "core/dint.h"
 #include "core/error.h"
 #include "evidence/evaluate.h"
@@ -133,6 +134,7 @@ int report_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
         return 2;
     }
     try {
+        InterruptGuard interrupts("ddinfer-report");
         protdom network;
         inter_table pint, dint;
         std::ostringstream counts, checks;

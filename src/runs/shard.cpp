@@ -10,6 +10,7 @@
 
 #include "core/atomic_file.h"
 #include "cli/cli.h"
+#include "cli/interrupt.h"
 #include "core/error.h"
 #include "core/input_file.h"
 #include "runs/robust.h"
@@ -225,6 +226,8 @@ int merge_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
         return 2;
     }
     try {
+        // Told to stop, it removes what it had begun to write.
+        InterruptGuard interrupts("ddinfer-merge");
         std::vector<Part> parts;
         for (const std::string& path : args.positional) parts.push_back(read_part(path));
         const std::string table = merged_table(parts);
