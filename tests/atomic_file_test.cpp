@@ -4,6 +4,7 @@
 
 #include "core/error.h"
 #include "core/input_file.h"
+#include "solve/solver.h"
 #include "test_util.h"
 
 namespace ddinfer::test {
@@ -50,6 +51,30 @@ TEST_F(AtomicFileTest, WritersOfOneNameNeverMix) {
     }
     EXPECT_EQ(read_file(target), "first half of a, second half of a\n");
     EXPECT_EQ(names(), (std::vector<std::string>{"t.tsv"}));
+}
+
+// What a run killed outright left (a private file of a process that is
+// gone) goes with the next write of the same name; a live process's stays,
+// and so do names of another shape or of another file.
+TEST_F(AtomicFileTest, ThePrivateFilesOfADeadRunAreRemovedNextTime) {
+    const std::string live = std::to_string(getpid());
+    for (const std::string& name : std::vector<std::string>{
+             "r.tsv.tmp-999999999-aB3dEf", "r.tsv.tmp-" + live + "-aB3dEf", "r.tsv.tmp-XYZ-aB3dEf", "r.tsv.tmp-aB3dEf",
+             "q.tsv.tmp-999999999-aB3dEf", "r.tsv.0.100000.tmp-999999999-aB3dEf.lp"}) {
+        write_file(path(name), "left\n");
+    }
+    write_whole(path("r.tsv").string(), "whole\n");
+    EXPECT_EQ(names(), (std::vector<std::string>{"q.tsv.tmp-999999999-aB3dEf", "r.tsv",
+                                                 "r.tsv.0.100000.tmp-999999999-aB3dEf.lp", "r.tsv.tmp-" + live + "-aB3dEf",
+                                                 "r.tsv.tmp-XYZ-aB3dEf", "r.tsv.tmp-aB3dEf"}));
+    // The private LP file of a solve killed outright goes with the next
+    // solve of the same list and ratio.
+    const RunFiles own = private_run_files(run_files(path("r.tsv").string(), 0.1f));
+    EXPECT_FALSE(fs::exists(path("r.tsv.0.100000.tmp-999999999-aB3dEf.lp")));
+    EXPECT_EQ(fs::path(own.lp).filename().string().substr(0, 20 + live.size()), "r.tsv.0.100000.tmp-" + live + "-");
+    // A run's own private files are named with its process id.
+    AtomicFile file(path("s.tsv").string());
+    EXPECT_EQ(fs::path(file.temporary()).filename().string().substr(0, 11 + live.size()), "s.tsv.tmp-" + live + "-");
 }
 
 TEST_F(AtomicFileTest, FailuresGiveTheSystemsReasonAndLeaveTheOldFile) {

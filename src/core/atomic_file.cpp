@@ -1,11 +1,13 @@
 #include "core/atomic_file.h"
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
 #include <set>
 
@@ -33,6 +35,32 @@ Error write_error(const std::string& path, int error) {
 
 }  // namespace
 
+std::string private_pattern(const std::string& path) {
+    return path + ".tmp-" + std::to_string(getpid()) + "-XXXXXX";
+}
+
+void remove_stale_private_files(const std::string& path) {
+    const std::filesystem::path whole(path);
+    const std::string prefix = whole.filename().string() + ".tmp-";
+    const std::filesystem::path folder = whole.has_parent_path() ? whole.parent_path() : ".";
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (name.compare(0, prefix.size(), prefix) != 0) continue;
+        // PID-XXXXXX after the prefix; a name of another shape is left alone.
+        const std::size_t dash = name.find('-', prefix.size());
+        if (dash == std::string::npos || dash == prefix.size() || dash - prefix.size() > 9 ||
+            name.find_first_not_of("0123456789", prefix.size()) != dash) {
+            continue;
+        }
+        const long pid = std::stol(name.substr(prefix.size(), dash - prefix.size()));
+        if (pid <= 0 || (kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)) {
+            std::error_code ignored;
+            std::filesystem::remove(it->path(), ignored);
+        }
+    }
+}
+
 AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
     struct stat info;
     if (path_ == "-" || (stat(path_.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode))) {
@@ -40,7 +68,8 @@ AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
         if (file_ == nullptr) throw write_error(path_, errno);
         return;
     }
-    std::string pattern = path_ + ".tmp-XXXXXX";
+    remove_stale_private_files(path_);
+    std::string pattern = private_pattern(path_);
     const int fd = mkstemp(pattern.data());
     if (fd < 0) throw write_error(path_, errno);
     // mkstemp makes the file private; a result file gets the usual mode.

@@ -51,6 +51,15 @@ void remove_unfinished_files();
 // longer.
 void mark_unfinished(const std::string& path, bool unfinished = true);
 
+// The private name pattern of `path`: PATH.tmp-PID-XXXXXX (for mkstemp),
+// the process id telling a later run whether its writer is still alive.
+std::string private_pattern(const std::string& path);
+
+// Removes the private files of `path` (PATH.tmp-PID-...) whose process is
+// gone: what a run killed outright (SIGKILL, a power cut) left. Those of a
+// live process, this one included, stay.
+void remove_stale_private_files(const std::string& path);
+
 // Writes `text` as a whole file at `path`; throws Error as AtomicFile does.
 void write_whole(const std::string& path, const std::string& text);
 

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/atomic_file.h"
 #include "core/error.h"
 
 namespace ddinfer {
@@ -26,8 +27,9 @@ RunFiles run_files(const std::string& stem, float err_ratio) {
 }
 
 RunFiles private_run_files(const RunFiles& files) {
-    const std::string stem = files.lp.substr(0, files.lp.size() - 3) + ".tmp-XXXXXX";
-    std::string lp = stem + ".lp";
+    const std::string classic = files.lp.substr(0, files.lp.size() - 3);
+    remove_stale_private_files(classic);
+    std::string lp = private_pattern(classic) + ".lp";
     const int fd = mkstemps(lp.data(), 3);
     if (fd < 0) throw Error(files.lp + ": cannot write: " + std::strerror(errno));
     const mode_t mask = umask(0);

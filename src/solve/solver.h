@@ -30,7 +30,7 @@ struct RunFiles {
 };
 RunFiles run_files(const std::string& stem, float err_ratio);
 // Names of the same shape, unique to this run, beside the given ones:
-// STEM.tmp-XXXXXX.lp and so on; the LP file is created empty to claim the
+// STEM.tmp-PID-XXXXXX.lp and so on; the LP file is created empty to claim the
 // name. Throws Error with the system's reason.
 RunFiles private_run_files(const RunFiles& files);
 // "%f" of the single-precision ratio: 0.100000 for 0.1.
