@@ -148,6 +148,14 @@ TEST_F(ReportTest, ALineOfTwoOrThreeFieldsEndsTheReading) {
                   "End of output\n"),
               0);
     EXPECT_EQ(values(), (Values{0.5, 0, 0}));
+    // The sections after the table are no end in themselves: without its
+    // last line the report was cut.
+    EXPECT_EQ(glp(std::string(head) + optimal + middle +
+                  "     1 x(0,1)       B            0.5\n"
+                  "Karush-Kuhn-Tucker optimality conditions:\n"
+                  "End "),
+              1);
+    EXPECT_EQ(err, path("r.out").string() + ": the solver's report ends early (no \"End of output\")\n");
 }
 
 // Every cut of a whole report fails, whatever values were read: a report
