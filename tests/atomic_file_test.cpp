@@ -92,6 +92,31 @@ TEST_F(AtomicFileTest, FailuresGiveTheSystemsReasonAndLeaveTheOldFile) {
               path("t.tsv").string() + ": cannot write: No space left on device");
     EXPECT_EQ(read_file(path("t.tsv")), "earlier\n");
     EXPECT_EQ(names(), (std::vector<std::string>{"folder", "t.tsv"}));
+    // Results that appear together: the third cannot be renamed (a folder
+    // came in its way after the checks), so the first is put back and the
+    // second, new, goes.
+    {
+        AtomicFile first(path("t.tsv").string()), second(path("new.tsv").string()), third(path("late").string());
+        for (AtomicFile* file : {&first, &second, &third}) {
+            std::fputs("now\n", file->file());
+            file->finish();
+        }
+        fs::create_directories(path("late/inside"));
+        EXPECT_EQ(message([&] { publish_together({&first, &second, &third}); }),
+                  path("late").string() + ": cannot write: Is a directory");
+    }
+    EXPECT_EQ(read_file(path("t.tsv")), "earlier\n");
+    EXPECT_EQ(names(), (std::vector<std::string>{"folder", "late", "t.tsv"}));
+    {
+        AtomicFile first(path("t.tsv").string()), second(path("new.tsv").string());
+        for (AtomicFile* file : {&first, &second}) {
+            std::fputs("now\n", file->file());
+            file->finish();
+        }
+        publish_together({&first, &second});
+    }
+    EXPECT_EQ(read_file(path("t.tsv")) + read_file(path("new.tsv")), "now\nnow\n");
+    EXPECT_EQ(names(), (std::vector<std::string>{"folder", "late", "new.tsv", "t.tsv"}));
 }
 
 // Every byte of a file comes through, plain or compressed, the last chunk

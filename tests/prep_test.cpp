@@ -244,6 +244,11 @@ TEST_F(PrepTest, ZipArchivesAndStandardInput) {
     EXPECT_EQ(prep("pairs", {"--format", "tsv", "cut.zip"}), "(none)");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err.rfind("ddinfer-prep: cut.zip: cannot open the zip archive: ", 0), 0u) << run.err;
+    // A small archive of one endless line (3 GiB of NULs zip to 3 MB): an
+    // error at once, in little memory.
+    ASSERT_EQ(run_in(dir, {"sh", "-c", "head -c 50000000 /dev/zero > nul.tsv && zip -q nul.zip nul.tsv"}).status, 0);
+    EXPECT_EQ(prep("pairs", {"--format", "tsv", "nul.zip"}), "(none)");
+    EXPECT_EQ(run.err, "ddinfer-prep: nul.zip:1: a line of over 1 MiB: not a text file of the kind expected\n");
     const RunResult piped = run_in(dir, {"sh", "-c", "gzip -c a.tsv | " + bin("ddinfer-prep") +
                                                          " pairs --format tsv - -o -"});
     EXPECT_EQ(piped.out, "2\nA B\nB C\n");

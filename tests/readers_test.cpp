@@ -195,6 +195,14 @@ TEST_F(ReaddataTest, CutOrDamagedFilesAreErrors) {
     EXPECT_EQ(read("pairs.txt", false), "read 300 pairs");
     EXPECT_EQ(read("pairs.txt", true),
               path("domains.txt").string() + ": line 1 declares 3 domain lines, but the file holds 2 (cut short?)");
+    // One endless line: an error at its start, never held whole. A pair
+    // line may be up to 1 MiB, a domain's line of members up to 64 MiB.
+    write_file(path("endless.txt"), "3\nP0 Q0\nP1 " + std::string(std::size_t{1} << 20, 'x') + "\nP2 Q2\n");
+    EXPECT_EQ(read("endless.txt", false), path("endless.txt").string() + ":3: a line of over 1 MiB: not a text file of the kind expected");
+    write_file(path("endless.txt"), "2\nP0 Q0\nP1 " + std::string((std::size_t{1} << 20) - 3, 'x') + "\n");
+    EXPECT_EQ(read("endless.txt", false), "read 2 pairs");
+    write_file(path("domains.txt"), "2\nD0: P1 Q1 " + std::string(std::size_t{3} << 20, ' ') + "\nD1: " + std::string(std::size_t{65} << 20, 'x'));
+    EXPECT_EQ(read("pairs.txt", false), path("domains.txt").string() + ":3: a line of over 64 MiB: not a text file of the kind expected");
 }
 
 // The check's lines on standard error after reading the two texts, or the

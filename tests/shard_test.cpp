@@ -3,7 +3,10 @@
 // are refused with the file named and nothing written.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "cli/cli.h"
+#include "core/error.h"
 #include "runs/shard.h"
 #include "test_util.h"
 
@@ -105,19 +108,112 @@ TEST_F(ShardTest, PartsThatDoNotBelongTogetherAreRefused) {
     EXPECT_EQ(merge({part + "1-of-3.tsv", "other/" + part + "2-of-3.tsv", part + "3-of-3.tsv"}).err,
               "ddinfer-merge: other/" + part + "2-of-3.tsv: not a part of the same run as " + part +
                   "1-of-3.tsv (other inputs or settings)\n");
-    // A part cut short.
-    const std::string text = read_file(path(part + "2-of-3.tsv"));
-    write_file(path("cut.tsv"), text.substr(0, text.size() - 6));
-    const RunResult cut = merge({part + "1-of-3.tsv", "cut.tsv", part + "3-of-3.tsv"});
-    EXPECT_EQ(cut.status, 1);
-    EXPECT_EQ(cut.err, "ddinfer-merge: cut.tsv: no \"# end\" line: the part was cut short, or is no partial table of --shard\n");
-    EXPECT_FALSE(fs::exists(path("out.tsv")));
     EXPECT_EQ(run({"ddinfer-robust", "--runs", "6", "--shard", "4/3", "pairs.txt", "domains.txt", "0.2"}).status, 2);
     EXPECT_EQ(run({"ddinfer-robust", "--runs", "2", "--shard", "1/3", "pairs.txt", "domains.txt", "0.2"}).status, 2);
     // Without -o the table goes under the unsharded name beside the first part.
     ASSERT_EQ(merge({}).status, 2);
     const RunResult named = run({"ddinfer-merge", part + "3-of-3.tsv", part + "1-of-3.tsv", part + "2-of-3.tsv"});
     EXPECT_EQ(named.err, "ddinfer-merge: wrote pairs.txt.0.200000.robust.tsv from 3 parts\n");
+}
+
+// What a copy, a full disk or a hand can do to one part: it is named with
+// its line, the merge stops with status 1 and writes nothing.
+TEST_F(ShardTest, ADamagedPartIsNamedAndNothingIsWritten) {
+    for (const char* shard : {"1/3", "2/3", "3/3"}) {
+        ASSERT_EQ(run({"ddinfer-robust", "-q", "--runs", "6", "--shard", shard, "pairs.txt", "domains.txt", "0.2"}).status, 0);
+    }
+    const std::string part = "pairs.txt.0.200000.robust.shard-";
+    const std::string text = read_file(path(part + "1-of-3.tsv"));
+    std::vector<std::string> lines;
+    for (std::size_t at = 0; at < text.size(); at = text.find('\n', at) + 1) lines.push_back(text.substr(at, text.find('\n', at) - at));
+    // Three head lines, rows, the end line; two runs (1 and 4) in shard 1/3.
+    ASSERT_GE(lines.size(), 7u);
+    const std::size_t rows = lines.size() - 4, end = lines.size() - 1;
+    const auto joined = [](const std::vector<std::string>& all) {
+        std::string whole;
+        for (const std::string& line : all) whole += line + "\n";
+        return whole;
+    };
+    const auto field = [&](std::size_t line, int which) {
+        std::string rest = lines[line];
+        for (int i = 0; i < which; ++i) rest.erase(0, rest.find('\t') + 1);
+        return rest.substr(0, rest.find('\t'));
+    };
+    const auto with_field = [&](std::size_t line, int which, const std::string& value) {
+        std::vector<std::string> all = lines;
+        std::size_t at = 0;
+        for (int i = 0; i < which; ++i) at = all[line].find('\t', at) + 1;
+        all[line].replace(at, all[line].find('\t', at) == std::string::npos ? std::string::npos : all[line].find('\t', at) - at, value);
+        return joined(all);
+    };
+    const auto without = [&](std::size_t from, std::size_t to) {
+        std::vector<std::string> all = lines;
+        all.erase(all.begin() + static_cast<long>(from), all.begin() + static_cast<long>(to));
+        return joined(all);
+    };
+    std::vector<std::string> doubled = lines;
+    doubled.insert(doubled.begin() + 4, lines[4]);
+    std::vector<std::string> older = lines;
+    older[end] = "# end";
+    const std::string counts = std::to_string(rows) + " rows, the part holds ";
+    const struct {
+        std::string name, text, error;
+    } cases[] = {
+        {"doubled.tsv", joined(doubled), "doubled.tsv:6: record " + field(4, 0) + " does not follow record " + field(4, 0) + ": each record once, in order"},
+        {"huge.tsv", with_field(3, 4, "99999999999999999999999"), "huge.tsv:4: the count 99999999999999999999999 is above the 2 runs of shard 1/3"},
+        {"above.tsv", with_field(5, 4, "3"), "above.tsv:6: the count 3 is above the 2 runs of shard 1/3"},
+        {"renumbered.tsv", with_field(end - 1, 0, std::to_string(std::stol(field(end - 1, 0)) + 1)),
+         "renumbered.tsv:" + std::to_string(end + 1) + ": the rows do not match the checksum of the end line: the part was changed after it was written"},
+        {"value.tsv", with_field(3, 3, "0.5"), "value.tsv:" + std::to_string(end + 1) + ": the rows do not match the checksum of the end line: the part was changed after it was written"},
+        {"deleted.tsv", without(4, 5), "deleted.tsv:" + std::to_string(end) + ": the end line counts " + counts + std::to_string(rows - 1) + ": lines were lost or added"},
+        {"halved.tsv", without(4, end), "halved.tsv:5: the end line counts " + counts + "1: lines were lost or added"},
+        {"older.tsv", joined(older), "older.tsv:" + std::to_string(end + 1) + ": expected \"# end rows R records N checksum HEX\" (a part of an earlier version has none: run its shard again)"},
+        {"cut.tsv", text.substr(0, text.size() - 6), "cut.tsv:" + std::to_string(end + 1) + ": the line has no line end: the part was cut short"},
+        {"headless.tsv", without(0, 1), "headless.tsv:1: expected the first line of a partial table of ddinfer-robust or ddinfer-null"},
+        {"endless.tsv", without(end, end + 1), "endless.tsv: no end line: the part was cut short, or is no partial table of --shard"},
+    };
+    for (const auto& c : cases) {
+        write_file(path(c.name), c.text);
+        // The damaged part first: the fault is its own, not the next part's.
+        const RunResult merged = run({"ddinfer-merge", "-o", "out.tsv", c.name, part + "2-of-3.tsv", part + "3-of-3.tsv"});
+        EXPECT_EQ(merged.status, 1) << c.name;
+        EXPECT_EQ(merged.err, "ddinfer-merge: " + c.error + "\n");
+    }
+    // A cut compressed part.
+    ASSERT_EQ(run_in(dir, {"sh", "-c", "gzip -c " + part + "1-of-3.tsv > whole.tsv.gz"}).status, 0);
+    const std::string zipped = read_file(path("whole.tsv.gz"));
+    write_file(path("cut.tsv.gz"), zipped.substr(0, zipped.size() - 12));
+    const RunResult cut = run({"ddinfer-merge", "-o", "out.tsv", "cut.tsv.gz", part + "2-of-3.tsv", part + "3-of-3.tsv"});
+    EXPECT_EQ(cut.err, "ddinfer-merge: cut.tsv.gz: cannot read: the compressed data ends early (a cut or partial download?)\n");
+    EXPECT_FALSE(fs::exists(path("out.tsv")));
+    const RunResult whole = run({"ddinfer-merge", "-o", "out.tsv", "whole.tsv.gz", part + "2-of-3.tsv", part + "3-of-3.tsv"});
+    EXPECT_EQ(whole.status, 0) << whole.err;
+}
+
+// Parts read back from their text: a record beyond the candidates, and two
+// parts that name one record differently (another version or input).
+TEST(MergePartsTest, RecordsInRangeAndPartsThatAgree) {
+    const std::string head = "# ddinfer-robust 1.0.0 --runs 4 p d 0.100000\n";
+    const auto read = [](const std::string& text, const std::string& name) {
+        std::istringstream in(text);
+        return read_partial_table(in, name);
+    };
+    const auto message = [](const auto& call) -> std::string {
+        try {
+            call();
+        } catch (const Error& e) {
+            return e.what();
+        }
+        return "(none)";
+    };
+    const Shard one{1, 2, true}, two{2, 2, true};
+    EXPECT_EQ(message([&] { read(partial_table(head, one, "f", {{0, "A", "B", "1", 1}, {5, "A", "C", "1", 1}}, 5), "p1"); }),
+              "p1:5: record 5 is out of range (the records run from 0 to 4)");
+    const PartialTable p1 = read(partial_table(head, one, "f", {{0, "A", "B", "1", 2}, {3, "A", "C", "0", 1}}, 5), "p1");
+    const PartialTable other = read(partial_table(head, two, "f", {{0, "A", "B", "1", 1}, {3, "A", "D", "0", 0}}, 5), "p2");
+    EXPECT_EQ(message([&] { merge_partial_tables({p1, other}); }), "p2:5: record 3 differs from p1:5 (parts of other inputs or versions?)");
+    const PartialTable p2 = read(partial_table(head, two, "f", {{3, "A", "C", "0", 2}, {4, "B", "B", "0", 1}}, 5), "p2");
+    EXPECT_EQ(merge_partial_tables({p2, p1}), head + "domain_a\tdomain_b\tclassic\tfreq\nA\tC\t0\t0.75\nA\tB\t1\t0.5\nB\tB\t0\t0.25\n");
 }
 
 }  // namespace

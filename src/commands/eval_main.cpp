@@ -73,11 +73,17 @@ int main(int argc, char** argv) {
 
         // The result is read once, front to back, so that a pipe serves too.
         const auto result_file = open_input(result_path);
-        std::stringstream result_in;
-        result_in << result_file->rdbuf();
+        // Read whole, to be read twice; a read() sets badbit on a damaged
+        // compressed file where copying the stream buffer would stop quietly.
+        std::string text;
+        std::vector<char> buffer(1 << 16);
+        while (result_file->read(buffer.data(), static_cast<std::streamsize>(buffer.size())) || result_file->gcount() > 0) {
+            text.append(buffer.data(), static_cast<std::size_t>(result_file->gcount()));
+        }
         if (result_file->bad()) throw Error(read_failure(result_path, *result_file));
+        std::stringstream result_in(text);
         long header_line = 0;
-        const std::string first = first_table_line(result_in, header_line);
+        const std::string first = first_table_line(result_in, result_path, header_line);
         result_in.clear();
         result_in.seekg(0);
         if (table_header(first).empty()) {

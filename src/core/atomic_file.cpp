@@ -132,6 +132,52 @@ void AtomicFile::commit(bool written) {
     publish();
 }
 
+void publish_together(const std::vector<AtomicFile*>& files) {
+    // Each earlier result stays reachable under a private second name (a
+    // hard link) until all are published.
+    std::vector<std::string> earlier(files.size());
+    const auto drop_earlier = [&] {
+        for (const std::string& name : earlier) {
+            if (name.empty()) continue;
+            std::remove(name.c_str());
+            track(name, false);
+        }
+    };
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const AtomicFile& file = *files[i];
+        struct stat info;
+        if (file.temporary().empty() || stat(file.path().c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
+        std::string name = private_pattern(file.path());
+        const int fd = mkstemp(name.data());
+        if (fd >= 0) close(fd);
+        if (fd < 0 || std::remove(name.c_str()) != 0 || link(file.path().c_str(), name.c_str()) != 0) {
+            const int error = errno;
+            drop_earlier();
+            throw write_error(file.path(), error);
+        }
+        earlier[i] = name;
+        track(name, true);
+    }
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        try {
+            files[i]->publish();
+        } catch (const Error&) {
+            // Back to the earlier results, or to none where there was none.
+            for (std::size_t j = 0; j < i; ++j) {
+                if (earlier[j].empty()) {
+                    if (!files[j]->temporary().empty()) std::remove(files[j]->path().c_str());
+                } else if (std::rename(earlier[j].c_str(), files[j]->path().c_str()) == 0) {
+                    track(earlier[j], false);
+                    earlier[j].clear();
+                }
+            }
+            drop_earlier();
+            throw;
+        }
+    }
+    drop_earlier();
+}
+
 void write_whole(const std::string& path, const std::string& text) {
     AtomicFile out(path);
     errno = 0;

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace ddinfer {
 
@@ -59,6 +60,11 @@ std::string private_pattern(const std::string& path);
 // gone: what a run killed outright (SIGKILL, a power cut) left. Those of a
 // live process, this one included, stay.
 void remove_stale_private_files(const std::string& path);
+
+// Publishes finished files together: when one rename fails, those already
+// renamed are put back to their earlier contents (or removed where there
+// was none) and the error thrown, so that either all appear or none.
+void publish_together(const std::vector<AtomicFile*>& files);
 
 // Writes `text` as a whole file at `path`; throws Error as AtomicFile does.
 void write_whole(const std::string& path, const std::string& text);

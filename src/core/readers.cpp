@@ -53,7 +53,7 @@ std::unique_ptr<std::istream> open_input(const std::string& path, const std::str
 
 int read_count_line(std::istream& in, const std::string& file, const std::string& what) {
     std::string line;
-    const bool got = static_cast<bool>(std::getline(in, line));
+    const bool got = getline_bounded(in, line, file, 1);
     if (in.bad()) throw Error(read_failure(file, in));
     if (!got) throw input_error(file, 1, "expected the number of " + what + ", found an empty file");
     std::size_t pos = line.find_first_not_of(" \t\r\v\f");
@@ -92,7 +92,8 @@ void readpint(protdom& network, inter_table& pint, std::istream& in, const std::
         return index;
     };
 
-    Lines lines(in);
+    Lines lines(in, file);
+    lines.skipped(1);  // the count line
     std::string_view line;
     long line_no = 1;
     while (lines.next(line)) {
@@ -139,7 +140,8 @@ void creat_protdom(protdom& network, std::istream& in, const std::string& file, 
 
     network.dom.clear();
     network.dom.reserve(reservation(declared));
-    Lines source(in);
+    Lines source(in, file, Lines::default_chunk, max_membership_line_bytes);
+    source.skipped(1);  // the count line
     std::string_view text;
     long lines = 0;
     while (source.next(text)) {

@@ -97,7 +97,7 @@ bool reaches_last_line(Lines& lines, std::string_view line, bool line_end) {
 
 int read_glp_report(std::istream& in, const std::string& path, inter_table& dint, std::ostream& err, ReportSums* sums,
                     std::size_t chunk) {
-    Lines lines(in, chunk);
+    Lines lines(in, path, chunk);
     // Lines 1 to 5; a report shorter than that is judged on its last line.
     std::string_view line, status;
     for (int n = 1; n <= 5 && lines.next(line); ++n) status = line;
@@ -172,7 +172,7 @@ int read_glp_report(std::istream& in, const std::string& path, inter_table& dint
 Marginals read_glp_marginals(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw Error(path + ": cannot open the report");
-    Lines lines(in);
+    Lines lines(in, path);
     Marginals m;
     std::string_view line;
     std::vector<std::string_view> fields;

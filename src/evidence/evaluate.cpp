@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "core/error.h"
+#include "core/lines.h"
 #include "core/input_file.h"
 
 namespace ddinfer {
@@ -37,7 +38,7 @@ void read_two_names(std::istream& in, const std::string& file,
                     const std::function<void(const std::string&, const std::string&)>& take) {
     std::string line;
     long line_no = 0;
-    while (std::getline(in, line)) {
+    while (getline_bounded(in, line, file, line_no + 1)) {
         ++line_no;
         if (!line.empty() && line.back() == '\r') line.pop_back();
         const std::size_t first = line.find_first_not_of(" \t");
@@ -61,7 +62,7 @@ std::vector<std::pair<std::string, std::string>> read_inferred(std::istream& in,
     std::vector<std::pair<std::string, std::string>> pairs;
     std::string line;
     long line_no = 0;
-    while (std::getline(in, line)) {
+    while (getline_bounded(in, line, file, line_no + 1)) {
         ++line_no;
         const std::size_t tab = line.find('\t');
         if (tab == std::string::npos || line.find('\t', tab + 1) != std::string::npos) {
@@ -131,7 +132,7 @@ std::size_t visit_rows(std::istream& in, const std::string& file, const NamePair
                        long line_no, bool pass_over_others, const TableRow& take) {
     std::size_t passed_over = 0;
     std::string line;
-    while (std::getline(in, line)) {
+    while (getline_bounded(in, line, file, line_no + 1)) {
         ++line_no;
         if (!line.empty() && line[0] == '#' && !in.eof()) continue;
         if (in.eof()) throw input_error(file, line_no, "the line has no line end: the table was cut short");
@@ -173,10 +174,10 @@ std::vector<std::string> table_header(const std::string& line) {
     return split_tabs(line);
 }
 
-std::string first_table_line(std::istream& in, long& line_no) {
+std::string first_table_line(std::istream& in, const std::string& file, long& line_no) {
     std::string line;
     line_no = 0;
-    while (std::getline(in, line)) {
+    while (getline_bounded(in, line, file, line_no + 1)) {
         ++line_no;
         if (line.empty() || line[0] != '#') return line;
     }
@@ -188,7 +189,7 @@ void stream_table(std::istream& in, const std::string& file, const NamePairs& ca
     head = TableHead();
     long line_no = 0;
     std::string line;
-    while (std::getline(in, line)) {
+    while (getline_bounded(in, line, file, line_no + 1)) {
         ++line_no;
         if (line_no == 1 && line.rfind("# ", 0) == 0) head.provenance = line.substr(2);
         if (line.empty() || line[0] != '#') break;

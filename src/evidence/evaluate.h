@@ -113,7 +113,7 @@ void stream_table(std::istream& in, const std::string& file, const NamePairs& ca
 
 // The first line that is no "#" comment (a table's provenance line), and
 // its line number; "" at the end.
-std::string first_table_line(std::istream& in, long& line_no);
+std::string first_table_line(std::istream& in, const std::string& file, long& line_no);
 
 // The header's fields when `line` is the header line of such a table;
 // empty otherwise.

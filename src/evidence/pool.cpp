@@ -74,7 +74,7 @@ PoolTable read_pool_table(std::istream& in, const std::string& path, DomainIds& 
     PoolTable table;
     table.path = path;
     table.name = table_name(path);
-    Lines lines(in);
+    Lines lines(in, path);
     std::string_view line;
     bool ended = false;
     long line_no = 0;

@@ -212,7 +212,7 @@ void read_robust_evidence(const std::string& path, const protdom& network, const
                           const CandidateRecords& records, LpEvidence& lp) {
     const auto in = open_input(path);
     long line_no = 0;
-    if (first_table_line(*in, line_no) != robust_header) {
+    if (first_table_line(*in, path, line_no) != robust_header) {
         throw input_error(path, std::max(1L, line_no),
                           "expected the header of a ddinfer-robust table (domain_a, domain_b, classic, freq)");
     }
@@ -336,8 +336,7 @@ int rank_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
         AtomicFile file(path);
         file.finish(write_rank_table(file.file(), provenance("ddinfer-rank", call), network, dint, assoc, lp, ranked,
                                      class_size, calibration.p_gold));
-        classes_file.publish();
-        file.publish();
+        publish_together({&classes_file, &file});
         out << preview(network, dint, assoc, lp, ranked, options, 10);
         err << calibration.reliability;
         err << "wrote " << path << ": " << dint.n << " candidate pairs, " << assoc.modelled

@@ -88,7 +88,7 @@ void read_lines(std::istream& in, const std::string& file, const std::string& fo
                 PrepReport& report) {
     std::string line;
     long line_no = 0;
-    while (next_line(in, line)) {
+    while (next_line(in, line, file, line_no + 1)) {
         ++line_no;
         if ((++report.lines & 0xffff) == 0 && report.tick) report.tick();
         if (line_no == 1) check_format(line, format, file);
@@ -141,7 +141,7 @@ void prep_pairs(std::istream& in, const std::string& file, const PairOptions& o,
 std::unordered_map<std::string, std::string> read_string_aliases(std::istream& in, const std::string& file) {
     std::unordered_map<std::string, std::string> aliases;
     std::string line;
-    while (next_line(in, line)) {
+    for (long line_no = 1; next_line(in, line, file, line_no); ++line_no) {
         if (line.empty() || line[0] == '#') continue;
         const std::vector<std::string> f = split(line, "\t");
         if (f.size() >= 3 && f[2].find("UniProt_AC") != std::string::npos) aliases.try_emplace(f[0], f[1]);

@@ -151,7 +151,7 @@ std::unordered_set<std::string> read_protein_names(const std::string& path) {
     std::unordered_set<std::string> names;
     std::string line;
     int held = 0;
-    while (next_line(*in, line)) {
+    for (long line_no = 2; next_line(*in, line, path, line_no); ++line_no) {
         const std::vector<std::string> f = split(line, " \t");
         held += !f.empty();
         for (std::size_t i = 0; i < f.size() && i < 2; ++i) names.insert(f[i]);

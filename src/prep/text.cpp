@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "core/lines.h"
+
 namespace ddinfer {
 
 std::vector<std::string> split(const std::string& line, std::string_view separators) {
@@ -23,8 +25,8 @@ std::vector<std::string> split(const std::string& line, std::string_view separat
     return fields;
 }
 
-bool next_line(std::istream& in, std::string& line) {
-    if (!std::getline(in, line)) return false;
+bool next_line(std::istream& in, std::string& line, const std::string& file, long number) {
+    if (!getline_bounded(in, line, file, number)) return false;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return true;
 }

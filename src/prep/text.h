@@ -15,8 +15,9 @@ namespace ddinfer {
 // fields kept), else the runs between any of the separators.
 std::vector<std::string> split(const std::string& line, std::string_view separators);
 
-// getline without the CR of a CRLF line end.
-bool next_line(std::istream& in, std::string& line);
+// getline without the CR of a CRLF line end; throws Error "FILE:NUMBER: ..."
+// for a line of over 1 MiB (`number` is the line's own).
+bool next_line(std::istream& in, std::string& line, const std::string& file, long number);
 
 // A line of a two-column table: passed over (a comment, a blank line, the
 // header line), a line of one name, or a pair in f[0] and f[1].

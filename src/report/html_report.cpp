@@ -15,6 +15,7 @@
 #include "cli/interrupt.h"
 #include "core/dint.h"
 #include "core/error.h"
+#include "core/lines.h"
 #include "evidence/evaluate.h"
 #include "core/input_file.h"
 #include "evidence/rank.h"
@@ -267,11 +268,13 @@ int report_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
             for (const node& domain : network.dom) known.insert(domain.name);
             const std::string names_path = args.get("names", "");
             const auto in = open_input(names_path);
-            for (std::string line; std::getline(*in, line);) {
+            std::string line;
+            for (long line_no = 1; getline_bounded(*in, line, names_path, line_no); ++line_no) {
                 const std::vector<std::string_view> f = tab_fields(line);
                 if (f.size() < 2 || !known.count(f[0])) continue;
                 names[std::string(f[0])] = {std::string(f[1]), f.size() >= 3 ? std::string(f[2]) : ""};
             }
+            if (in->bad()) throw Error(read_failure(names_path, *in));
         }
         const auto label = [&](const std::string& id) {
             const auto it = names.find(id);

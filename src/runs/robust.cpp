@@ -96,7 +96,7 @@ int robust_main(int argc, char** argv, CommandRunner& runner, std::ostream& out,
         for (const RobustRow& row : rows)
             partial.push_back({row.record, row.a, row.b, exact_text(row.classic), row.count});
         return finish_batch(command, call.shard.partial_name(table_path),
-                            partial_table(provenance, call.shard, call.fingerprint, partial), err);
+                            partial_table(provenance, call.shard, call.fingerprint, partial, dint.n), err);
     }
     return finish_batch(command, table_path, robust_table(provenance, std::move(rows), runs), err);
 }

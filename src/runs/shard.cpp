@@ -6,13 +6,14 @@
 #include <fstream>
 #include <map>
 #include <ostream>
-#include <sstream>
+#include <string_view>
 
 #include "core/atomic_file.h"
 #include "cli/cli.h"
 #include "cli/interrupt.h"
 #include "core/error.h"
 #include "core/input_file.h"
+#include "core/lines.h"
 #include "runs/robust.h"
 #include "runs/significance.h"
 
@@ -44,35 +45,65 @@ Shard parse_shard(const std::string& text, int runs) {
     return shard;
 }
 
+namespace {
+
+constexpr std::uint64_t fnv_basis = 1469598103934665603ULL;
+
+std::uint64_t fnv1a(std::uint64_t h, std::string_view bytes) {
+    for (const char byte : bytes) h = (h ^ static_cast<unsigned char>(byte)) * 1099511628211ULL;
+    return h;
+}
+
+std::string hex(std::uint64_t h) {
+    char text[20];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(h));
+    return text;
+}
+
+}  // namespace
+
 std::string input_fingerprint(const std::vector<std::string>& paths) {
-    std::uint64_t h = 1469598103934665603ULL;
+    std::uint64_t h = fnv_basis;
     for (const std::string& path : paths) {
         if (path == "-") throw Error("--shard needs the inputs as files, not standard input");
         std::ifstream in(path, std::ios::binary);
         if (!in) throw Error(path + ": cannot open");
         char buffer[1 << 16];
         while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-            for (std::streamsize i = 0; i < in.gcount(); ++i) {
-                h = (h ^ static_cast<unsigned char>(buffer[i])) * 1099511628211ULL;
-            }
+            h = fnv1a(h, std::string_view(buffer, static_cast<std::size_t>(in.gcount())));
         }
         if (in.bad()) throw Error(path + ": cannot read");
         h = (h ^ 0xffu) * 1099511628211ULL;  // where one file ends
     }
-    char text[20];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(h));
-    return text;
+    return hex(h);
 }
 
+namespace {
+
+std::string row_line(const PartialRow& row) {
+    return std::to_string(row.record) + "\t" + row.a + "\t" + row.b + "\t" + row.value + "\t" +
+           std::to_string(row.count) + "\n";
+}
+
+std::string end_line(std::size_t rows, long records, std::uint64_t checksum) {
+    return "# end rows " + std::to_string(rows) + " records " + std::to_string(records) + " checksum " + hex(checksum);
+}
+
+const char* const header_line = "record\tdomain_a\tdomain_b\tvalue\tcount";
+
+}  // namespace
+
 std::string partial_table(const std::string& provenance, const Shard& shard, const std::string& fingerprint,
-                          const std::vector<PartialRow>& rows) {
+                          const std::vector<PartialRow>& rows, long records) {
     std::string text = provenance + "# shard " + std::to_string(shard.index) + "/" + std::to_string(shard.count) +
-                       " fingerprint " + fingerprint + "\nrecord\tdomain_a\tdomain_b\tvalue\tcount\n";
+                       " fingerprint " + fingerprint + "\n" + header_line + "\n";
+    std::uint64_t checksum = fnv_basis;
     for (const PartialRow& row : rows) {
-        text += std::to_string(row.record) + "\t" + row.a + "\t" + row.b + "\t" + row.value + "\t" +
-                std::to_string(row.count) + "\n";
+        const std::string line = row_line(row);
+        checksum = fnv1a(checksum, line);
+        text += line;
     }
-    return text + "# end\n";
+    return text + end_line(rows.size(), records, checksum) + "\n";
 }
 
 namespace {
@@ -82,85 +113,154 @@ const char* const help_text =
     "  Adds up the partial tables that ddinfer-robust or ddinfer-null wrote with\n"
     "  --shard I/S and writes the table one unsharded run writes, byte for byte,\n"
     "  under the unsharded name beside the first part (or FILE). The parts must\n"
-    "  come from the same inputs and settings, every shard exactly once.\n"
+    "  come from the same inputs and settings, every shard exactly once. Each\n"
+    "  part is checked whole against the row count and checksum of its last\n"
+    "  line before anything is written.\n"
     "  -o, --output FILE   where to write the table (- for standard output)\n"
     "  -h, --help, -V, --version\n"
     "  Example:\n"
     "    ddinfer-merge pairs.txt.0.100000.robust.shard-*-of-4.tsv\n"
-    "  Exit status: 0 done, 1 parts that do not belong together, are cut short\n"
-    "  or malformed, or a table that cannot be written, 2 a mistake in the call.\n";
+    "  Exit status: 0 done, 1 parts that do not belong together, are cut short,\n"
+    "  damaged or malformed, or a table that cannot be written, 2 a mistake in\n"
+    "  the call.\n";
 
-struct Part {
-    std::string path, provenance, fingerprint;
-    Shard shard;
-    std::vector<PartialRow> rows;
-};
-
-long whole(const std::string& text, const std::string& path, long line) {
-    char* end = nullptr;
-    const long value = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || value < 0) throw input_error(path, line, "expected a whole number, found \"" + quoted_input(text) + "\"");
+// A whole number (at most limit + 1: all that is above is too large alike),
+// else an error naming the file and line.
+long whole(std::string_view text, long limit, const std::string& path, long line, const std::string& what) {
+    long value = 0;
+    bool digits = !text.empty();
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            digits = false;
+            break;
+        }
+        value = std::min(value * 10 + (c - '0'), limit + 1);
+    }
+    if (!digits) throw input_error(path, line, "expected a whole number as the " + what + ", found \"" + quoted_input(text) + "\"");
     return value;
 }
 
-Part read_part(const std::string& path) {
-    InputFile in(path);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) throw Error(read_failure(path, in));
-    Part part;
+std::vector<std::string_view> tab_split(std::string_view line) {
+    std::vector<std::string_view> fields;
+    for (std::size_t at = 0;;) {
+        const std::size_t tab = line.find('\t', at);
+        fields.push_back(line.substr(at, tab == std::string_view::npos ? std::string_view::npos : tab - at));
+        if (tab == std::string_view::npos) return fields;
+        at = tab + 1;
+    }
+}
+
+// The runs of shard I of S among 1..runs: I, I + S, ...
+long runs_of(const Shard& shard, int runs) { return runs < shard.index ? 0 : (runs - shard.index) / shard.count + 1; }
+
+}  // namespace
+
+PartialTable read_partial_table(std::istream& in, const std::string& path) {
+    PartialTable part;
     part.path = path;
-    std::vector<std::string> lines;
-    for (std::size_t at = 0; at < text.size();) {
-        const std::size_t feed = text.find('\n', at);
-        if (feed == std::string::npos) {
-            throw input_error(path, static_cast<long>(lines.size()) + 1, "the line has no line end: the part was cut short");
-        }
-        lines.push_back(text.substr(at, feed - at));
-        at = feed + 1;
-    }
-    if (lines.size() < 4 || lines.back() != "# end") {
-        throw Error(path + ": no \"# end\" line: the part was cut short, or is no partial table of --shard");
-    }
-    if (lines[0].rfind("# ddinfer-robust ", 0) != 0 && lines[0].rfind("# ddinfer-null ", 0) != 0) {
+    Lines lines(in, path);
+    std::string_view line;
+    bool ended = false;
+    const auto cut = [&] { return Error(path + ": no end line: the part was cut short, or is no partial table of --shard"); };
+    const auto next = [&] {
+        const bool got = lines.next(line, &ended);
+        if (lines.bad()) throw Error(read_failure(path, in));
+        if (!got) throw cut();
+        if (!ended) throw input_error(path, lines.number(), "the line has no line end: the part was cut short");
+    };
+    next();
+    if (line.rfind("# ddinfer-robust ", 0) != 0 && line.rfind("# ddinfer-null ", 0) != 0) {
         throw input_error(path, 1, "expected the first line of a partial table of ddinfer-robust or ddinfer-null");
     }
-    part.provenance = lines[0];
+    part.provenance = line;
+    const std::size_t runs_at = part.provenance.find(" --runs ");
+    if (runs_at == std::string::npos) throw input_error(path, 1, "expected --runs in the first line");
+    const std::string_view runs_text = std::string_view(part.provenance).substr(runs_at + 8);
+    part.runs = static_cast<int>(whole(runs_text.substr(0, runs_text.find(' ')), 1 << 30, path, 1, "--runs"));
+    if (part.runs < 1 || part.runs > 1 << 30) throw input_error(path, 1, "expected --runs of 1 to 2^30");
+    next();
     int index = 0, count = 0;
     char fingerprint[40] = {};
-    if (std::sscanf(lines[1].c_str(), "# shard %d/%d fingerprint %39s", &index, &count, fingerprint) != 3) {
-        throw input_error(path, 2, "expected \"# shard I/S fingerprint HEX\"");
+    const std::string shard_line(line);
+    if (std::sscanf(shard_line.c_str(), "# shard %d/%d fingerprint %39s", &index, &count, fingerprint) != 3 ||
+        index < 1 || count < index || count > part.runs) {
+        throw input_error(path, 2, "expected \"# shard I/S fingerprint HEX\" with 1 <= I <= S <= the runs");
     }
     part.shard.index = index;
     part.shard.count = count;
+    part.shard.given = true;
     part.fingerprint = fingerprint;
-    if (lines[2] != "record\tdomain_a\tdomain_b\tvalue\tcount") {
-        throw input_error(path, 3, "expected the header record, domain_a, domain_b, value, count");
-    }
-    for (std::size_t i = 3; i + 1 < lines.size(); ++i) {
-        const long line = static_cast<long>(i) + 1;
-        std::vector<std::string> f;
-        std::istringstream fields(lines[i]);
-        for (std::string field; std::getline(fields, field, '\t');) f.push_back(field);
-        if (f.size() != 5) throw input_error(path, line, "expected 5 tab-separated fields");
+    next();
+    if (line != header_line) throw input_error(path, 3, "expected the header record, domain_a, domain_b, value, count");
+    const long most = runs_of(part.shard, part.runs);
+    std::uint64_t checksum = fnv_basis;
+    for (;;) {
+        next();
+        const long at = lines.number();
+        if (line.rfind("# end", 0) == 0) {
+            unsigned long long rows = 0, records = 0;
+            char sum[40] = {};
+            const std::string text(line);
+            if (std::sscanf(text.c_str(), "# end rows %llu records %llu checksum %39s", &rows, &records, sum) != 3) {
+                throw input_error(path, at, "expected \"# end rows R records N checksum HEX\" (a part of an earlier "
+                                            "version has none: run its shard again)");
+            }
+            if (rows != part.rows.size()) {
+                throw input_error(path, at, "the end line counts " + std::to_string(rows) + " rows, the part holds " +
+                                                std::to_string(part.rows.size()) + ": lines were lost or added");
+            }
+            if (sum != hex(checksum)) {
+                throw input_error(path, at, "the rows do not match the checksum of the end line: the part was changed "
+                                            "after it was written");
+            }
+            if (!part.rows.empty() && part.rows.back().record >= static_cast<long>(records)) {
+                throw input_error(path, part.lines.back(), "record " + std::to_string(part.rows.back().record) +
+                                                               " is out of range (the records run from 0 to " +
+                                                               std::to_string(static_cast<long>(records) - 1) + ")");
+            }
+            part.records = static_cast<long>(records);
+            break;
+        }
+        const std::vector<std::string_view> f = tab_split(line);
+        if (f.size() != 5) throw input_error(path, at, "expected 5 tab-separated fields");
+        PartialRow row;
+        row.record = whole(f[0], 1L << 40, path, at, "record");
+        if (!part.rows.empty() && row.record <= part.rows.back().record) {
+            throw input_error(path, at, "record " + std::string(f[0]) + " does not follow record " +
+                                            std::to_string(part.rows.back().record) + ": each record once, in order");
+        }
+        const std::string value(f[3]);
         char* end = nullptr;
-        std::strtod(f[3].c_str(), &end);
-        if (f[3].empty() || *end != '\0') throw input_error(path, line, "expected a number as the value");
-        part.rows.push_back({whole(f[0], path, line), f[1], f[2], f[3], whole(f[4], path, line)});
+        std::strtod(value.c_str(), &end);
+        if (value.empty() || *end != '\0') throw input_error(path, at, "expected a number as the value");
+        row.a = f[1];
+        row.b = f[2];
+        row.value = value;
+        row.count = whole(f[4], most, path, at, "count");
+        if (row.count > most) {
+            throw input_error(path, at, "the count " + quoted_input(f[4]) + " is above the " + std::to_string(most) +
+                                            " runs of shard " + std::to_string(index) + "/" + std::to_string(count));
+        }
+        checksum = fnv1a(checksum, line);
+        checksum = fnv1a(checksum, "\n");
+        part.rows.push_back(std::move(row));
+        part.lines.push_back(at);
     }
+    if (lines.next(line)) throw input_error(path, lines.number(), "expected nothing after the end line");
+    if (lines.bad()) throw Error(read_failure(path, in));
     return part;
 }
 
-// The table of all parts together; throws Error when they do not belong
-// together.
-std::string merged_table(const std::vector<Part>& parts) {
-    const Part& first = parts.front();
+std::string merge_partial_tables(const std::vector<PartialTable>& parts) {
+    const PartialTable& first = parts.front();
     std::vector<int> seen(static_cast<std::size_t>(first.shard.count) + 1, 0);
-    for (const Part& part : parts) {
-        if (part.provenance != first.provenance || part.fingerprint != first.fingerprint) {
+    for (const PartialTable& part : parts) {
+        if (part.provenance != first.provenance || part.fingerprint != first.fingerprint ||
+            part.records != first.records) {
             throw Error(part.path + ": not a part of the same run as " + first.path +
                         " (other inputs or settings)");
         }
-        if (part.shard.count != first.shard.count || part.shard.index < 1 || part.shard.index > part.shard.count) {
+        if (part.shard.count != first.shard.count) {
             throw Error(part.path + ": shard " + std::to_string(part.shard.index) + "/" +
                         std::to_string(part.shard.count) + " does not fit the " + std::to_string(first.shard.count) +
                         " shards of " + first.path);
@@ -174,30 +274,44 @@ std::string merged_table(const std::vector<Part>& parts) {
             throw Error("shard " + std::to_string(i) + "/" + std::to_string(first.shard.count) + " is missing");
         }
     }
-    std::map<long, PartialRow> rows;
-    for (const Part& part : parts) {
-        for (const PartialRow& row : part.rows) {
-            const auto [it, added] = rows.try_emplace(row.record, row);
+    struct Where {
+        const PartialTable* part;
+        long line;
+    };
+    std::map<long, std::pair<PartialRow, Where>> rows;
+    for (const PartialTable& part : parts) {
+        for (std::size_t i = 0; i < part.rows.size(); ++i) {
+            const PartialRow& row = part.rows[i];
+            const auto [it, added] = rows.try_emplace(row.record, row, Where{&part, part.lines[i]});
             if (added) continue;
-            if (it->second.a != row.a || it->second.b != row.b || it->second.value != row.value) {
-                throw Error(part.path + ": record " + std::to_string(row.record) + " differs from the other parts");
+            const PartialRow& other = it->second.first;
+            if (other.a != row.a || other.b != row.b || other.value != row.value) {
+                const Where& where = it->second.second;
+                throw input_error(part.path, part.lines[i],
+                                  "record " + std::to_string(row.record) + " differs from " + where.part->path + ":" +
+                                      std::to_string(where.line) + " (parts of other inputs or versions?)");
             }
-            it->second.count += row.count;
+            it->second.first.count += row.count;
         }
     }
-    const std::size_t runs_at = first.provenance.find(" --runs ");
-    if (runs_at == std::string::npos) throw input_error(first.path, 1, "expected --runs in the first line");
-    const int runs = std::atoi(first.provenance.c_str() + runs_at + 8);
     const std::string provenance = first.provenance + "\n";
     if (first.provenance.rfind("# ddinfer-robust ", 0) == 0) {
         std::vector<RobustRow> robust;
-        for (const auto& [record, row] : rows) robust.push_back({record, row.a, row.b, std::strtod(row.value.c_str(), nullptr), row.count});
-        return robust_table(provenance, std::move(robust), runs);
+        for (const auto& [record, entry] : rows) {
+            const PartialRow& row = entry.first;
+            robust.push_back({record, row.a, row.b, std::strtod(row.value.c_str(), nullptr), row.count});
+        }
+        return robust_table(provenance, std::move(robust), first.runs);
     }
     std::vector<NullRow> tested;
-    for (const auto& [record, row] : rows) tested.push_back({record, row.a, row.b, std::strtod(row.value.c_str(), nullptr), row.count});
-    return null_table(provenance, tested, runs);
+    for (const auto& [record, entry] : rows) {
+        const PartialRow& row = entry.first;
+        tested.push_back({record, row.a, row.b, std::strtod(row.value.c_str(), nullptr), row.count});
+    }
+    return null_table(provenance, tested, first.runs);
 }
+
+namespace {
 
 // "X.shard-I-of-S.tsv" -> "X.tsv", or "" when the name is not of that form.
 std::string unsharded_name(const std::string& path) {
@@ -228,9 +342,12 @@ int merge_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
     try {
         // Told to stop, it removes what it had begun to write.
         InterruptGuard interrupts("ddinfer-merge");
-        std::vector<Part> parts;
-        for (const std::string& path : args.positional) parts.push_back(read_part(path));
-        const std::string table = merged_table(parts);
+        std::vector<PartialTable> parts;
+        for (const std::string& path : args.positional) {
+            InputFile in(path);
+            parts.push_back(read_partial_table(in, path));
+        }
+        const std::string table = merge_partial_tables(parts);
         std::string output = args.get("output", "");
         if (output.empty()) output = unsharded_name(parts.front().path);
         if (output.empty()) throw Error(parts.front().path + ": not named as a part (X.shard-I-of-S.tsv); give -o FILE");

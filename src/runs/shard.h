@@ -9,9 +9,13 @@
 //   # shard I/S fingerprint HEX
 //   record<TAB>domain_a<TAB>domain_b<TAB>value<TAB>count
 //   ... one row per candidate the part can list, by record ...
-//   # end
+//   # end rows R records N checksum HEX
 // robust: value = the classic value, count = runs that infer the pair;
 // null: value = the observed value, count = runs whose value reached it.
+// The end line counts the rows and carries a hash of their bytes; record ids
+// run from 0 to N - 1 (N candidate pairs). ddinfer-merge checks each part
+// against it before it writes anything: a part cut short, with a line lost,
+// doubled or changed after it was written is named and refused.
 #pragma once
 
 #include <cstdint>
@@ -44,9 +48,29 @@ struct PartialRow {
     long count = 0;
 };
 
-// The whole text of a partial table.
+// The whole text of a partial table; `records` is the number of candidate
+// pairs.
 std::string partial_table(const std::string& provenance, const Shard& shard, const std::string& fingerprint,
-                          const std::vector<PartialRow>& rows);
+                          const std::vector<PartialRow>& rows, long records);
+
+// A partial table as read back, each row's line number beside it.
+struct PartialTable {
+    std::string path, provenance, fingerprint;
+    Shard shard;
+    int runs = 0;       // --runs of the whole study
+    long records = 0;   // record ids run from 0 to records - 1
+    std::vector<PartialRow> rows;
+    std::vector<long> lines;
+};
+
+// Reads and checks one part (throws Error "PATH:LINE: ..." for the first
+// fault: a cut or malformed part, a record out of order or out of range, a
+// count above the runs of its shard, rows that do not match the end line).
+PartialTable read_partial_table(std::istream& in, const std::string& path);
+
+// The unsharded table from all parts of one run; throws Error naming the part
+// (and line) that does not fit the first.
+std::string merge_partial_tables(const std::vector<PartialTable>& parts);
 
 // Exit statuses: 0 done, 1 parts that do not belong together, are cut short
 // or malformed, or a table that cannot be written, 2 a mistake in the call.

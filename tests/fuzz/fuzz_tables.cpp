@@ -1,7 +1,7 @@
 // libFuzzer target: the table readers of ddinfer-eval and ddinfer-rank (gold
-// lists, inferred pair lists, robust, null and rank tables) on any bytes,
-// the first byte choosing the reader, against the candidates of a small
-// fixed network.
+// lists, inferred pair lists, robust, null and rank tables) and the reader
+// of ddinfer-merge's partial tables on any bytes, the first byte choosing
+// the reader, against the candidates of a small fixed network.
 #include <sstream>
 #include <string>
 
@@ -10,6 +10,7 @@
 #include "evidence/evaluate.h"
 #include "core/network.h"
 #include "core/readers.h"
+#include "runs/shard.h"
 
 namespace {
 
@@ -36,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     if (size == 0) return 0;
     std::istringstream in(std::string(reinterpret_cast<const char*>(data) + 1, size - 1));
     try {
-        switch (data[0] % 4) {
+        switch (data[0] % 5) {
             case 0:
                 read_gold(in, "gold");
                 break;
@@ -52,9 +53,17 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
                 ranked_pairs(table, "table");
                 break;
             }
-            default:
+            case 3:
                 read_ranked(in, "robust", candidates());
                 break;
+            default: {
+                // A part that passes its checks merges (as the one part of 1/1
+                // or as one of several, then refused for the shards missing).
+                const PartialTable part = read_partial_table(in, "part");
+                if (part.rows.size() != part.lines.size()) __builtin_trap();
+                merge_partial_tables({part});
+                break;
+            }
         }
     } catch (const Error&) {
     }
