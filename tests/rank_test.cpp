@@ -137,6 +137,59 @@ TEST(CalibrateTest, NoPairIsCalibratedWithItsOwnLabel) {
     EXPECT_NE(after.reliability.find("  predicted      pairs  mean predicted  observed\n"), std::string::npos);
 }
 
+// Exact estimates on a hand-made case. Three domains in each half; each
+// kind (homotypic, heterotypic) fitted per half on the pairs within it. A
+// pair within a half takes the other half's fit; a pair across the halves
+// the mean of both (its own label is in neither).
+TEST(CalibrateTest, EachPairTakesTheFitsOfWhatItIsNot) {
+    std::vector<std::string> names;
+    std::vector<int> a, b;  // indices of the domains of half 0 and of half 1
+    for (int d = 0; a.size() < 3 || b.size() < 3; ++d) {
+        const std::string name = numbered("D", d, "");
+        std::vector<int>& mine = domain_half(name, 1) == 0 ? a : b;
+        if (mine.size() == 3) continue;
+        mine.push_back(static_cast<int>(names.size()));
+        names.push_back(name);
+    }
+    struct Pair {
+        int x, y;
+        double score;
+        bool gold;
+        double expected;
+    };
+    const Pair pairs[] = {
+        // Homotypic. Half 0 fits (1: 1 of 1, 2: 1 of 2) pooled to 2/3, its
+        // weight 3; half 1 fits (1: 0, 2: 1).
+        {a[0], a[0], 1, true, 0},    {a[1], a[1], 2, false, 1},   {a[2], a[2], 2, true, 1},
+        {b[0], b[0], 1, false, 2.0 / 3}, {b[1], b[1], 2, true, 2.0 / 3},
+        // Heterotypic. Half 0 fits (1: 0, 3: 1); half 1 (1: 0, 2: 1, 3: 0)
+        // pooled to (0, 0.5, 0.5).
+        {a[0], a[1], 3, true, 0.5},  {a[0], a[2], 1, false, 0},   {b[0], b[1], 3, false, 1},
+        {b[0], b[2], 1, false, 0},   {b[1], b[2], 2, true, 0},
+        // Across: the mean of both heterotypic fits.
+        {a[0], b[0], 3, false, 0.75}, {a[1], b[2], 1, true, 0},    {a[2], b[1], 2, false, 0.25},
+    };
+    std::vector<std::pair<int, int>> list;
+    std::vector<double> score;
+    NamePairs gold;
+    for (const Pair& p : pairs) {
+        list.emplace_back(p.x, p.y);
+        score.push_back(p.score);
+        if (p.gold) gold.add(names[p.x], names[p.y]);
+    }
+    const Calibration c = calibrate(names, list, score, gold, 1);
+    for (std::size_t r = 0; r < std::size(pairs); ++r) {
+        EXPECT_EQ(c.p_gold[r], pairs[r].expected) << names[pairs[r].x] << " " << names[pairs[r].y];
+    }
+    // 0 holds 5 pairs (3 known), 0.25 one (none), 0.5 to 1 seven (3 known).
+    EXPECT_EQ(c.reliability,
+              "calibration against the gold list (no pair predicted from its own label):\n"
+              "  predicted      pairs  mean predicted  observed\n"
+              "     0-  1%          5            0.0%     60.0%\n"
+              "    20- 50%          1           25.0%      0.0%\n"
+              "    50-100%          7           79.8%     42.9%\n");
+}
+
 // ln P(X >= k) by summing the terms in long double, each from lgamma, up
 // to where they no longer change the sum.
 long double exact_log_upper(std::int64_t n, std::int64_t k, long double rho) {
@@ -370,11 +423,11 @@ TEST_F(RankCommandTest, ProteinsCarryingBothDomains) {
 // The report: one page, names escaped, as many rows as asked, the charts
 // of what was given and nothing else; a table of other inputs is refused.
 TEST_F(RankCommandTest, TheReportIsOnePageOfWhatWasGiven) {
-    write_file(path("odd.txt"), "6\nA B\nB A\nA C\nA A\nC D\nE F\n");
+    write_file(path("odd&.txt"), "6\nA B\nB A\nA C\nA A\nC D\nE F\n");
     write_file(path("oddd.txt"), "3\nX<b>: A C A\nY: B C D\nZ: E\n");
-    RunResult run = run_in(dir, {bin("ddinfer-report"), "--top", "2", "odd.txt", "oddd.txt"});
+    RunResult run = run_in(dir, {bin("ddinfer-report"), "--top", "2", "odd&.txt", "oddd.txt"});
     ASSERT_EQ(run.status, 0) << run.err;
-    const std::string page = read_file(path("odd.txt.report.html"));
+    const std::string page = read_file(path("odd&.txt.report.html"));
     EXPECT_EQ(page.rfind("<!DOCTYPE html>", 0), 0u);
     EXPECT_EQ(page.find("X<b>"), std::string::npos);
     EXPECT_NE(page.find("X&lt;b&gt;"), std::string::npos);
@@ -388,10 +441,10 @@ TEST_F(RankCommandTest, TheReportIsOnePageOfWhatWasGiven) {
     EXPECT_NE(page.find("ranked by the degree-corrected association alone"), std::string::npos);
     // A rank table's first rows, as many as asked, with the names of the
     // domains the inputs have.
-    ASSERT_EQ(run_in(dir, {bin("ddinfer-rank"), "odd.txt", "oddd.txt"}).status, 0);
+    ASSERT_EQ(run_in(dir, {bin("ddinfer-rank"), "odd&.txt", "oddd.txt"}).status, 0);
     write_file(path("names.tsv"), "Q\tQname\nY\tYname\tYdesc\nX<b>\tXname\n");
-    run = run_in(dir, {bin("ddinfer-report"), "--rank", "odd.txt.rank.tsv", "--top", "2", "--names", "names.tsv",
-                       "-o", "r.html", "odd.txt", "oddd.txt"});
+    run = run_in(dir, {bin("ddinfer-report"), "--rank", "odd&.txt.rank.tsv", "--top", "2", "--names", "names.tsv",
+                       "-o", "r.html", "odd&.txt", "oddd.txt"});
     ASSERT_EQ(run.status, 0) << run.err;
     const std::string ranked = read_file(path("r.html"));
     EXPECT_NE(ranked.find("<small>Yname: Ydesc</small>"), std::string::npos);
@@ -399,12 +452,38 @@ TEST_F(RankCommandTest, TheReportIsOnePageOfWhatWasGiven) {
     EXPECT_EQ(ranked.find("<tr><td>3</td>"), std::string::npos);
     EXPECT_NE(ranked.find("<tr><td>2</td>"), std::string::npos);
     write_file(path("r.tsv"), "domain_a\tdomain_b\tscore\nQ\tQ\t1\n");
-    run = run_in(dir, {bin("ddinfer-report"), "--rank", "r.tsv", "-o", "x.html", "odd.txt", "oddd.txt"});
+    run = run_in(dir, {bin("ddinfer-report"), "--rank", "r.tsv", "-o", "x.html", "odd&.txt", "oddd.txt"});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("ddinfer-report: r.tsv:2: \"Q\" with \"Q\" is no candidate pair of these inputs"),
               std::string::npos)
         << run.err;
     EXPECT_FALSE(fs::exists(path("x.html")));
+    // Every table given: each call line shown whole and escaped, the
+    // counts the charts are titled with, the recall of the one heterotypic
+    // known pair reached at rank 1.
+    write_file(path("robust.tsv"), "# ddinfer-robust 1.0.0 --runs 4 odd&.txt oddd.txt 0.100000\n"
+                                   "domain_a\tdomain_b\tclassic\tfreq\nX<b>\tY\t1\t1\nY\tY\t0\t0.5\nX<b>\tX<b>\t1\t0.25\n");
+    write_file(path("null.tsv"), "# ddinfer-null 1.0.0 --model 2 --runs 9 odd&.txt oddd.txt 0.100000\n"
+                                 "domain_a\tdomain_b\tvalue\thits\truns\tp_value\tq_value\n"
+                                 "X<b>\tY\t1\t0\t9\t0.1\t0.2\nY\tY\t1\t0\t9\t0.1\t0.2\nX<b>\tX<b>\t1\t4\t9\t0.5\t0.5\n");
+    write_file(path("gold.tsv"), "Y X<b>\nY Y\nQ R\n");
+    write_file(path("names.tsv"), "X<b>\tX & co\n");
+    run = run_in(dir, {bin("ddinfer-report"), "--rank", "odd&.txt.rank.tsv", "--robust", "robust.tsv", "--null",
+                       "null.tsv", "--gold", "gold.tsv", "--names", "names.tsv", "-o", "all.html", "odd&.txt", "oddd.txt"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string all = read_file(path("all.html"));
+    const std::string settings = all.substr(all.find("<h2>Settings</h2>"), all.find("</ul>", all.find("<h2>Settings</h2>")) - all.find("<h2>Settings</h2>"));
+    EXPECT_EQ(settings, "<h2>Settings</h2>\n<ul><li><code>ddinfer-rank 1.0.0 --evidence all odd&amp;.txt oddd.txt</code></li>"
+                        "<li><code>ddinfer-robust 1.0.0 --runs 4 odd&amp;.txt oddd.txt 0.100000</code></li>"
+                        "<li><code>classic list: 2 pairs; pairs inferred in any run: 3</code></li>"
+                        "<li><code>ddinfer-null 1.0.0 --model 2 --runs 9 odd&amp;.txt oddd.txt 0.100000</code></li>");
+    EXPECT_NE(all.find("<figcaption>p values against the randomised networks (2 tied at the smallest possible, "
+                       "1/(runs+1) = 0.1)</figcaption>"),
+              std::string::npos);
+    const std::string recall = all.substr(all.find("<svg id=\"recall-chart\""));
+    EXPECT_EQ(recall.substr(recall.find("<polyline class=\"hetero\""), 46), "<polyline class=\"hetero\" points=\"50.0,10.0 \"/>");
+    EXPECT_NE(all.find("<small>X &amp; co</small>"), std::string::npos);
+    EXPECT_EQ(all.find("& co"), std::string::npos);
 }
 
 // A gold list that names no candidate fits nothing: an error naming both
