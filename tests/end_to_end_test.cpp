@@ -343,6 +343,46 @@ TEST_F(EndToEndTest, CallMistakesGiveOneLineAndStatusTwo) {
     EXPECT_EQ(read_file(path("pairs.txt.0.000000.out")).substr(0, 26), "Optimal - objective value ");
 }
 
+// -q: every command says nothing on standard error but warnings and errors.
+TEST_F(EndToEndTest, QuietLeavesWarningsAndErrorsAlone) {
+    write_file(path("gold.tsv"), "D0 D1\n");
+    const std::vector<std::vector<std::string>> calls{
+        {"ddinfer", "--solver", "clp", "pairs.txt", "domains.txt", "0"},
+        {"ddinfer-robust", "--runs", "2", "--shard", "1/1", "pairs.txt", "domains.txt", "0"},
+        {"ddinfer-null", "--runs", "40", "pairs.txt", "domains.txt", "0"},
+        {"ddinfer-rank", "--calibrate", "gold.tsv", "pairs.txt", "domains.txt"},
+        {"ddinfer-eval", "pairs.txt", "domains.txt", "pairs.txt.rank.tsv", "gold.tsv"},
+        {"ddinfer-merge", "pairs.txt.0.000000.robust.shard-1-of-1.tsv"},
+        {"ddinfer-report", "--rank", "pairs.txt.rank.tsv", "pairs.txt", "domains.txt"},
+        {"ddinfer-rank", "--outdir", "other", "pairs.txt", "domains.txt"},
+        {"ddinfer-pool", "-o", "pooled.tsv", "pairs.txt.rank.tsv", "other/pairs.txt.rank.tsv"},
+        {"ddinfer-prep", "pairs", "--format", "tsv", "pairs.txt", "-o", "prepped.txt"},
+    };
+    // The lines of `err` that warn, or those that do not.
+    const auto lines_that = [](const std::string& err, bool warn) {
+        std::string kept;
+        std::istringstream lines(err);
+        for (std::string line; std::getline(lines, line);) {
+            if ((line.find("warning") != std::string::npos) == warn) kept += line + "\n";
+        }
+        return kept;
+    };
+    for (std::vector<std::string> call : calls) {
+        call[0] = bin(call[0]);
+        const RunResult loud = run_in(dir, call);
+        ASSERT_EQ(loud.status, 0) << call[0] << " " << loud.err;
+        EXPECT_NE(lines_that(loud.err, false), "") << call[0];
+        call.insert(call.begin() + 1, "-q");
+        const RunResult quiet = run_in(dir, call);
+        EXPECT_EQ(quiet.status, 0) << call[0];
+        EXPECT_EQ(quiet.err, lines_that(loud.err, true)) << call[0];
+    }
+    // A warning stays, and so does an error.
+    const RunResult warned = ddinfer({"-q", "--solver", "clp", "pairs.txt", "domains.txt", "1"});
+    EXPECT_EQ(warned.err, "warning: a RATIO of 1 or more lets every protein pair go unexplained\n");
+    EXPECT_EQ(ddinfer({"-q", "pairs.txt", "none.txt", "0"}).err.rfind("ddinfer: none.txt: cannot open", 0), 0u);
+}
+
 TEST_F(EndToEndTest, BadInputNamesTheFileAndLineAndWritesNothing) {
     const RunResult missing = ddinfer({"nope.txt", "domains.txt", "0.1"});
     EXPECT_EQ(missing.status, 1);

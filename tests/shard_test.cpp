@@ -75,6 +75,7 @@ TEST_F(ShardTest, RunsOfAShardAndTheInputsFingerprint) {
     }
     EXPECT_EQ(runs, (std::vector<int>{2, 5}));
     EXPECT_THROW(parse_shard("3/2", 7), UsageError);
+    EXPECT_THROW(parse_shard("0/2", 7), UsageError);
     EXPECT_THROW(parse_shard("1/8", 7), UsageError);
     EXPECT_THROW(parse_shard("1-3", 7), UsageError);
     write_file(path("a1"), "ab");
@@ -84,6 +85,13 @@ TEST_F(ShardTest, RunsOfAShardAndTheInputsFingerprint) {
     EXPECT_NE(input_fingerprint({path("a1").string(), path("b1").string()}),
               input_fingerprint({path("a2").string(), path("b2").string()}));
     EXPECT_EQ(input_fingerprint({path("a1").string(), path("b1").string()}).size(), 16u);
+    // A PAIRS name that holds ".tsv" and ".shard-" itself: the part's name
+    // and the merged table's are made at the right places.
+    write_file(path("p.shard-2.tsv"), read_file(path("pairs.txt")));
+    ASSERT_EQ(run({"ddinfer-robust", "-q", "--runs", "3", "--shard", "1/1", "p.shard-2.tsv", "domains.txt", "0.2"}).status, 0);
+    const RunResult merged = run({"ddinfer-merge", "-q", "p.shard-2.tsv.0.200000.robust.shard-1-of-1.tsv"});
+    EXPECT_EQ(merged.status, 0) << merged.err;
+    EXPECT_TRUE(fs::exists(path("p.shard-2.tsv.0.200000.robust.tsv")));
 }
 
 TEST_F(ShardTest, PartsThatDoNotBelongTogetherAreRefused) {

@@ -166,6 +166,27 @@ std::string output_stem(const ParsedArgs& args, const std::string& pairs_path) {
     return (dir / std::filesystem::path(base).filename()).string();
 }
 
+InfoStream::Filter::int_type InfoStream::Filter::overflow(int_type c) {
+    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+    line_ += traits_type::to_char_type(c);
+    if (line_.back() == '\n') sync();
+    return c;
+}
+
+int InfoStream::Filter::sync() {
+    // Quiet, a line is judged whole; else what there is goes now (a
+    // progress line redrawn with \r has no line end).
+    if (quiet_ && !line_.empty() && line_.back() != '\n') return 0;
+    if (!line_.empty() && (!quiet_ || line_.find("warning") != std::string::npos)) err_ << line_ << std::flush;
+    line_.clear();
+    return 0;
+}
+
+InfoStream::~InfoStream() {
+    flush();
+    if (filter_.pending()) *this << '\n';
+}
+
 std::string provenance(const std::string& command, const std::vector<std::string>& words) {
     std::string line = "# " + command + " " + DDINFER_VERSION;
     for (const std::string& word : words) line += " " + word;

@@ -14,8 +14,9 @@
 // alone is an argument: standard input or output.
 #pragma once
 
-#include <iosfwd>
 #include <map>
+#include <ostream>
+#include <streambuf>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -78,6 +79,32 @@ std::string output_stem(const ParsedArgs& args, const std::string& pairs_path);
 
 // The first line of a table, saying what made it: "# COMMAND VERSION WORDS".
 std::string provenance(const std::string& command, const std::vector<std::string>& words);
+
+// What a command says of its work on standard error (what it read and
+// wrote, progress): every line, or with -q only the lines that warn (those
+// holding "warning"). Errors go to standard error directly.
+class InfoStream : public std::ostream {
+public:
+    InfoStream(std::ostream& err, bool quiet) : std::ostream(&filter_), filter_(err, quiet) {}
+    ~InfoStream() override;
+
+private:
+    class Filter : public std::streambuf {
+    public:
+        Filter(std::ostream& err, bool quiet) : err_(err), quiet_(quiet) {}
+        bool pending() const { return !line_.empty(); }
+
+    protected:
+        int_type overflow(int_type c) override;
+        int sync() override;
+
+    private:
+        std::ostream& err_;
+        bool quiet_;
+        std::string line_;
+    };
+    Filter filter_;
+};
 
 // The number of cores, at least 1.
 int default_jobs();

@@ -12,7 +12,7 @@
 
 namespace {
 
-const char* const usage = "usage: ddinfer-eval PAIRS DOMAINS RESULT GOLD\n";
+const char* const usage = "usage: ddinfer-eval [-q] PAIRS DOMAINS RESULT GOLD\n";
 const char* const help =
     "  Judges RESULT, computed from PAIRS and DOMAINS, against GOLD, a list of\n"
     "  known domain-domain interactions, and prints the figures.\n"
@@ -36,6 +36,8 @@ const char* const help =
     "  Every pair of RESULT must be a candidate of PAIRS and DOMAINS (a table of\n"
     "  ddinfer-pool excepted: its other networks' pairs are passed over and\n"
     "  counted), and some pair of GOLD must be one.\n"
+    "  -q, --quiet     only warnings and errors on standard error\n"
+    "  -h, --help, -V, --version\n"
     "  Example:\n"
     "    ddinfer-eval pairs.txt domains.txt pairs.txt.rank.tsv gold.tsv\n"
     "  Exit status: 0 done, 1 a file cannot be read or holds bad input, 2 a\n"
@@ -55,9 +57,11 @@ int main(int argc, char** argv) {
     try {
         protdom network;
         inter_table pint, dint;
-        std::ostringstream quiet;
-        readdata(network, pint, args.positional[0], args.positional[1], Streams{quiet, std::cerr}, true);
-        construct_dint(network, pint, dint, quiet);
+        std::ostringstream counts;
+        InfoStream info(std::cerr, args.has("quiet"));
+        readdata(network, pint, args.positional[0], args.positional[1], Streams{counts, info}, true);
+        info << std::flush;
+        construct_dint(network, pint, dint, counts);
         const NamePairs candidates = candidate_names(network, dint);
         const NamePairs gold = read_gold(*open_input(gold_path), gold_path);
         std::vector<std::pair<std::string, std::string>> all;

@@ -35,7 +35,7 @@ const char* const help_text =
     "                    programme: much faster on whole proteomes\n"
     "  --write-mps       with clp: also write the programme as PAIRS.RATIO.mps\n"
     "  --outdir DIR      write the files in DIR (made if missing), not beside PAIRS\n"
-    "  -q, --quiet       no solver log\n"
+    "  -q, --quiet       no solver log; only warnings and errors on standard error\n"
     "  -h, --help        this text;  -V, --version  the version\n"
     "  Options may stand anywhere; -- ends them; - as PAIRS or DOMAINS reads\n"
     "  standard input (the files are then named stdin.RATIO.*).\n"
@@ -91,10 +91,12 @@ int ddinfer_main(int argc, char** argv, CommandRunner& runner, std::ostream& out
     const std::string& pint_path = args.positional[0];
     const std::string& dom_path = args.positional[1];
 
+    // With -q only warnings and errors reach standard error.
+    InfoStream info(err, args.has("quiet"));
     protdom network;
     inter_table pint, dint;
     try {
-        readdata(network, pint, pint_path, dom_path, Streams{out, err});
+        readdata(network, pint, pint_path, dom_path, Streams{out, info});
     } catch (const Error& e) {
         err << "ddinfer: " << e.what() << "\n";
         return 1;
@@ -108,9 +110,9 @@ int ddinfer_main(int argc, char** argv, CommandRunner& runner, std::ostream& out
 
     const RunFiles files = run_files(stem, err_ratio);
     if (const std::string note = solver->advice(programme_rows(network, pint)); !note.empty()) {
-        err << "ddinfer: " << note << "\n";
+        info << "ddinfer: " << note << "\n";
     }
-    err << "writing " << files.lp << "\n";
+    info << "writing " << files.lp << "\n";
     // Told to stop, the run stops its solver and removes its private files.
     InterruptGuard interrupts("ddinfer");
     // The run works under names of its own, so that a run at the same time
@@ -152,7 +154,7 @@ int ddinfer_main(int argc, char** argv, CommandRunner& runner, std::ostream& out
         err << "ddinfer: " << text;
         return give_up(1);
     }
-    err << text;
+    (outcome.solved ? static_cast<std::ostream&>(info) : err) << text << std::flush;
     // The programme is whole; the report and the MPS file replace earlier
     // ones only when the solve succeeded.
     const int solved = outcome.solved ? 0 : 1;
@@ -180,7 +182,7 @@ int ddinfer_main(int argc, char** argv, CommandRunner& runner, std::ostream& out
     for (int r = 0; r < dint.n; ++r) inferred += dint.list[r].value >= 0.5;
     char optimum[32];
     std::snprintf(optimum, sizeof optimum, "%.10g", sums.x_sum);
-    err << "ddinfer: wrote " << files.dint << ": " << inferred << " inferred pairs, optimum " << optimum << "\n";
+    info << "ddinfer: wrote " << files.dint << ": " << inferred << " inferred pairs, optimum " << optimum << "\n";
     return status;
 }
 

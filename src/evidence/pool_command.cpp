@@ -20,7 +20,7 @@ namespace ddinfer {
 namespace {
 
 const char* const usage_line =
-    "usage: ddinfer-pool -o FILE [--only TABLE] [--map MAP] [--calibrate GOLD] TABLE TABLE...\n";
+    "usage: ddinfer-pool -o FILE [--only TABLE] [--map MAP] [--calibrate GOLD] [-q] TABLE TABLE...\n";
 const char* const help_text =
     "  Pools the ranked tables of ddinfer-rank of several networks (sources,\n"
     "  species) into one ranking, best first. Each network scores a pair by its\n"
@@ -38,7 +38,8 @@ const char* const help_text =
     "                    system are translated before pooling\n"
     "  --calibrate GOLD  add p_gold: the estimated chance that the pair is in\n"
     "                    GOLD, never fitted on the pair's own label\n"
-    "  -q, -h, --help, -V, --version\n"
+    "  -q, --quiet       only warnings and errors on standard error\n"
+    "  -h, --help, -V, --version\n"
     "  Tables that share no domain id are refused: most often their ids are of\n"
     "  two systems (give --map).\n"
     "  Example:\n"

@@ -119,7 +119,7 @@ namespace {
 
 const char* const usage_line =
     "usage: ddinfer-rank [--robust ROBUST_TSV] [--dint DINT] [--association degree|binomial] [--homotypic-first] "
-    "[--shared-first] [--evidence all|network] [--calibrate GOLD] [--outdir DIR] PAIRS DOMAINS\n";
+    "[--shared-first] [--evidence all|network] [--calibrate GOLD] [--outdir DIR] [-q] PAIRS DOMAINS\n";
 const char* const help_text =
     "  Ranks every candidate domain pair of PAIRS and DOMAINS, best first, and\n"
     "  writes PAIRS.rank.tsv (its first line records the call), and\n"
@@ -144,6 +144,7 @@ const char* const help_text =
     "                      GOLD, never fitted on the pair's own label; the\n"
     "                      reliability table goes to standard error\n"
     "  --outdir DIR        write the tables in DIR (made if missing), not beside PAIRS\n"
+    "  -q, --quiet           only warnings and errors on standard error\n"
     "  -h, --help, -V, --version; options may stand anywhere, -- ends them\n"
     "  Example:\n"
     "    ddinfer-rank --robust pairs.txt.0.100000.robust.tsv pairs.txt domains.txt\n"
@@ -279,7 +280,8 @@ int rank_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
         InterruptGuard interrupts("ddinfer-rank");
         protdom network;
         inter_table pint, dint;
-        readdata(network, pint, pairs_path, args.positional[1], Streams{out, err}, true);
+        InfoStream info(err, args.has("quiet"));
+        readdata(network, pint, pairs_path, args.positional[1], Streams{out, info}, true);
         construct_dint(network, pint, dint, out);
         const Association assoc = count_association(network, pint, dint);
         LpEvidence lp;
@@ -338,8 +340,8 @@ int rank_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
                                      class_size, calibration.p_gold));
         publish_together({&classes_file, &file});
         out << preview(network, dint, assoc, lp, ranked, options, 10);
-        err << calibration.reliability;
-        err << "wrote " << path << ": " << dint.n << " candidate pairs, " << assoc.modelled
+        info << calibration.reliability;
+        info << "wrote " << path << ": " << dint.n << " candidate pairs, " << assoc.modelled
             << " modelled protein pairs, density " << format_g(assoc.rho()) << "\n";
     } catch (const Error& e) {
         err << "ddinfer-rank: " << e.what() << "\n";

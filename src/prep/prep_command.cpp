@@ -78,7 +78,7 @@ std::string help_text() {
            "    -o, --output FILE      the file to write (required; - is standard output)\n"
            "    --member NAME          the file to read in a zip archive of several\n"
            "    --keep-isoforms        keep -N isoform suffixes of protein names\n"
-           "    -q, --quiet            no progress lines\n"
+           "    -q, --quiet            no progress lines; only warnings and errors on standard error\n"
            "  -h, --help, -V, --version\n"
            "  Examples:\n"
            "    ddinfer-prep pairs --format biogrid-tab3 --physical --taxon 9606 \\\n"
@@ -301,7 +301,7 @@ int prep_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
             text = domains_text(list);
         }
         write_whole(output, text);
-        err << report.summary(kind == "pairs"   ? "pairs"
+        InfoStream(err, args.has("quiet")) << report.summary(kind == "pairs"   ? "pairs"
                               : kind == "names" ? "names"
                               : kind == "map"   ? "pairs of ids"
                                                 : "memberships",

@@ -26,7 +26,7 @@ namespace {
 
 const char* const usage_line =
     "usage: ddinfer-report [--rank RANK_TSV] [--robust ROBUST_TSV] [--null NULL_TSV] [--gold GOLD] [--names NAMES] "
-    "[--top N] [-o FILE] [--outdir DIR] PAIRS DOMAINS\n";
+    "[--top N] [-o FILE] [--outdir DIR] [-q] PAIRS DOMAINS\n";
 const char* const help_text =
     "  Writes PAIRS.report.html: one self-contained page (no network needed to\n"
     "  open it) with the inputs and their check, the settings the tables\n"
@@ -41,6 +41,7 @@ const char* const help_text =
     "  --names FILE    domain names: ID<TAB>NAME[<TAB>DESCRIPTION] a line\n"
     "  --top N         pairs in the table, default 200\n"
     "  -o FILE, --outdir DIR   where to write the page\n"
+    "  -q, --quiet     only warnings and errors on standard error\n"
     "  -h, --help, -V, --version\n"
     "  Example:\n"
     "    ddinfer-report --rank pairs.txt.rank.tsv --gold gold.tsv pairs.txt domains.txt\n"
@@ -141,7 +142,8 @@ int report_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
         std::ostringstream counts, checks;
         readdata(network, pint, args.positional[0], args.positional[1], Streams{counts, checks}, true);
         construct_dint(network, pint, dint, counts);
-        err << checks.str();
+        InfoStream info(err, args.has("quiet"));
+        info << checks.str() << std::flush;
         const NamePairs candidates = candidate_names(network, dint);
         const Association assoc = count_association(network, pint, dint);
 
@@ -297,7 +299,7 @@ int report_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
         }
         html += "</tbody></table>\n<script>" + std::string(script) + "</script>\n</body></html>\n";
         write_whole(path, html);
-        err << "ddinfer-report: wrote " << path << " (" << html.size() / 1024 << " KB)\n";
+        info << "ddinfer-report: wrote " << path << " (" << html.size() / 1024 << " KB)\n";
     } catch (const Error& e) {
         err << "ddinfer-report: " << e.what() << "\n";
         return 1;

@@ -148,11 +148,12 @@ void fill_batch_call(BatchCall& call, long default_runs, long max_runs, CommandR
 // the working folder, naming it on `err` when it is kept. Throws Error.
 void start_batch(const BatchCall& call, const std::string& prefix, BatchInput& input, std::ostream& out,
                  std::ostream& err) {
-    readdata(input.network, input.pint, call.pairs(), call.domains(), Streams{out, err}, true);
+    InfoStream info(err, call.quiet);
+    readdata(input.network, input.pint, call.pairs(), call.domains(), Streams{out, info}, true);
     construct_dint(input.network, input.pint, input.dint, out);
     input.work = std::make_unique<WorkDir>(prefix, call.keep);
     input.interrupts = std::make_unique<InterruptGuard>(prefix, input.work->path(), call.keep);
-    if (call.keep) err << "working folder: " << input.work->path().string() << "\n";
+    if (call.keep) info << "working folder: " << input.work->path().string() << "\n";
 }
 
 // Memory in bytes that a new process may take now, or 0 when unknown.
@@ -283,14 +284,15 @@ std::string batch_provenance(const BatchCommand& command, const BatchCall& call,
     return provenance(command.name, words);
 }
 
-int finish_batch(const BatchCommand& command, const std::string& path, const std::string& table, std::ostream& err) {
+int finish_batch(const BatchCommand& command, const BatchCall& call, const std::string& path, const std::string& table,
+                 std::ostream& err) {
     try {
         write_whole(path, table);
     } catch (const Error& e) {
         err << command.name << ": " << e.what() << "\n";
         return 1;
     }
-    err << "wrote " << path << "\n";
+    InfoStream(err, call.quiet) << "wrote " << path << "\n";
     return 0;
 }
 
@@ -311,7 +313,7 @@ std::string batch_help(const std::string& head, const std::string& runs_line, co
            "  --shard I/S   only runs I, I+S, I+2S, ...: a partial table\n"
            "              (....shard-I-of-S.tsv) for ddinfer-merge, which adds the S\n"
            "              parts up into the unsharded table, byte for byte\n"
-           "  -q, --quiet   no progress lines\n"
+           "  -q, --quiet   no progress lines; only warnings and errors on standard error\n"
            "  -h, --help, -V, --version; options may stand anywhere, -- ends them\n"
            "  Example:\n    " + example + "\n"
            "  Exit status: 0 done, 1 bad input or a failed run (no table written), 2 a\n"

@@ -170,7 +170,8 @@ bool run_batch(const BatchCommand& command, const BatchCall& call, const std::fu
 std::string batch_provenance(const BatchCommand& command, const BatchCall& call, const std::vector<std::string>& own);
 
 // Writes the result table whole and says so; returns the exit status.
-int finish_batch(const BatchCommand& command, const std::string& path, const std::string& table, std::ostream& err);
+int finish_batch(const BatchCommand& command, const BatchCall& call, const std::string& path, const std::string& table,
+                 std::ostream& err);
 
 // The first line of a run's messages, for a one-line report of a failure.
 std::string first_line(const std::string& text);

@@ -95,10 +95,10 @@ int robust_main(int argc, char** argv, CommandRunner& runner, std::ostream& out,
         std::vector<PartialRow> partial;
         for (const RobustRow& row : rows)
             partial.push_back({row.record, row.a, row.b, exact_text(row.classic), row.count});
-        return finish_batch(command, call.shard.partial_name(table_path),
+        return finish_batch(command, call, call.shard.partial_name(table_path),
                             partial_table(provenance, call.shard, call.fingerprint, partial, dint.n), err);
     }
-    return finish_batch(command, table_path, robust_table(provenance, std::move(rows), runs), err);
+    return finish_batch(command, call, table_path, robust_table(provenance, std::move(rows), runs), err);
 }
 
 std::string robust_table(const std::string& provenance, std::vector<RobustRow> rows, int runs) {

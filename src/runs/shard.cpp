@@ -108,7 +108,7 @@ std::string partial_table(const std::string& provenance, const Shard& shard, con
 
 namespace {
 
-const char* const usage_line = "usage: ddinfer-merge [-o FILE] PART...\n";
+const char* const usage_line = "usage: ddinfer-merge [-o FILE] [-q] PART...\n";
 const char* const help_text =
     "  Adds up the partial tables that ddinfer-robust or ddinfer-null wrote with\n"
     "  --shard I/S and writes the table one unsharded run writes, byte for byte,\n"
@@ -117,6 +117,7 @@ const char* const help_text =
     "  part is checked whole against the row count and checksum of its last\n"
     "  line before anything is written.\n"
     "  -o, --output FILE   where to write the table (- for standard output)\n"
+    "  -q, --quiet         only warnings and errors on standard error\n"
     "  -h, --help, -V, --version\n"
     "  Example:\n"
     "    ddinfer-merge pairs.txt.0.100000.robust.shard-*-of-4.tsv\n"
@@ -352,7 +353,7 @@ int merge_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
         if (output.empty()) output = unsharded_name(parts.front().path);
         if (output.empty()) throw Error(parts.front().path + ": not named as a part (X.shard-I-of-S.tsv); give -o FILE");
         write_whole(output, table);
-        err << "ddinfer-merge: wrote " << output << " from " << parts.size() << " parts\n";
+        InfoStream(err, args.has("quiet")) << "ddinfer-merge: wrote " << output << " from " << parts.size() << " parts\n";
     } catch (const Error& e) {
         err << "ddinfer-merge: " << e.what() << "\n";
         return 1;

@@ -162,10 +162,10 @@ int null_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, s
     if (call.shard.active()) {
         std::vector<PartialRow> partial;
         for (const NullRow& row : rows) partial.push_back({row.record, row.a, row.b, exact_text(row.value), row.hits});
-        return finish_batch(command, call.shard.partial_name(table_path),
+        return finish_batch(command, call, call.shard.partial_name(table_path),
                             partial_table(provenance, call.shard, call.fingerprint, partial, dint.n), err);
     }
-    return finish_batch(command, table_path, null_table(provenance, rows, runs), err);
+    return finish_batch(command, call, table_path, null_table(provenance, rows, runs), err);
 }
 
 std::string null_table(const std::string& provenance, const std::vector<NullRow>& rows, int runs) {
