@@ -105,6 +105,7 @@ TEST_F(ShardTest, PartsThatDoNotBelongTogetherAreRefused) {
         return run(words);
     };
     EXPECT_EQ(merge({part + "1-of-3.tsv", part + "3-of-3.tsv"}).err, "ddinfer-merge: shard 2/3 is missing\n");
+    EXPECT_EQ(merge({part + "1-of-3.tsv", part + "2-of-3.tsv"}).err, "ddinfer-merge: shard 3/3 is missing\n");
     EXPECT_EQ(merge({part + "1-of-3.tsv", part + "2-of-3.tsv", part + "2-of-3.tsv", part + "3-of-3.tsv"}).err,
               "ddinfer-merge: " + part + "2-of-3.tsv: shard 2 is given twice\n");
     // Another domain file: another fingerprint.
@@ -179,6 +180,7 @@ TEST_F(ShardTest, ADamagedPartIsNamedAndNothingIsWritten) {
         {"cut.tsv", text.substr(0, text.size() - 6), "cut.tsv:" + std::to_string(end + 1) + ": the line has no line end: the part was cut short"},
         {"headless.tsv", without(0, 1), "headless.tsv:1: expected the first line of a partial table of ddinfer-robust or ddinfer-null"},
         {"endless.tsv", without(end, end + 1), "endless.tsv: no end line: the part was cut short, or is no partial table of --shard"},
+        {"more.tsv", text + "0\tD0\tD0\t1\t1\n", "more.tsv:" + std::to_string(end + 2) + ": expected nothing after the end line"},
     };
     for (const auto& c : cases) {
         write_file(path(c.name), c.text);
@@ -199,7 +201,7 @@ TEST_F(ShardTest, ADamagedPartIsNamedAndNothingIsWritten) {
 }
 
 // Parts read back from their text: a record beyond the candidates, and two
-// parts that name one record differently (another version or input).
+// parts that give one record another value (another version or input).
 TEST(MergePartsTest, RecordsInRangeAndPartsThatAgree) {
     const std::string head = "# ddinfer-robust 1.0.0 --runs 4 p d 0.100000\n";
     const auto read = [](const std::string& text, const std::string& name) {
@@ -218,8 +220,11 @@ TEST(MergePartsTest, RecordsInRangeAndPartsThatAgree) {
     EXPECT_EQ(message([&] { read(partial_table(head, one, "f", {{0, "A", "B", "1", 1}, {5, "A", "C", "1", 1}}, 5), "p1"); }),
               "p1:5: record 5 is out of range (the records run from 0 to 4)");
     const PartialTable p1 = read(partial_table(head, one, "f", {{0, "A", "B", "1", 2}, {3, "A", "C", "0", 1}}, 5), "p1");
-    const PartialTable other = read(partial_table(head, two, "f", {{0, "A", "B", "1", 1}, {3, "A", "D", "0", 0}}, 5), "p2");
+    const PartialTable other = read(partial_table(head, two, "f", {{0, "A", "B", "1", 1}, {3, "A", "C", "1", 0}}, 5), "p2");
     EXPECT_EQ(message([&] { merge_partial_tables({p1, other}); }), "p2:5: record 3 differs from p1:5 (parts of other inputs or versions?)");
+    // Another number of candidates: other inputs.
+    const PartialTable wider = read(partial_table(head, two, "f", {{0, "A", "B", "1", 1}}, 6), "p6");
+    EXPECT_EQ(message([&] { merge_partial_tables({p1, wider}); }), "p6: not a part of the same run as p1 (other inputs or settings)");
     const PartialTable p2 = read(partial_table(head, two, "f", {{3, "A", "C", "0", 2}, {4, "B", "B", "0", 1}}, 5), "p2");
     EXPECT_EQ(merge_partial_tables({p2, p1}), head + "domain_a\tdomain_b\tclassic\tfreq\nA\tC\t0\t0.75\nA\tB\t1\t0.5\nB\tB\t0\t0.25\n");
 }

@@ -36,6 +36,11 @@ GzipBuffer::int_type GzipBuffer::underflow() {
         throw std::runtime_error(failure_);
     }
     if (n == 0) return traits_type::eof();
+    if (refuse_zip_ && n >= 4 && std::memcmp(buffer_.data(), "PK\x03\x04", 4) == 0) {
+        failure_ = "a zip archive cannot be read from standard input; give its file name";
+        throw std::runtime_error(failure_);
+    }
+    refuse_zip_ = false;
     setg(buffer_.data(), buffer_.data(), buffer_.data() + n);
     return traits_type::to_int_type(*gptr());
 }
@@ -43,7 +48,7 @@ GzipBuffer::int_type GzipBuffer::underflow() {
 std::string read_failure(const std::string& file, const std::istream& in) {
     const auto* input = dynamic_cast<const InputFile*>(&in);
     const std::string reason = input != nullptr && !input->failure().empty() ? input->failure() : std::strerror(EIO);
-    return file + ": cannot read: " + reason;
+    return (file == "-" ? "standard input" : file) + ": cannot read: " + reason;
 }
 
 class ZipBuffer : public std::streambuf {
@@ -160,6 +165,7 @@ InputFile::InputFile(const std::string& path, const std::string& member) : std::
     }
     gzbuffer(file, 1 << 18);
     buffer_ = std::make_unique<GzipBuffer>(file);
+    if (path == "-") buffer_->refuse_zip();
     rdbuf(buffer_.get());
 }
 

@@ -23,6 +23,9 @@ public:
     // Why the last read failed, or "".
     const std::string& failure() const { return failure_; }
     gzFile file() const { return file_; }
+    // For standard input: a zip archive there is an error (zip needs to
+    // seek, a pipe cannot).
+    void refuse_zip() { refuse_zip_ = true; }
 
 protected:
     int_type underflow() override;
@@ -31,6 +34,7 @@ private:
     gzFile file_;
     std::vector<char> buffer_;
     std::string failure_;
+    bool refuse_zip_ = false;
 };
 
 // The only member of a zip archive, or the one named, read as a stream.

@@ -25,6 +25,9 @@ public:
     void skip(const std::string& reason, long line_no, const std::string& line) {
         report_.skip(reason, file_, line_no, line);
     }
+    void warn(long line_no, const std::string& what) {
+        report_.warnings.push_back(file_ + ":" + std::to_string(line_no) + ": " + what);
+    }
 
 protected:
     const std::string& file_;

@@ -110,7 +110,9 @@ void PrepReport::change(const std::string& how, const std::string& file, long li
 std::string PrepReport::summary(const std::string& what, const std::string& output) const {
     long total = 0;
     for (const auto& [reason, s] : skipped) total += s.count;
-    std::string text = "ddinfer-prep: read " + std::to_string(lines) + " lines; skipped " + std::to_string(total) + "\n";
+    std::string text;
+    for (const std::string& warning : warnings) text += "ddinfer-prep: warning: " + warning + "\n";
+    text += "ddinfer-prep: read " + std::to_string(lines) + " lines; skipped " + std::to_string(total) + "\n";
     for (const auto& [reason, s] : skipped) {
         text += "  " + std::to_string(s.count) + " " + reason + ", the first " + s.first + "\n";
     }

@@ -32,6 +32,7 @@ struct PrepReport {
     std::map<std::string, Skip> changed;  // names written otherwise, by how
     long merged = 0;
     long written = 0;
+    std::vector<std::string> warnings;  // "FILE:LINE: ..." each
 
     // Called every 65,536 lines read, for progress.
     std::function<void()> tick;

@@ -33,15 +33,24 @@ std::string format_names(const std::string& kind, const char* separator, const c
     return text;
 }
 
-std::string usage_line() {
-    return "usage: ddinfer-prep pairs --format " + format_names("pairs", "|", "|") + " [options] IN... -o PAIRS\n" +
-           "       ddinfer-prep domains --format " + format_names("domains", "|", "|") +
-           " [options] IN... -o DOMAINS\n" + "       ddinfer-prep names --format " + format_names("names", "|", "|") +
-           " IN... -o NAMES\n" + "       ddinfer-prep map --format " + format_names("map", "|", "|") + " IN... -o MAP\n";
+const char* const kinds[] = {"pairs", "domains", "names", "map"};
+
+// The usage of one kind ("pairs", ...), or of all when `kind` is none.
+std::string usage_line(const std::string& kind = "") {
+    const std::string tails[] = {" [options] IN... -o PAIRS\n", " [options] IN... -o DOMAINS\n", " IN... -o NAMES\n",
+                                 " IN... -o MAP\n"};
+    std::string text;
+    for (std::size_t k = 0; k < std::size(kinds); ++k) {
+        if (!kind.empty() && kind != kinds[k]) continue;
+        text += std::string(text.empty() ? "usage: " : "       ") + "ddinfer-prep " + kinds[k] + " --format " +
+                format_names(kinds[k], "|", "|") + tails[k];
+    }
+    return text;
 }
 
-// --help: the formats from the table, each with its lines.
-std::string help_text() {
+// --help: the formats from the table, each with its lines; of one kind
+// (ddinfer-prep pairs --help) or of all.
+std::string help_text(const std::string& kind = "") {
     auto format_lines = [](const std::string& kind) {
         std::string text;
         for (const Format& f : formats()) {
@@ -58,22 +67,24 @@ std::string help_text() {
         }
         return text;
     };
+    const std::string sections[] = {
+        "  pairs:\n" + format_lines("pairs") +
+            "    --taxon N              (biogrid-tab3, mitab) both interactors in taxon N\n"
+            "    --no-self              drop self-pairs (homodimers; kept by default)\n",
+        "  domains:\n" + format_lines("domains") +
+            "    --keep-versions        keep .N version suffixes of domain names\n"
+            "    --proteins PAIRS       keep only proteins named in this interaction list\n",
+        "  names (for ddinfer-report --names: ID<TAB>NAME: DESCRIPTION a line):\n" + format_lines("names"),
+        "  map (for ddinfer-pool --map: ID<TAB>ID of another system a line):\n" + format_lines("map")};
+    std::string chosen;
+    for (std::size_t k = 0; k < std::size(kinds); ++k) {
+        if (kind.empty() || kind == kinds[k]) chosen += sections[k];
+    }
     return "  Writes the interaction list or the domain file of ddinfer from downloaded\n"
            "  files (zip, gzip-compressed or plain; - is standard input), each unordered\n"
            "  pair and each membership once, and reports on standard error what was\n"
-           "  read, skipped and why.\n"
-           "  pairs:\n" +
-           format_lines("pairs") +
-           "    --taxon N              (biogrid-tab3, mitab) both interactors in taxon N\n"
-           "    --no-self              drop self-pairs (homodimers; kept by default)\n"
-           "  domains:\n" +
-           format_lines("domains") +
-           "    --keep-versions        keep .N version suffixes of domain names\n"
-           "    --proteins PAIRS       keep only proteins named in this interaction list\n"
-           "  names (for ddinfer-report --names: ID<TAB>NAME: DESCRIPTION a line):\n" +
-           format_lines("names") +
-           "  map (for ddinfer-pool --map: ID<TAB>ID of another system a line):\n" +
-           format_lines("map") +
+           "  read, skipped and why.\n" +
+           chosen +
            "  all:\n"
            "    -o, --output FILE      the file to write (required; - is standard output)\n"
            "    --member NAME          the file to read in a zip archive of several\n"
@@ -189,7 +200,12 @@ int prep_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
     try {
         args = parse_args(argc, argv, options);
         if (args.has("help")) {
-            out << usage_line() << help_text();
+            // Of the kind named first, when one is.
+            std::string kind_asked;
+            if (!args.positional.empty() && std::count(std::begin(kinds), std::end(kinds), args.positional[0]) > 0) {
+                kind_asked = args.positional[0];
+            }
+            out << usage_line(kind_asked) << help_text(kind_asked);
             return 0;
         }
         if (args.has("version")) {

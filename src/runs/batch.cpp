@@ -72,8 +72,9 @@ WorkDir::~WorkDir() {
     std::filesystem::remove_all(path_, ignored);
 }
 
-Progress::Progress(std::ostream& err, int total, bool terminal, std::chrono::steady_clock::time_point start)
-    : err_(err), total_(total), terminal_(terminal), start_(start) {}
+Progress::Progress(std::ostream& err, int total, bool terminal, std::chrono::steady_clock::time_point start,
+                   std::string of)
+    : err_(err), total_(total), of_(std::move(of)), terminal_(terminal), start_(start) {}
 
 void Progress::done() {
     std::lock_guard lock(mutex_);
@@ -82,13 +83,13 @@ void Progress::done() {
     char line[160];
     if (terminal_) {
         const double left = elapsed / finished_ * (total_ - finished_);
-        std::snprintf(line, sizeof line, "\r%d/%d runs done, %.0f s, about %.0f s left   ", finished_, total_, elapsed,
-                      left);
+        std::snprintf(line, sizeof line, "\r%d/%d runs%s done, %.0f s, about %.0f s left   ", finished_, total_,
+                      of_.c_str(), elapsed, left);
     } else {
         // One line every few seconds at most, and the last one.
         if (finished_ < total_ && elapsed - last_line_ < 5.0 && finished_ > 1) return;
         last_line_ = elapsed;
-        std::snprintf(line, sizeof line, "run %d/%d done, %.1f s\n", finished_, total_, elapsed);
+        std::snprintf(line, sizeof line, "run %d/%d%s done, %.1f s\n", finished_, total_, of_.c_str(), elapsed);
     }
     err_ << line << std::flush;
 }
@@ -221,6 +222,16 @@ int open_batch(const BatchCommand& command, int argc, char** argv, CommandRunner
     return -1;
 }
 
+namespace {
+
+// " of shard I/S" for a sharded call, else "".
+std::string shard_words(const Shard& shard) {
+    if (!shard.active()) return "";
+    return " of shard " + std::to_string(shard.index) + "/" + std::to_string(shard.count);
+}
+
+}  // namespace
+
 FirstSolve::FirstSolve(const BatchCommand& command, const BatchCall& call, const std::string& what, std::ostream& err)
     : command_(command), call_(call), err_(err) {
     if (call.quiet) return;
@@ -250,10 +261,12 @@ void FirstSolve::stop() {
 void FirstSolve::done() {
     stop();
     if (call_.quiet) return;
-    char line[160];
-    std::snprintf(line, sizeof line, "%s: solved in %.1f s; now %d runs, %d at a time\n", command_.name.c_str(),
-                  std::chrono::duration<double>(std::chrono::steady_clock::now() - call_.start).count(), call_.runs,
-                  call_.jobs);
+    int runs = 0;
+    for (int run = 1; run <= call_.runs; ++run) runs += call_.shard.has(run);
+    char line[200];
+    std::snprintf(line, sizeof line, "%s: solved in %.1f s; now %d runs%s, %d at a time\n", command_.name.c_str(),
+                  std::chrono::duration<double>(std::chrono::steady_clock::now() - call_.start).count(), runs,
+                  shard_words(call_.shard).c_str(), call_.jobs);
     err_ << line << std::flush;
 }
 
@@ -264,7 +277,8 @@ bool run_batch(const BatchCommand& command, const BatchCall& call, const std::fu
         if (call.shard.has(run)) mine.push_back(run);
     }
     std::ostringstream silent;
-    Progress progress(call.quiet ? silent : err, static_cast<int>(mine.size()), terminal, call.start);
+    Progress progress(call.quiet ? silent : err, static_cast<int>(mine.size()), terminal, call.start,
+                      shard_words(call.shard));
     const std::string failure = run_pool(
         static_cast<int>(mine.size()), call.jobs, [&](int i) { return work(mine[static_cast<std::size_t>(i - 1)]); },
         progress);

@@ -49,14 +49,17 @@ private:
 // the estimated time left.
 class Progress {
 public:
-    // Elapsed times count from `start`, the command's start.
-    Progress(std::ostream& err, int total, bool terminal, std::chrono::steady_clock::time_point start);
+    // Elapsed times count from `start`, the command's start; `of` follows
+    // the count (" of shard 3/8").
+    Progress(std::ostream& err, int total, bool terminal, std::chrono::steady_clock::time_point start,
+             std::string of = "");
     void done();
     void finish();
 
 private:
     std::ostream& err_;
     int total_;
+    std::string of_;
     int finished_ = 0;
     double last_line_ = -1e9;
     bool terminal_;

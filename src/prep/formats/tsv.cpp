@@ -2,11 +2,26 @@
 // domain, a line; tabs or spaces; "#" comments; --header skips line 1) and
 // InterPro's protein2ipr (a protein, an InterPro id, ... a line, tabs), read
 // as memberships or as a map of entries to their member signatures.
+#include <cctype>
+
+#include "core/error.h"
 #include "prep/format.h"
 #include "prep/text.h"
 
 namespace ddinfer {
 namespace {
+
+// A word of the usual column names of such tables.
+bool column_name(const std::string& field) {
+    std::string lower;
+    for (const char c : field) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (lower == "id" || lower == "ids" || lower == "acc" || lower == "ac") return true;
+    for (const char* word : {"protein", "domain", "accession", "uniprot", "pfam", "interpro", "gene", "entry",
+                             "interactor", "family", "symbol", "name"}) {
+        if (lower.find(word) != std::string::npos) return true;
+    }
+    return false;
+}
 
 class TableReader : public FormatReader {
 public:
@@ -17,6 +32,13 @@ public:
         std::vector<std::string> f;
         const TableRow row = table_row(text, separators_, comments_, header_, header_seen_, f);
         if (row == TableRow::one_name) emit.skip("lines with one name", line_no, text);
+        if (row == TableRow::pair && !header_ && !rows_ && column_name(f[0]) && column_name(f[1])) {
+            std::string what = "\"";
+            what += quoted_input(f[0] + " " + f[1]);
+            what += "\" looks like column names, read as a row; give --header to pass over the first line";
+            emit.warn(line_no, what);
+        }
+        rows_ = rows_ || row == TableRow::pair;
         if (row == TableRow::pair) emit.item(f[0], f[1], line_no, text);
     }
 
@@ -24,6 +46,7 @@ private:
     const char* separators_;
     bool comments_, header_;
     bool header_seen_ = false;
+    bool rows_ = false;  // a row has been read
 };
 
 }  // namespace
