@@ -468,12 +468,15 @@ TEST_F(RankCommandTest, TheReportIsOnePageOfWhatWasGiven) {
                                  "X<b>\tY\t1\t0\t9\t0.1\t0.2\nY\tY\t1\t0\t9\t0.1\t0.2\nX<b>\tX<b>\t1\t4\t9\t0.5\t0.5\n");
     write_file(path("gold.tsv"), "Y X<b>\nY Y\nQ R\n");
     write_file(path("names.tsv"), "X<b>\tX & co\n");
+    // Beside the rank table, its classes: rows 1 and 3 no solution tells apart.
+    write_file(path("odd&.txt.classes.tsv"), "class\tdomain_a\tdomain_b\n1\tX<b>\tY\n1\tX<b>\tX<b>\n");
     run = run_in(dir, {bin("ddinfer-report"), "--rank", "odd&.txt.rank.tsv", "--robust", "robust.tsv", "--null",
                        "null.tsv", "--gold", "gold.tsv", "--names", "names.tsv", "-o", "all.html", "odd&.txt", "oddd.txt"});
     ASSERT_EQ(run.status, 0) << run.err;
     const std::string all = read_file(path("all.html"));
     const std::string settings = all.substr(all.find("<h2>Settings</h2>"), all.find("</ul>", all.find("<h2>Settings</h2>")) - all.find("<h2>Settings</h2>"));
     EXPECT_EQ(settings, "<h2>Settings</h2>\n<ul><li><code>ddinfer-rank 1.0.0 --evidence all odd&amp;.txt oddd.txt</code></li>"
+                        "<li><code>classes of candidates no solution tells apart: odd&amp;.txt.classes.tsv</code></li>"
                         "<li><code>ddinfer-robust 1.0.0 --runs 4 odd&amp;.txt oddd.txt 0.100000</code></li>"
                         "<li><code>classic list: 2 pairs; pairs inferred in any run: 3</code></li>"
                         "<li><code>ddinfer-null 1.0.0 --model 2 --runs 9 odd&amp;.txt oddd.txt 0.100000</code></li>");
@@ -482,8 +485,42 @@ TEST_F(RankCommandTest, TheReportIsOnePageOfWhatWasGiven) {
               std::string::npos);
     const std::string recall = all.substr(all.find("<svg id=\"recall-chart\""));
     EXPECT_EQ(recall.substr(recall.find("<polyline class=\"hetero\""), 46), "<polyline class=\"hetero\" points=\"50.0,10.0 \"/>");
-    EXPECT_NE(all.find("<small>X &amp; co</small>"), std::string::npos);
     EXPECT_EQ(all.find("& co"), std::string::npos);
+    // Top down: the summary, then the table, then the charts.
+    const std::size_t summary = all.find("<section id=\"summary\">"), top = all.find("<table id=\"pairs\">");
+    EXPECT_LT(summary, top);
+    EXPECT_LT(top, all.find("<h2>Charts</h2>"));
+    EXPECT_EQ(all.substr(summary, all.find("</section>") - summary),
+              "<section id=\"summary\"><ul><li>Inputs: 6 protein pairs of 6 proteins (odd&amp;.txt), 5 of them with a "
+              "domain of oddd.txt; 3 candidate domain pairs.</li><li>Ranked by ddinfer-rank 1.0.0 --evidence all "
+              "odd&amp;.txt oddd.txt.</li><li>Optimal solutions sampled (ddinfer-robust 1.0.0 --runs 4 odd&amp;.txt "
+              "oddd.txt 0.100000): 2 pairs in the classic solution, 3 in any of them.</li><li>Randomised networks "
+              "(ddinfer-null 1.0.0 --model 2 --runs 9 odd&amp;.txt oddd.txt 0.100000): 2 of 3 tested pairs at the "
+              "smallest p, 0.1.</li><li>Known pairs (gold.tsv): 2 among the candidates, a base rate of 66.67%; 2 of "
+              "the top 3.</li></ul>");
+    // The columns read first, each with its meaning; the rest further right.
+    std::string heads;
+    for (std::size_t at = all.find("<thead>", top) + 1; (at = all.find("<th", at + 1)) < all.find("</thead>", top);) {
+        // "+" before a column further right, "?" after one without a meaning.
+        const std::size_t close = all.find('>', at);
+        if (all.compare(at, 17, "<th class=\"extra\"") == 0) heads += '+';
+        heads += all.substr(close + 1, all.find("</th>", at) - close - 1);
+        if (all.substr(at, close - at).find(" title=\"") == std::string::npos) heads += '?';
+        heads += ' ';
+    }
+    EXPECT_EQ(heads, "rank domain_a domain_b known freq support score +homotypic +possible +ratio +p_assoc +log10_p "
+                     "+lp_value +class_size +expected +log10_p_dc +shared_proteins ");
+    EXPECT_NE(all.find("<tr><td>1 <span class=\"twin\" title=\"no solution tells this pair from the pairs at rank 3: "
+                       "they stand in exactly the same protein pairs\">twin of 3</span></td><td>X&lt;b&gt;<br><small>X &amp; "
+                       "co</small></td><td>Y</td><td class=\"known\">known</td>"),
+              std::string::npos);
+    EXPECT_NE(all.find("<tr><td>3 <span class=\"twin\""), std::string::npos);
+    EXPECT_NE(all.find("</small></td><td class=\"new\">new</td>"), std::string::npos);
+    // Chance on the precision chart: 2 of 3 candidates are known.
+    EXPECT_NE(all.find("<line x1=\"50\" y1=\"76.7\" x2=\"610\" y2=\"76.7\" class=\"base all\">"), std::string::npos);
+    EXPECT_NE(all.find("<p class=\"note\" id=\"null-note\">2 of 3 tested pairs sit at the smallest p that 9 runs "
+                       "allow (0.1)"),
+              std::string::npos);
 }
 
 // A gold list that names no candidate fits nothing: an error naming both

@@ -1,9 +1,11 @@
 #include "report/html_report.h"
 #include "report/report_charts.h"
+#include "report/report_table.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <ostream>
 #include <sstream>
@@ -56,22 +58,28 @@ struct ReadTable {
     std::vector<std::vector<std::string>> top;  // the first rows
 };
 
+// Columns from `required` on may be missing: their numbers stay empty.
 ReadTable read_columns(const std::string& path, const NamePairs& candidates, const std::vector<std::string>& columns,
-                       std::size_t keep, const std::function<void(const std::vector<std::string>&)>& each = {}) {
+                       std::size_t keep, const std::function<void(const std::vector<std::string>&)>& each = {},
+                       std::size_t required = static_cast<std::size_t>(-1)) {
     ReadTable read;
     read.numbers.resize(columns.size());
+    constexpr std::size_t absent = static_cast<std::size_t>(-1);
     std::vector<std::size_t> at;
     auto find_columns = [&] {
-        for (const std::string& column : columns) {
-            const auto it = std::find(read.head.header.begin(), read.head.header.end(), column);
-            if (it == read.head.header.end()) throw input_error(path, 1, "expected a column " + column);
-            at.push_back(static_cast<std::size_t>(it - read.head.header.begin()));
+        for (std::size_t c = 0; c < columns.size(); ++c) {
+            const auto it = std::find(read.head.header.begin(), read.head.header.end(), columns[c]);
+            if (it == read.head.header.end() && c < required) throw input_error(path, 1, "expected a column " + columns[c]);
+            at.push_back(it == read.head.header.end() ? absent : static_cast<std::size_t>(it - read.head.header.begin()));
         }
     };
     InputFile in(path);
     stream_table(in, path, candidates, read.head, [&](std::vector<std::string>& fields, long) {
         if (at.size() != columns.size()) find_columns();
-        for (std::size_t c = 0; c < at.size(); ++c) read.numbers[c].push_back(std::strtod(fields[at[c]].c_str(), nullptr));
+        for (std::size_t c = 0; c < at.size(); ++c) {
+            // An empty cell is no value (no robust runs, no fit).
+            if (at[c] != absent && !fields[at[c]].empty()) read.numbers[c].push_back(std::strtod(fields[at[c]].c_str(), nullptr));
+        }
         if (each) each(fields);
         if (read.top.size() < keep) read.top.push_back(std::move(fields));
     });
@@ -80,16 +88,25 @@ ReadTable read_columns(const std::string& path, const NamePairs& candidates, con
 }
 
 const char* const style =
-    "body{font-family:sans-serif;margin:2em;max-width:1200px;color:#222}h1{font-size:1.5em}"
+    "body{font-family:sans-serif;margin:1.5em 2em;max-width:1300px;color:#222}h1{font-size:1.4em;margin:.2em 0}"
+    "h2{font-size:1.2em;margin:.8em 0 .3em}#summary ul{margin:.3em 0;padding-left:1.2em}#summary li{margin:.15em 0}"
     "table{border-collapse:collapse;font-size:.85em}td,th{border:1px solid #ccc;padding:2px 6px;text-align:left}"
-    "th{background:#eee;cursor:pointer}figure{display:inline-block;margin:1em}svg.chart{width:620px;height:250px}"
+    "th{background:#eee;cursor:pointer}th[title]{text-decoration:underline dotted}td.known{color:#1a6b1a;"
+    "font-weight:bold}td.new{color:#444}.twin{font-size:.8em;color:#8a5a00}body.js #pairs:not(.all) .extra"
+    "{display:none}figure{display:inline-block;margin:1em}svg.chart{width:620px;height:250px}"
     "rect{fill:#4a7ab5}.axis{stroke:#444}polyline{fill:none;stroke-width:2}polyline.all{stroke:#4a7ab5}"
-    "polyline.hetero{stroke:#c0504d}text.all{fill:#4a7ab5}text.hetero{fill:#c0504d}text{font-size:12px}dl{display:grid;grid-template-columns:max-content auto;gap:2px 12px}"
-    "dt{font-weight:bold}#filter{margin:.5em 0;padding:3px;width:20em}";
+    "polyline.hetero{stroke:#c0504d}line.base{stroke-dasharray:4 3;stroke-width:1}line.base.all{stroke:#4a7ab5}"
+    "line.base.hetero{stroke:#c0504d}text.all{fill:#4a7ab5}text.hetero{fill:#c0504d}text{font-size:12px}"
+    "dl{display:grid;grid-template-columns:max-content auto;gap:2px 12px}dt{font-weight:bold}"
+    "#filter{margin:.3em 0;padding:3px;width:20em}p.note{max-width:620px;font-size:.9em;color:#444}";
 
-// Sorting by a click on a column head and filtering by text: the table is
-// whole without it.
+// Sorting by a click on a column head, filtering by text and the button
+// that shows the further columns: the table is whole without them.
 const char* const script =
+    "document.body.classList.add('js');"
+    "document.getElementById('columns').addEventListener('click',function(){var t=document.getElementById('pairs');"
+    "t.classList.toggle('all');this.textContent=t.classList.contains('all')?'show the first columns only':"
+    "'show every column';});"
     "document.getElementById('filter').addEventListener('input',function(){var q=this.value.toLowerCase();"
     "document.querySelectorAll('#pairs tbody tr').forEach(function(r){r.style.display=r.textContent.toLowerCase()"
     ".indexOf(q)<0?'none':'';});});"
@@ -99,14 +116,26 @@ const char* const script =
     "p=parseFloat(x),q=parseFloat(y);var c=(!isNaN(p)&&!isNaN(q))?p-q:x.localeCompare(y);return up?c:-c;});"
     "rows.forEach(function(r){body.appendChild(r);});});});";
 
-std::string domain_link(const std::string& id) {
-    std::string kind;
-    if (id.rfind("PF", 0) == 0) kind = "pfam";
-    if (id.rfind("IPR", 0) == 0) kind = "InterPro";
-    if (kind.empty()) return escaped(id);
-    // A plain link: nothing is fetched unless it is followed.
-    return "<a href=\"https://www.ebi.ac.uk/interpro/entry/" + kind + "/" + escaped(id) + "/\">" + escaped(id) +
-           "</a>";
+// "12,345"
+std::string thousands(long value) {
+    std::string digits = std::to_string(value), text;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0 && digits[0] != '-') text += ',';
+        text += digits[i];
+    }
+    return text;
+}
+
+// "35 at 0.5 or more, 120 at 0.2 or more, ..." of `values`.
+std::string counts_at(const std::vector<double>& values, std::initializer_list<double> cuts, bool equal_first) {
+    std::string text;
+    bool first = true;
+    for (const double cut : cuts) {
+        const long n = std::count_if(values.begin(), values.end(), [&](double v) { return first && equal_first ? v == cut : v >= cut; });
+        text += (text.empty() ? "" : ", ") + thousands(n) + (first && equal_first ? " at " : " at or above ") + number(cut);
+        first = false;
+    }
+    return text;
 }
 
 }  // namespace
@@ -147,13 +176,12 @@ int report_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
         const NamePairs candidates = candidate_names(network, dint);
         const Association assoc = count_association(network, pint, dint);
 
-        std::string html = "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>ddinfer report: " +
-                           escaped(args.positional[0]) + "</title><style>" + style + "</style></head><body>\n";
-        html += "<h1>ddinfer report: " + escaped(args.positional[0]) + "</h1>\n<h2>Inputs</h2>\n<dl>";
         long carriers = 0;
         for (const node& protein : network.prot) carriers += protein.n > 0;
+        // Details, at the foot of the page: the inputs and their check.
+        std::string details = "<h2>Inputs</h2>\n<dl>";
         const auto item = [&](const std::string& term, const std::string& value) {
-            html += "<dt>" + escaped(term) + "</dt><dd>" + escaped(value) + "</dd>";
+            details += "<dt>" + escaped(term) + "</dt><dd>" + escaped(value) + "</dd>";
         };
         item("interaction list", args.positional[0] + ": " + std::to_string(pint.n) + " protein pairs, " +
                                      std::to_string(network.nprot) + " proteins");
@@ -163,21 +191,20 @@ int report_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
         item("candidate domain pairs", std::to_string(dint.n));
         std::istringstream check_lines(checks.str());
         for (std::string line; std::getline(check_lines, line);) item("input check", line);
-        html += "</dl>\n";
+        details += "</dl>\n";
 
         // Gold pairs first: the ranking is judged as it is read.
         NamePairs gold;
-        std::size_t relevant = 0, relevant_hetero = 0;
-        if (args.has("gold")) {
-            const std::string gold_path = args.get("gold", "");
-            gold = read_gold(*open_input(gold_path), gold_path);
-            for (int r = 0; r < dint.n; ++r) {
-                const std::string& a = network.dom[dint.list[r].a].name;
-                const std::string& b = network.dom[dint.list[r].b].name;
-                const bool in = gold.contains(a, b);
-                relevant += in;
-                relevant_hetero += in && a != b;
-            }
+        std::size_t relevant = 0, relevant_hetero = 0, hetero_candidates = 0;
+        const std::string gold_path = args.get("gold", "");
+        if (args.has("gold")) gold = read_gold(*open_input(gold_path), gold_path);
+        for (int r = 0; r < dint.n; ++r) {
+            const std::string& a = network.dom[dint.list[r].a].name;
+            const std::string& b = network.dom[dint.list[r].b].name;
+            const bool in = args.has("gold") && gold.contains(a, b);
+            relevant += in;
+            relevant_hetero += in && a != b;
+            hetero_candidates += a != b;
         }
         // The ranking: the rank table's order, or the association alone;
         // of every pair whether the gold list holds it and whether it is
@@ -187,36 +214,60 @@ int report_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
             in_gold.push_back(gold.contains(a, b));
             hetero.push_back(a != b);
         };
-        std::vector<std::vector<std::string>> rows;
-        std::vector<std::string> header;
-        std::vector<double> scores;
-        std::vector<std::string> settings;
+        TopTable table;
+        std::vector<double> scores, p_gold, freq_ranked;
+        std::vector<std::string> settings, summary;
+        summary.push_back("Inputs: " + thousands(pint.n) + " protein pairs of " + thousands(network.nprot) +
+                          " proteins (" + args.positional[0] + "), " + thousands(carriers) + " of them with a domain of " +
+                          args.positional[1] + "; " + thousands(dint.n) + " candidate domain pairs.");
         if (args.has("rank")) {
-            ReadTable rank = read_columns(args.get("rank", ""), candidates, {"score"}, static_cast<std::size_t>(top),
-                                          [&](const std::vector<std::string>& row) { judge(row[0], row[1]); });
+            const std::string rank_path = args.get("rank", "");
+            ReadTable rank = read_columns(rank_path, candidates, {"score", "p_gold", "freq"}, static_cast<std::size_t>(top),
+                                          [&](const std::vector<std::string>& row) { judge(row[0], row[1]); }, 1);
             settings.push_back(rank.head.provenance);
+            summary.push_back("Ranked by " + (rank.head.provenance.empty() ? rank_path : rank.head.provenance) + ".");
             if (rank.head.passed_over > 0) {
                 settings.push_back(std::to_string(rank.head.passed_over) +
                                    " pairs of the pooled table are no candidates of these inputs: not shown");
             }
-            header = rank.head.header;
-            rows = std::move(rank.top);
+            table.header = rank.head.header;
+            table.rows = std::move(rank.top);
             scores = std::move(rank.numbers[0]);
+            p_gold = std::move(rank.numbers[1]);
+            freq_ranked = std::move(rank.numbers[2]);
+            // The classes of the rank table, beside it.
+            const std::size_t suffix = rank_path.rfind(".rank.tsv");
+            const std::string classes_path =
+                suffix != std::string::npos && suffix + 9 == rank_path.size() ? rank_path.substr(0, suffix) + ".classes.tsv" : "";
+            if (!classes_path.empty() && std::filesystem::is_regular_file(classes_path)) {
+                table.class_of = read_classes(classes_path);
+                settings.push_back("classes of candidates no solution tells apart: " + classes_path);
+            }
         } else {
             RankOptions association_alone;
             association_alone.network_only = true;
             const RankedTable ranked = rank_candidates(dint, assoc, {}, association_alone);
-            header = {"domain_a", "domain_b", "support", "expected", "log10_p_dc", "score"};
+            table.header = {"domain_a", "domain_b", "support", "expected", "log10_p_dc", "score"};
             for (int r : ranked.order) {
                 const inter& pair = dint.list[r];
                 judge(network.dom[pair.a].name, network.dom[pair.b].name);
                 scores.push_back(ranked.score[r]);
-                if (rows.size() >= static_cast<std::size_t>(top)) continue;
-                rows.push_back({network.dom[pair.a].name, network.dom[pair.b].name, std::to_string(assoc.support[r]),
-                                number(assoc.expected[r]), number(ranked.log_p_dc[r] / std::log(10.0)),
-                                number(ranked.score[r])});
+                if (table.rows.size() >= static_cast<std::size_t>(top)) continue;
+                table.rows.push_back({network.dom[pair.a].name, network.dom[pair.b].name,
+                                      std::to_string(assoc.support[r]), number(assoc.expected[r]),
+                                      number(ranked.log_p_dc[r] / std::log(10.0)), number(ranked.score[r])});
             }
             settings.push_back("no rank table given: ranked by the degree-corrected association alone");
+            summary.push_back("Ranked by the degree-corrected association alone (no rank table given).");
+        }
+        if (!p_gold.empty()) {
+            summary.push_back("p_gold, the calibrated chance of a known interaction: " +
+                              counts_at(p_gold, {0.5, 0.2, 0.1}, false) + " of " + thousands(static_cast<long>(p_gold.size())) +
+                              " pairs.");
+        }
+        if (!freq_ranked.empty()) {
+            summary.push_back("freq, the share of optimal solutions that infer a pair: " +
+                              counts_at(freq_ranked, {1.0, 0.5}, true) + ".");
         }
 
         std::string charts;
@@ -229,6 +280,9 @@ int report_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
                                 freq, 0, 1.0000001, 20, "freq");
             settings.push_back("classic list: " + std::to_string(classic) + " pairs; pairs inferred in any run: " +
                                std::to_string(freq.size()));
+            summary.push_back("Optimal solutions sampled (" + robust.head.provenance + "): " + thousands(classic) +
+                              " pairs in the classic solution, " + thousands(static_cast<long>(freq.size())) +
+                              " in any of them.");
         }
         if (!scores.empty()) {
             const auto [low, high] = std::minmax_element(scores.begin(), scores.end());
@@ -240,31 +294,44 @@ int report_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
             settings.push_back(null.head.provenance);
             const std::vector<double>&p = null.numbers[0], &runs = null.numbers[1];
             const double smallest = runs.empty() ? 1.0 : 1.0 / (runs.front() + 1);
-            const long at_smallest = std::count_if(p.begin(), p.end(), [&](double v) { return v <= smallest * 1.000001; });
+            // The table prints p to 6 significant digits.
+            const long at_smallest = std::count_if(p.begin(), p.end(), [&](double v) { return v <= smallest * 1.00001; });
             charts += histogram("null-chart",
                                 "p values against the randomised networks (" + std::to_string(at_smallest) +
                                     " tied at the smallest possible, 1/(runs+1) = " + number(smallest) + ")",
                                 p, 0, 1.0000001, 20, "p value");
+            if (!p.empty() && at_smallest * 2 > static_cast<long>(p.size())) {
+                charts += "<p class=\"note\" id=\"null-note\">" + std::to_string(at_smallest) + " of " +
+                          std::to_string(p.size()) + " tested pairs sit at the smallest p that " +
+                          number(runs.front()) + " runs allow (" + number(smallest) +
+                          "): no randomised network reached them, so the runs cannot order them. More --runs "
+                          "would tell them apart.</p>\n";
+            }
+            summary.push_back("Randomised networks (" + null.head.provenance + "): " + thousands(at_smallest) + " of " +
+                              thousands(static_cast<long>(p.size())) + " tested pairs at the smallest p, " +
+                              number(smallest) + ".");
         }
         std::string cutoffs;
         if (args.has("gold")) {
-            const std::string gold_path = args.get("gold", "");
             const Curves c = curves(in_gold, hetero, relevant, relevant_hetero);
+            const double base_all = dint.n > 0 ? static_cast<double>(relevant) / dint.n : 0;
+            const double base_hetero =
+                hetero_candidates > 0 ? static_cast<double>(relevant_hetero) / static_cast<double>(hetero_candidates) : 0;
             charts += line_chart("precision-chart", "Precision down the ranking against " + gold_path, c, 0,
-                                 static_cast<double>(in_gold.size()));
+                                 static_cast<double>(in_gold.size()), {base_all, base_hetero});
             charts += line_chart("recall-chart", "Recall down the ranking against " + gold_path, c, 1,
                                  static_cast<double>(in_gold.size()));
             cutoffs = "<h3>Precision at the top</h3>\n" + c.cutoffs;
+            const std::size_t head = std::min<std::size_t>(100, in_gold.size());
+            const long known_at_top = std::count(in_gold.begin(), in_gold.begin() + static_cast<long>(head), 1);
+            summary.push_back("Known pairs (" + gold_path + "): " + thousands(static_cast<long>(relevant)) +
+                              " among the candidates, a base rate of " + number(100.0 * base_all, "%.2f") + "%; " +
+                              thousands(known_at_top) + " of the top " + std::to_string(head) + ".");
+            table.gold = &gold;
         }
-        html += "<h2>Settings</h2>\n<ul>";
-        for (const std::string& s : settings) {
-            if (!s.empty()) html += "<li><code>" + escaped(s) + "</code></li>";
-        }
-        html += "</ul>\n<h2>Charts</h2>\n" + charts + cutoffs;
 
         // Names of the domains these inputs have, and no others: a names
         // file of a whole database is far larger than one network needs.
-        std::map<std::string, std::pair<std::string, std::string>> names;
         if (args.has("names")) {
             std::unordered_set<std::string_view> known;
             for (const node& domain : network.dom) known.insert(domain.name);
@@ -274,30 +341,27 @@ int report_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
             for (long line_no = 1; getline_bounded(*in, line, names_path, line_no); ++line_no) {
                 const std::vector<std::string_view> f = tab_fields(line);
                 if (f.size() < 2 || !known.count(f[0])) continue;
-                names[std::string(f[0])] = {std::string(f[1]), f.size() >= 3 ? std::string(f[2]) : ""};
+                table.names[std::string(f[0])] = {std::string(f[1]), f.size() >= 3 ? std::string(f[2]) : ""};
             }
             if (in->bad()) throw Error(read_failure(names_path, *in));
         }
-        const auto label = [&](const std::string& id) {
-            const auto it = names.find(id);
-            return it == names.end() ? std::string()
-                                     : "<br><small>" + escaped(it->second.first) +
-                                           (it->second.second.empty() ? "" : ": " + escaped(it->second.second)) +
-                                           "</small>";
-        };
-        const std::size_t shown = std::min(rows.size(), static_cast<std::size_t>(top));
+
+        // Top down: what this is, the pairs, the charts, the details.
+        std::string html = "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>ddinfer report: " +
+                           escaped(args.positional[0]) + "</title><style>" + style + "</style></head><body>\n";
+        html += "<h1>ddinfer report: " + escaped(args.positional[0]) + "</h1>\n<section id=\"summary\"><ul>";
+        for (const std::string& line : summary) html += "<li>" + escaped(line) + "</li>";
+        html += "</ul></section>\n";
+        const std::size_t shown = std::min(table.rows.size(), static_cast<std::size_t>(top));
+        table.rows.resize(shown);
         html += "<h2>The top " + std::to_string(shown) + " pairs</h2>\n<input id=\"filter\" type=\"search\" "
-                "placeholder=\"filter rows\">\n<table id=\"pairs\"><thead><tr><th>rank</th>";
-        for (const std::string& h : header) html += "<th>" + escaped(h) + "</th>";
-        html += "</tr></thead><tbody>\n";
-        for (std::size_t i = 0; i < shown; ++i) {
-            html += "<tr><td>" + std::to_string(i + 1) + "</td>";
-            for (std::size_t c = 0; c < rows[i].size(); ++c) {
-                html += "<td>" + (c < 2 ? domain_link(rows[i][c]) + label(rows[i][c]) : escaped(rows[i][c])) + "</td>";
-            }
-            html += "</tr>\n";
+                "placeholder=\"filter rows\">\n" + top_table_html(table);
+        html += "<h2>Charts</h2>\n" + charts + cutoffs + details;
+        html += "<h2>Settings</h2>\n<ul>";
+        for (const std::string& s : settings) {
+            if (!s.empty()) html += "<li><code>" + escaped(s) + "</code></li>";
         }
-        html += "</tbody></table>\n<script>" + std::string(script) + "</script>\n</body></html>\n";
+        html += "</ul>\n<script>" + std::string(script) + "</script>\n</body></html>\n";
         write_whole(path, html);
         info << "ddinfer-report: wrote " << path << " (" << html.size() / 1024 << " KB)\n";
     } catch (const Error& e) {

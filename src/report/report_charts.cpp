@@ -112,12 +112,22 @@ Curves curves(const std::vector<char>& in_gold, const std::vector<char>& hetero,
     return c;
 }
 
-std::string line_chart(const std::string& id, const std::string& title, const Curves& c, int which, double x_max) {
+std::string line_chart(const std::string& id, const std::string& title, const Curves& c, int which, double x_max,
+                       std::pair<double, double> base) {
     std::string svg = "<figure><figcaption>" + escaped(title) + "</figcaption><svg id=\"" + id +
                       "\" class=\"chart\" viewBox=\"0 0 620 250\" role=\"img\"><title>" + escaped(title) + "</title>";
     svg += "<line x1=\"50\" y1=\"210\" x2=\"610\" y2=\"210\" class=\"axis\"/><line x1=\"50\" y1=\"10\" x2=\"50\" "
            "y2=\"210\" class=\"axis\"/>";
     svg += polyline(c.points[which], x_max, "all") + polyline(c.hetero[which], x_max, "hetero");
+    for (const auto& [rate, kind] : {std::pair{base.first, "all"}, std::pair{base.second, "hetero"}}) {
+        if (rate < 0) continue;
+        const std::string y = number(210 - 200 * rate, "%.1f");
+        svg += std::string("<line x1=\"50\" y1=\"") + y + "\" x2=\"610\" y2=\"" + y + "\" class=\"base " + kind +
+               "\"><title>base rate, " + (std::string(kind) == "all" ? "all" : "heterotypic") + " pairs: " + number(100 * rate, "%.2f") + "%</title></line>";
+    }
+    if (base.first >= 0) {
+        svg += "<text x=\"460\" y=\"66\">dashed: the base rate (chance)</text>";
+    }
     svg += "<text x=\"45\" y=\"20\" text-anchor=\"end\">1</text><text x=\"45\" y=\"210\" text-anchor=\"end\">0</text>"
            "<text x=\"610\" y=\"228\" text-anchor=\"end\">" +
            number(x_max) + "</text><text x=\"50\" y=\"228\">1</text><text x=\"330\" y=\"245\" "

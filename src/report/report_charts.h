@@ -27,7 +27,10 @@ struct Curves {
 Curves curves(const std::vector<char>& in_gold, const std::vector<char>& hetero, std::size_t relevant_all,
               std::size_t relevant_hetero);
 
-// Precision (which = 0) or recall (1) against the rank on a log scale.
-std::string line_chart(const std::string& id, const std::string& title, const Curves& c, int which, double x_max);
+// Precision (which = 0) or recall (1) against the rank on a log scale;
+// `base` (all pairs, heterotypic), when given, the base rates as dashed
+// lines: the precision of a ranking by chance.
+std::string line_chart(const std::string& id, const std::string& title, const Curves& c, int which, double x_max,
+                       std::pair<double, double> base = {-1, -1});
 
 }  // namespace ddinfer

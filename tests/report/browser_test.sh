@@ -29,7 +29,7 @@ cp "$src/examples/human_pipe_2016/pairs.txt" "$src/examples/human_pipe_2016/doma
 printf 'PF00017\tSH2: Src homology 2 domain\nPF07714\tPK_Tyr_Ser-Thr: Protein tyrosine kinase\n' > names.tsv
 "$bin/ddinfer-robust" -q --runs 5 pairs.txt domains.txt 0.1 > /dev/null 2>&1
 "$bin/ddinfer-null" -q --runs 5 pairs.txt domains.txt 0.1 > /dev/null 2>&1
-"$bin/ddinfer-rank" --robust pairs.txt.0.100000.robust.tsv pairs.txt domains.txt > /dev/null 2>&1
+"$bin/ddinfer-rank" --robust pairs.txt.0.100000.robust.tsv --calibrate gold_ddi.tsv pairs.txt domains.txt > /dev/null 2>&1
 "$bin/ddinfer-report" --rank pairs.txt.rank.tsv --robust pairs.txt.0.100000.robust.tsv \
   --null pairs.txt.0.100000.m2.null.tsv --gold gold_ddi.tsv --names names.tsv pairs.txt domains.txt 2> report.err
 check "the report is written" test -s pairs.txt.report.html
@@ -51,7 +51,24 @@ check "domain names are shown" grep -q 'SH2: Src homology 2 domain' dom.html
 check "no script failed" bash -c "! grep -Eq 'Uncaught|CONSOLE.*(ERROR|Error)' browser.log"
 requests=$(python3 "$src/tests/report/page_requests.py" net.json)
 check "no request left the page ($requests)" test -z "$requests"
-timeout 120 "$browser" "${flags[@]}" --window-size=1300,2400 --screenshot="$bin/report-screenshot.png" \
+# The first screen (1400 x 900) shows the summary, the first five rows of
+# the table, its p_gold column and the known or new mark: measured by the
+# browser itself in a copy of the page with a script that says what is in
+# view.
+measure="<script>(function(){var h=innerHeight,w=innerWidth;function seen(e){if(!e)return false;"
+measure+="var r=e.getBoundingClientRect();return r.width>0&&r.top>=0&&r.bottom<=h&&r.right<=w;}"
+measure+="var rows=document.querySelectorAll('#pairs tbody tr'),heads=Array.from(document.querySelectorAll('#pairs th'));"
+measure+="var p=heads.find(function(t){return t.textContent==='p_gold';});"
+measure+="document.body.setAttribute('data-in-view',[seen(document.getElementById('summary')),seen(rows[0]),"
+measure+="seen(rows[4]),seen(p),seen(rows[0]&&rows[0].querySelector('td.known,td.new'))].join(' '));})();</script>"
+MEASURE=$measure python3 -c 'import os, sys; sys.stdout.write(open("pairs.txt.report.html").read().replace("</body>", os.environ["MEASURE"] + "</body>"))' > measured.html
+timeout 120 "$browser" "${flags[@]}" --window-size=1400,900 --dump-dom "file://$work/measured.html" > measured-dom.html 2> /dev/null
+in_view=$(grep -o 'data-in-view="[^"]*"' measured-dom.html)
+check "summary, rows 1 and 5, p_gold and the known/new mark in the first screen ($in_view)" \
+  test "$in_view" = 'data-in-view="true true true true true"'
+check "pairs no solution tells apart are marked" grep -q 'class="twin"' dom.html
+check "the precision chart has its base-rate line" grep -q 'class="base all"' dom.html
+timeout 120 "$browser" "${flags[@]}" --window-size=1400,900 --screenshot="$bin/report-screenshot.png" \
   "file://$work/pairs.txt.report.html" > /dev/null 2>&1
 check "the screenshot is kept" test -s "$bin/report-screenshot.png"
 echo "$passed passed, $failed failed"

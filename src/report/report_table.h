@@ -1,0 +1,39 @@
+// The table of the top pairs on the report's page, read left to right as a
+// biologist reads it: rank, the two domains with their names, p_gold, known
+// or new, freq, support and score first, every other column of the table
+// further right (a button hides and shows them); every column head explains
+// itself in its title, and pairs that no solution can tell apart (one class
+// of the rank table) are marked as such.
+#pragma once
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "evidence/evaluate.h"
+
+namespace ddinfer {
+
+struct TopTable {
+    std::vector<std::string> header;             // of the table read
+    std::vector<std::vector<std::string>> rows;  // its first rows, best first
+    const NamePairs* gold = nullptr;             // the gold list, when given
+    // Domain id -> (name, description), from a names file.
+    std::map<std::string, std::pair<std::string, std::string>> names;
+    // "A\tB" (either order) -> class, from the classes table, when there.
+    std::map<std::string, long> class_of;
+};
+
+// The <table id="pairs"> element and its toggle button.
+std::string top_table_html(const TopTable& table);
+
+// What a column of a rank, pooled or association table means, for its
+// head's title; "" for a column of no known meaning.
+std::string column_meaning(const std::string& column);
+
+// The class of each candidate from a classes table (class, domain_a,
+// domain_b a line); throws Error naming the file and line.
+std::map<std::string, long> read_classes(const std::string& path);
+
+}  // namespace ddinfer
