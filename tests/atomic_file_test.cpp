@@ -75,6 +75,18 @@ TEST_F(AtomicFileTest, ThePrivateFilesOfADeadRunAreRemovedNextTime) {
     // A run's own private files are named with its process id.
     AtomicFile file(path("s.tsv").string());
     EXPECT_EQ(fs::path(file.temporary()).filename().string().substr(0, 11 + live.size()), "s.tsv.tmp-" + live + "-");
+    // A stop removes what is being written and the files marked as
+    // unfinished, and nothing else.
+    write_file(path("marked"), "half\n");
+    write_file(path("unmarked"), "whole\n");
+    mark_unfinished(path("marked").string());
+    mark_unfinished(path("unmarked").string());
+    mark_unfinished(path("unmarked").string(), false);
+    remove_unfinished_files();
+    EXPECT_FALSE(fs::exists(file.temporary()));
+    EXPECT_FALSE(fs::exists(path("marked")));
+    EXPECT_TRUE(fs::exists(path("unmarked")));
+    EXPECT_TRUE(fs::exists(path("r.tsv")));
 }
 
 TEST_F(AtomicFileTest, FailuresGiveTheSystemsReasonAndLeaveTheOldFile) {
