@@ -82,6 +82,18 @@ TEST_F(PrepTest, DomainFilesFromEachFormat) {
               "5\nPF00870: P04637\nPF08563: P04637\nPF07710: P04637\nPF02201: O15151\nPF00641: O15151\n");
     EXPECT_EQ(prep("domains", {"--format", "tsv", "--keep-versions", sample("domains.tsv")}),
               "3\nPF00870: P04637\nPF02201.21: Q00987\nPF02201: O15151\n");
+    // Names: a family's short name and description (not its clan's), a
+    // clan's own line passed over; an InterPro entry's name and type.
+    write_file(path("clans.tsv"), "PF00001\tCL0192\tGPCR_A\t7tm_1\t7 transmembrane receptor (rhodopsin family)\n"
+                                  "PF00002\t\t\t7tm_2\tSecretin family\nPF00003\tCL0192\tGPCR_A\t7tm_3\t\n"
+                                  "CL0192\tx\ty\tz\tw\n");
+    EXPECT_EQ(prep("names", {"--format", "pfam-clans", "clans.tsv"}),
+              "PF00001\t7tm_1: 7 transmembrane receptor (rhodopsin family)\nPF00002\t7tm_2: Secretin family\n"
+              "PF00003\t7tm_3\n");
+    write_file(path("entry.list"), "ENTRY_AC\tENTRY_TYPE\tENTRY_NAME\nIPR000001\tDomain\tKringle\nIPR000002\tFamily\n");
+    EXPECT_EQ(prep("names", {"--format", "interpro-entries", "entry.list"}), "IPR000001\tKringle (Domain)\n");
+    EXPECT_EQ(run.err, "ddinfer-prep: read 3 lines; skipped 1\n  1 lines of fewer than 3 columns, the first "
+                       "entry.list:3: IPR000002\\x09Family\nddinfer-prep: wrote 1 names to out.txt; merged 0 repeated\n");
 }
 
 TEST_F(PrepTest, MistakesAndFilesOfAnotherFormat) {
@@ -144,10 +156,14 @@ TEST_F(PrepTest, EachSideOfEachReader) {
     write_file(path("aliases.txt"), "9606.ENSP1\tP11111\tEnsembl_UniProt_AC BLAST_UniProt_AC\n9606.ENSP2\tP22222\tUniProt_AC\n");
     write_file(path("links.txt"), "protein1 protein2 combined_score\n9606.ENSP1 9606.ENSP2 900\n");
     EXPECT_EQ(prep("pairs", {"--format", "string", "--aliases", "aliases.txt", "links.txt"}), "1\nP11111 P22222\n");
-    write_file(path("p.tsv"), "A-1 B\n-7 C-2\nC D\x7f\n");
-    EXPECT_EQ(prep("pairs", {"--format", "tsv", "p.tsv"}), "2\nA B\n-7 C\n");
+    write_file(path("p.tsv"), "A-1 B\n-7 C-2\nC D\x7f\nE-x F-\n");
+    EXPECT_EQ(prep("pairs", {"--format", "tsv", "p.tsv"}), "3\nA B\n-7 C\nE-x F-\n");
     EXPECT_NE(run.err.find("  1 names holding white space or control bytes, the first p.tsv:3: "), std::string::npos)
         << run.err;
+    // Only digits after the last dot make a version; only digits after the
+    // last dash an isoform.
+    write_file(path("v.tsv"), "P1 PF00005.\nP2-x PF00006.2\nP3-12 PF00006.\n");
+    EXPECT_EQ(prep("domains", {"--format", "tsv", "v.tsv"}), "3\nPF00005.: P1\nPF00006: P2-x\nPF00006.: P3\n");
     write_file(path("uniprot.tsv"), "Entry\tCross-reference (Pfam)\nP1-2\tPF00001;PF00002;\n");
     EXPECT_EQ(prep("domains", {"--format", "uniprot", "uniprot.tsv"}), "2\nPF00001: P1\nPF00002: P1\n");
     write_file(path("ipr.tsv"), "P1\t\tx\nP2\tIPR000001\tx\n");
@@ -191,8 +207,9 @@ TEST_F(PrepTest, NamesReadBackAsWrittenAndEmptyResultsAreErrors) {
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "ddinfer-prep: ipr.tsv: no membership to write (9 lines read; 3 names holding white space or "
                        "control bytes; 6 proteins not in --proteins); nothing written\n");
-    // An interaction list one line short of its count is refused as cut.
-    write_file(path("short.txt"), "2\nP1 P2\n");
+    // An interaction list one line short of its count is refused as cut; a
+    // blank line is no pair.
+    write_file(path("short.txt"), "2\nP1 P2\n\n");
     EXPECT_EQ(prep("domains", {"--format", "interpro", "--proteins", "short.txt", "ipr.tsv"}), "(none)");
     EXPECT_EQ(run.err, "ddinfer-prep: short.txt: line 1 declares 2 pairs, but the file holds 1 (cut short?)\n");
 }
