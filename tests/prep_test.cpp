@@ -151,8 +151,12 @@ TEST_F(PrepTest, EachSideOfEachReader) {
               "1\nYAL001C YBR002W\n");
     const std::string rest = "\t-\t-\t-\t-\t-\t";
     write_file(path("mitab.txt"), "intact:EBI-1\tuniprotkb:P2\tuniprotkb:Q1(isoform synonym)|intact:EBI-9\t-" + rest +
-                                      "taxid:9606|taxid:9606(Homo sapiens)\ttaxid:9606(human)\t-\t-\t-\t-\n");
-    EXPECT_EQ(prep("pairs", {"--format", "mitab", "--taxon", "9606", "mitab.txt"}), "1\nQ1 P2\n") << run.err;
+                                      "taxid:9606|taxid:9606(Homo sapiens)\ttaxid:9606(human)\t-\t-\t-\t-\n"
+                                      "intact:EBI-2\tintact:EBI-3\tuniprotkb:Q5\tuniprotkb:Q6" + rest +
+                                      "taxid:9606\ttaxid:9606\t-\t-\t-\t-\n"
+                                      "intact:EBI-4\tintact:EBI-5\tuniprotkb:Q7\tuniprotkb:Q8" + rest +
+                                      "taxid:9606\ttaxid:10090(mouse)\t-\t-\t-\t-\n");
+    EXPECT_EQ(prep("pairs", {"--format", "mitab", "--taxon", "9606", "mitab.txt"}), "2\nQ1 P2\nQ5 Q6\n") << run.err;
     write_file(path("aliases.txt"), "9606.ENSP1\tP11111\tEnsembl_UniProt_AC BLAST_UniProt_AC\n9606.ENSP2\tP22222\tUniProt_AC\n");
     write_file(path("links.txt"), "protein1 protein2 combined_score\n9606.ENSP1 9606.ENSP2 900\n");
     EXPECT_EQ(prep("pairs", {"--format", "string", "--aliases", "aliases.txt", "links.txt"}), "1\nP11111 P22222\n");
