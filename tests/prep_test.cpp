@@ -168,8 +168,8 @@ TEST_F(PrepTest, EachSideOfEachReader) {
     // last dash an isoform.
     write_file(path("v.tsv"), "P1 PF00005.\nP2-x PF00006.2\nP3-12 PF00006.\n");
     EXPECT_EQ(prep("domains", {"--format", "tsv", "v.tsv"}), "3\nPF00005.: P1\nPF00006: P2-x\nPF00006.: P3\n");
-    write_file(path("uniprot.tsv"), "Entry\tCross-reference (Pfam)\nP1-2\tPF00001;PF00002;\n");
-    EXPECT_EQ(prep("domains", {"--format", "uniprot", "uniprot.tsv"}), "2\nPF00001: P1\nPF00002: P1\n");
+    write_file(path("uniprot.tsv"), "Entry\tCross-reference (Pfam)\nP1-2\tPF00001;PF00002;\nP3\tPF00003; PF00004\n");
+    EXPECT_EQ(prep("domains", {"--format", "uniprot", "uniprot.tsv"}), "4\nPF00001: P1\nPF00002: P1\nPF00003: P3\nPF00004: P3\n");
     write_file(path("ipr.tsv"), "P1\t\tx\nP2\tIPR000001\tx\n");
     EXPECT_EQ(prep("domains", {"--format", "interpro", "ipr.tsv"}), "1\nIPR000001: P2\n");
     EXPECT_NE(run.err.find("  1 empty names, the first ipr.tsv:1: "), std::string::npos) << run.err;
