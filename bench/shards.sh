@@ -17,7 +17,7 @@ cleanup() { scripts/slurm-local stop "$work/cluster"; rm -rf "$work"; }
 trap cleanup EXIT
 cp "$data/pairs.txt" "$data/domains.txt" "$work/"
 env_line=$(scripts/slurm-local start "$work/cluster") || exit 1
-export "${env_line#export }"
+eval "$env_line"
 
 seconds() {  # wall seconds of a command
   local start end
@@ -57,7 +57,7 @@ threads: 1
 runtime: 600
 CONFIG
     (cd "$run" && snakemake -s workflow/Snakefile --profile workflow/profiles/slurm --configfile config.yaml \
-      -q --until inputs > /dev/null 2>&1)
+      -q --until given_pairs given_domains > /dev/null 2>&1)
     rule=${what}_merge
     row="$row | $(cd "$run" && seconds snakemake -s workflow/Snakefile --profile workflow/profiles/slurm \
       --configfile config.yaml --until "$rule")"
