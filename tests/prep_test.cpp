@@ -132,6 +132,23 @@ TEST_F(PrepTest, MistakesAndFilesOfAnotherFormat) {
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run_in(dir, {bin("ddinfer-prep"), "pairs", "--format", "tsv", sample("pairs.tsv")}).err.substr(0, 47),
               "ddinfer-prep: -o FILE names the file to write; ");
+    // A first line of column names, read as a row: a warning that names it
+    // (a first row of ids gets none).
+    write_file(path("headed.tsv"), "protein\tpfam_id\nP1\tPF00001\n");
+    EXPECT_EQ(prep("domains", {"--format", "tsv", "headed.tsv"}), "2\npfam_id: protein\nPF00001: P1\n");
+    EXPECT_EQ(run.err.substr(0, run.err.find('\n') + 1),
+              "ddinfer-prep: warning: headed.tsv:1: \"protein pfam_id\" looks like column names, read as a row; give "
+              "--header to pass over the first line\n");
+    EXPECT_EQ(prep("domains", {"--format", "tsv", "--header", "headed.tsv"}), "1\nPF00001: P1\n");
+    EXPECT_EQ(run.err.find("warning"), std::string::npos);
+    EXPECT_EQ(prep("domains", {"--format", "tsv", sample("domains.tsv")}).substr(0, 2), "2\n");
+    EXPECT_EQ(run.err.find("warning"), std::string::npos);
+    // The help of one kind: its usage and options alone.
+    const std::string names_help = run_in(dir, {bin("ddinfer-prep"), "names", "--help"}).out;
+    EXPECT_EQ(names_help.substr(0, names_help.find('\n') + 1),
+              "usage: ddinfer-prep names --format pfam-clans|interpro-entries IN... -o NAMES\n");
+    EXPECT_EQ(names_help.find("--taxon"), std::string::npos);
+    EXPECT_NE(run_in(dir, {bin("ddinfer-prep"), "--help"}).out.find("--taxon"), std::string::npos);
 }
 
 // What the shipped samples do not show: a taxon or an id on one side only,
@@ -270,6 +287,9 @@ TEST_F(PrepTest, ZipArchivesAndStandardInput) {
     ASSERT_EQ(run_in(dir, {"sh", "-c", "head -c 50000000 /dev/zero > nul.tsv && zip -q nul.zip nul.tsv"}).status, 0);
     EXPECT_EQ(prep("pairs", {"--format", "tsv", "nul.zip"}), "(none)");
     EXPECT_EQ(run.err, "ddinfer-prep: nul.zip:1: a line of over 1 MiB: not a text file of the kind expected\n");
+    const RunResult zip_piped = run_in(dir, {"sh", "-c", bin("ddinfer-prep") + " pairs --format tsv - -o x.txt < one.zip"});
+    EXPECT_EQ(zip_piped.err, "ddinfer-prep: standard input: cannot read: a zip archive cannot be read from standard "
+                             "input; give its file name\n");
     const RunResult piped = run_in(dir, {"sh", "-c", "gzip -c a.tsv | " + bin("ddinfer-prep") +
                                                          " pairs --format tsv - -o -"});
     EXPECT_EQ(piped.out, "2\nA B\nB C\n");

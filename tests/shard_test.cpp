@@ -92,6 +92,10 @@ TEST_F(ShardTest, RunsOfAShardAndTheInputsFingerprint) {
     const RunResult merged = run({"ddinfer-merge", "-q", "p.shard-2.tsv.0.200000.robust.shard-1-of-1.tsv"});
     EXPECT_EQ(merged.status, 0) << merged.err;
     EXPECT_TRUE(fs::exists(path("p.shard-2.tsv.0.200000.robust.tsv")));
+    // Progress counts the runs of the shard: 2, 5 and 8 of 1..9 in 2/3.
+    const RunResult told = run({"ddinfer-null", "--runs", "9", "--jobs", "1", "--shard", "2/3", "pairs.txt", "domains.txt", "0.2"});
+    EXPECT_NE(told.err.find("; now 3 runs of shard 2/3, 1 at a time\n"), std::string::npos) << told.err;
+    EXPECT_NE(told.err.find("\nrun 3/3 of shard 2/3 done, "), std::string::npos) << told.err;
 }
 
 TEST_F(ShardTest, PartsThatDoNotBelongTogetherAreRefused) {

@@ -76,9 +76,17 @@ std::string help_text(const std::string& kind = "") {
             "    --proteins PAIRS       keep only proteins named in this interaction list\n",
         "  names (for ddinfer-report --names: ID<TAB>NAME: DESCRIPTION a line):\n" + format_lines("names"),
         "  map (for ddinfer-pool --map: ID<TAB>ID of another system a line):\n" + format_lines("map")};
-    std::string chosen;
+    const std::string examples[] = {
+        "    ddinfer-prep pairs --format biogrid-tab3 --physical --taxon 9606 \\\n"
+        "        BIOGRID-ORGANISM-4.4.240.tab3.zip --member BIOGRID-ORGANISM-Homo_sapiens-4.4.240.tab3.txt -o pairs.txt\n",
+        "    ddinfer-prep domains --format pfam-regions --proteins pairs.txt Pfam-A.regions.uniprot.tsv.gz -o domains.txt\n",
+        "    ddinfer-prep names --format pfam-clans Pfam-A.clans.tsv.gz -o names.tsv\n",
+        "    ddinfer-prep map --format interpro protein2ipr.dat.gz -o map.tsv\n"};
+    std::string chosen, example;
     for (std::size_t k = 0; k < std::size(kinds); ++k) {
-        if (kind.empty() || kind == kinds[k]) chosen += sections[k];
+        if (!kind.empty() && kind != kinds[k]) continue;
+        chosen += sections[k];
+        if (k < 2 || !kind.empty()) example += examples[k];
     }
     return "  Writes the interaction list or the domain file of ddinfer from downloaded\n"
            "  files (zip, gzip-compressed or plain; - is standard input), each unordered\n"
@@ -91,12 +99,8 @@ std::string help_text(const std::string& kind = "") {
            "    --keep-isoforms        keep -N isoform suffixes of protein names\n"
            "    -q, --quiet            no progress lines; only warnings and errors on standard error\n"
            "  -h, --help, -V, --version\n"
-           "  Examples:\n"
-           "    ddinfer-prep pairs --format biogrid-tab3 --physical --taxon 9606 \\\n"
-           "        BIOGRID-ORGANISM-4.4.240.tab3.zip --member BIOGRID-ORGANISM-Homo_sapiens-4.4.240.tab3.txt -o "
-           "pairs.txt\n"
-           "    ddinfer-prep domains --format pfam-regions --proteins pairs.txt Pfam-A.regions.uniprot.tsv.gz -o "
-           "domains.txt\n"
+           "  Examples:\n" +
+           example +
            "  Exit status: 0 done, 1 bad input, nothing to write or a file that cannot\n"
            "  be written, 2 a mistake in the call, 130/143 stopped by SIGINT/SIGTERM.\n";
 }
