@@ -1,0 +1,64 @@
+// The table of the report's top pairs, whole, on a small case: the columns
+// read first in their order, the rest marked to hide, every head titled,
+// links by the kind of id, names, known or new, twins of one class.
+#include "report/report_table.h"
+
+#include <gtest/gtest.h>
+
+#include "core/error.h"
+#include "test_util.h"
+
+namespace ddinfer::test {
+namespace {
+
+TEST(ReportTableTest, ColumnsFirstAndRestLinksNamesKnownAndTwins) {
+    NamePairs gold;
+    gold.add("IPR000001", "PF00001");
+    TopTable table;
+    table.header = {"domain_a", "domain_b", "rank", "score", "odd", "p_gold"};
+    table.rows = {{"PF00001", "IPR000001", "1", "-2", "x<y", "0.5"},
+                  {"cd001", "PF00002", "2", "-3", "", "0.1"},
+                  {"PF00003", "PF00003", "3", "-4", "z", "0.1"}};
+    table.gold = &gold;
+    table.names = {{"PF00001", {"7tm_1", "rhodopsin & co"}}, {"cd001", {"CD", ""}}};
+    table.class_of = {{"PF00002\tcd001", 4}, {"PF00003\tPF00003", 4}, {"IPR000001\tPF00001", 9}};
+    const std::string html = top_table_html(table);
+    const std::string head = "<th title=\"" + column_meaning("rank") + "\">rank</th><th title=\"" +
+                             column_meaning("domain_a") + "\">domain_a</th><th title=\"" + column_meaning("domain_b") +
+                             "\">domain_b</th><th title=\"" + column_meaning("p_gold") + "\">p_gold</th><th title=\"" +
+                             column_meaning("known") + "\">known</th><th title=\"" + column_meaning("score") +
+                             "\">score</th><th class=\"extra\">odd</th></tr></thead><tbody>\n";
+    EXPECT_NE(html.find(head), std::string::npos) << html;
+    const std::string twins = " they stand in exactly the same protein pairs\">twin of ";
+    EXPECT_NE(html.find("<tr><td>1</td><td><a href=\"https://www.ebi.ac.uk/interpro/entry/pfam/PF00001/\">PF00001</a>"
+                        "<br><small>7tm_1: rhodopsin &amp; co</small></td><td><a href=\"https://www.ebi.ac.uk/interpro/"
+                        "entry/InterPro/IPR000001/\">IPR000001</a></td><td>0.5</td><td class=\"known\">known</td><td>-2"
+                        "</td><td class=\"extra\">x&lt;y</td></tr>\n"),
+              std::string::npos)
+        << html;
+    EXPECT_NE(html.find("<tr><td>2 <span class=\"twin\" title=\"no solution tells this pair from the pairs at rank 3:" +
+                        twins + "3</span></td><td>cd001<br><small>CD</small></td>"),
+              std::string::npos)
+        << html;
+    EXPECT_NE(html.find("<td class=\"new\">new</td><td>-3</td><td class=\"extra\"></td></tr>\n<tr><td>3 <span"),
+              std::string::npos)
+        << html;
+    EXPECT_EQ(column_meaning("odd"), "");
+}
+
+class ReadClassesTest : public TempDirTest {};
+
+TEST_F(ReadClassesTest, PairsInEitherOrderAndMalformedLines) {
+    write_file(path("c.tsv"), "class\tdomain_a\tdomain_b\n1\tB\tA\n2\tC\tC\n");
+    EXPECT_EQ(read_classes(path("c.tsv").string()), (std::map<std::string, long>{{"A\tB", 1}, {"C\tC", 2}}));
+    write_file(path("c.tsv"), "class\tdomain_a\tdomain_b\n1\tB\n");
+    try {
+        read_classes(path("c.tsv").string());
+        ADD_FAILURE() << "read a line of two fields";
+    } catch (const Error& e) {
+        EXPECT_EQ(std::string(e.what()), path("c.tsv").string() + ":2: expected a class and two domains, tab-separated");
+    }
+}
+
+}  // namespace
+}  // namespace ddinfer::test
