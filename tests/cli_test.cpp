@@ -77,6 +77,23 @@ TEST(CliCommandTest, StandardInputServesOneInputOnly) {
     EXPECT_EQ(call({"-", "domains.txt"}), "-1 ");
 }
 
+// Quiet, only whole lines that warn pass, however they were flushed;
+// otherwise everything passes as soon as it is flushed.
+TEST(InfoStreamTest, QuietKeepsWarningsAlone) {
+    std::ostringstream quiet_err, loud_err;
+    {
+        InfoStream quiet(quiet_err, true), loud(loud_err, false);
+        for (InfoStream* info : {&quiet, &loud}) *info << "read 3 lines\n" << "ddinfer: warn" << std::flush;
+        EXPECT_EQ(quiet_err.str(), "");
+        EXPECT_EQ(loud_err.str(), "read 3 lines\nddinfer: warn");
+        for (InfoStream* info : {&quiet, &loud}) *info << "ing: odd\n" << "wrote x\n";
+        EXPECT_EQ(quiet_err.str(), "ddinfer: warning: odd\n");
+        EXPECT_EQ(loud_err.str(), "read 3 lines\nddinfer: warning: odd\nwrote x\n");
+        quiet << "a last warning, unended";
+    }
+    EXPECT_EQ(quiet_err.str(), "ddinfer: warning: odd\na last warning, unended\n");
+}
+
 TEST(CliNumberTest, WholeNumbersWithinTheirBounds) {
     const ParsedArgs a = parse({"--solver", "5"}), b = parse({"--solver", "6"}), c = parse({"--solver", "5x"});
     EXPECT_EQ(a.get_long("solver", 1, 0, 5), 5);
