@@ -51,12 +51,16 @@ class ReadClassesTest : public TempDirTest {};
 TEST_F(ReadClassesTest, PairsInEitherOrderAndMalformedLines) {
     write_file(path("c.tsv"), "class\tdomain_a\tdomain_b\n1\tB\tA\n2\tC\tC\n");
     EXPECT_EQ(read_classes(path("c.tsv").string()), (std::map<std::string, long>{{"A\tB", 1}, {"C\tC", 2}}));
-    write_file(path("c.tsv"), "class\tdomain_a\tdomain_b\n1\tB\n");
-    try {
-        read_classes(path("c.tsv").string());
-        ADD_FAILURE() << "read a line of two fields";
-    } catch (const Error& e) {
-        EXPECT_EQ(std::string(e.what()), path("c.tsv").string() + ":2: expected a class and two domains, tab-separated");
+    for (const auto& [text, message] : {std::pair{"1\tB\n", "expected a class and two domains, tab-separated"},
+                                         {"1x\tA\tB\n", "expected a class number first"},
+                                         {"0\tA\tB\n", "expected a class number first"}}) {
+        write_file(path("c.tsv"), std::string("class\tdomain_a\tdomain_b\n") + text);
+        try {
+            read_classes(path("c.tsv").string());
+            ADD_FAILURE() << "read " << text;
+        } catch (const Error& e) {
+            EXPECT_EQ(std::string(e.what()), path("c.tsv").string() + ":2: " + message);
+        }
     }
 }
 
