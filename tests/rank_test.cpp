@@ -521,6 +521,14 @@ TEST_F(RankCommandTest, TheReportIsOnePageOfWhatWasGiven) {
     EXPECT_NE(all.find("<p class=\"note\" id=\"null-note\">2 of 3 tested pairs sit at the smallest p that 9 runs "
                        "allow (0.1)"),
               std::string::npos);
+    // One of three at the smallest p: no note.
+    write_file(path("null.tsv"), "# ddinfer-null 1.0.0 --model 2 --runs 9 odd&.txt oddd.txt 0.100000\n"
+                                 "domain_a\tdomain_b\tvalue\thits\truns\tp_value\tq_value\n"
+                                 "X<b>\tY\t1\t0\t9\t0.1\t0.2\nY\tY\t1\t1\t9\t0.2\t0.2\nX<b>\tX<b>\t1\t4\t9\t0.5\t0.5\n");
+    ASSERT_EQ(run_in(dir, {bin("ddinfer-report"), "-q", "--null", "null.tsv", "-o", "few.html", "odd&.txt", "oddd.txt"}).status, 0);
+    const std::string few = read_file(path("few.html"));
+    EXPECT_NE(few.find("(1 tied at the smallest possible"), std::string::npos);
+    EXPECT_EQ(few.find("null-note"), std::string::npos);
 }
 
 // A gold list that names no candidate fits nothing: an error naming both
