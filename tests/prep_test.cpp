@@ -143,6 +143,9 @@ TEST_F(PrepTest, MistakesAndFilesOfAnotherFormat) {
     EXPECT_EQ(run.err.find("warning"), std::string::npos);
     EXPECT_EQ(prep("domains", {"--format", "tsv", sample("domains.tsv")}).substr(0, 2), "2\n");
     EXPECT_EQ(run.err.find("warning"), std::string::npos);
+    write_file(path("genes.tsv"), "GENE7\tPF00001\n");  // a protein named like a column, a domain id
+    EXPECT_EQ(prep("domains", {"--format", "tsv", "genes.tsv"}), "1\nPF00001: GENE7\n");
+    EXPECT_EQ(run.err.find("warning"), std::string::npos);
     // The help of one kind: its usage and options alone.
     const std::string names_help = run_in(dir, {bin("ddinfer-prep"), "names", "--help"}).out;
     EXPECT_EQ(names_help.substr(0, names_help.find('\n') + 1),
