@@ -14,6 +14,7 @@
 #include "core/error.h"
 #include "core/input_file.h"
 #include "core/lines.h"
+#include "evidence/evaluate.h"
 #include "runs/robust.h"
 #include "runs/significance.h"
 
@@ -141,16 +142,6 @@ long whole(std::string_view text, long limit, const std::string& path, long line
     return value;
 }
 
-std::vector<std::string_view> tab_split(std::string_view line) {
-    std::vector<std::string_view> fields;
-    for (std::size_t at = 0;;) {
-        const std::size_t tab = line.find('\t', at);
-        fields.push_back(line.substr(at, tab == std::string_view::npos ? std::string_view::npos : tab - at));
-        if (tab == std::string_view::npos) return fields;
-        at = tab + 1;
-    }
-}
-
 // The runs of shard I of S among 1..runs: I, I + S, ...
 long runs_of(const Shard& shard, int runs) { return runs < shard.index ? 0 : (runs - shard.index) / shard.count + 1; }
 
@@ -222,7 +213,7 @@ PartialTable read_partial_table(std::istream& in, const std::string& path) {
             part.records = static_cast<long>(records);
             break;
         }
-        const std::vector<std::string_view> f = tab_split(line);
+        const std::vector<std::string_view> f = tab_fields(line);
         if (f.size() != 5) throw input_error(path, at, "expected 5 tab-separated fields");
         PartialRow row;
         row.record = whole(f[0], 1L << 40, path, at, "record");
