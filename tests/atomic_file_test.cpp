@@ -95,6 +95,12 @@ TEST_F(AtomicFileTest, FailuresGiveTheSystemsReasonAndLeaveTheOldFile) {
     fs::create_directory(path("folder"));
     const std::string folder = path("folder").string();
     EXPECT_EQ(message([&] { write_whole(folder, "text\n"); }), folder + ": cannot write: Is a directory");
+    // Found when the file is finished, before any of a set is published.
+    EXPECT_EQ(message([&] {
+                  AtomicFile f(folder);
+                  f.finish();
+              }),
+              folder + ": cannot write: Is a directory");
     write_file(path("t.tsv"), "earlier\n");
     errno = ENOSPC;  // as a failed write leaves it
     EXPECT_EQ(message([&] {
