@@ -261,8 +261,7 @@ void FirstSolve::stop() {
 void FirstSolve::done() {
     stop();
     if (call_.quiet) return;
-    int runs = 0;
-    for (int run = 1; run <= call_.runs; ++run) runs += call_.shard.has(run);
+    const int runs = call_.shard.runs_of(call_.runs);
     char line[200];
     std::snprintf(line, sizeof line, "%s: solved in %.1f s; now %d runs%s, %d at a time\n", command_.name.c_str(),
                   std::chrono::duration<double>(std::chrono::steady_clock::now() - call_.start).count(), runs,

@@ -142,8 +142,6 @@ long whole(std::string_view text, long limit, const std::string& path, long line
     return value;
 }
 
-// The runs of shard I of S among 1..runs: I, I + S, ...
-long runs_of(const Shard& shard, int runs) { return runs < shard.index ? 0 : (runs - shard.index) / shard.count + 1; }
 
 }  // namespace
 
@@ -184,7 +182,7 @@ PartialTable read_partial_table(std::istream& in, const std::string& path) {
     part.fingerprint = fingerprint;
     next();
     if (line != header_line) throw input_error(path, 3, "expected the header record, domain_a, domain_b, value, count");
-    const long most = runs_of(part.shard, part.runs);
+    const long most = part.shard.runs_of(part.runs);
     std::uint64_t checksum = fnv_basis;
     for (;;) {
         next();

@@ -30,6 +30,8 @@ struct Shard {
     bool given = false;        // --shard was given (1/1 too: one part)
     bool active() const { return given; }
     bool has(int run) const { return (run - 1) % count == index - 1; }
+    // How many of the runs 1..runs are this shard's: I, I + S, ...
+    int runs_of(int runs) const { return runs < index ? 0 : (runs - index) / count + 1; }
     // "PAIRS.RATIO.robust.shard-I-of-S.tsv" from "PAIRS.RATIO.robust.tsv"
     std::string partial_name(const std::string& table) const;
 };
