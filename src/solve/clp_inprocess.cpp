@@ -1,7 +1,6 @@
 #include "solve/clp_inprocess.h"
 
 #include <ClpSimplex.hpp>
-#include <ClpSolve.hpp>
 
 #include <algorithm>
 #include <cerrno>
@@ -13,8 +12,9 @@
 #include "core/atomic_file.h"
 #include "core/error.h"
 #include "core/lp_out.h"
-#include "solve/presolve.h"
 #include "core/text_out.h"
+#include "solve/clp_model.h"
+#include "solve/presolve.h"
 
 namespace ddinfer {
 namespace {
@@ -23,125 +23,6 @@ namespace {
 // the 0.5 it stands for and meets the 0.5 threshold, 1.0000003 is 1.
 double settled(double value) { return std::round(value / simplex_tolerance) * simplex_tolerance; }
 
-// The reduced programme in CLP: x columns, one e a kept row, one e a folded
-// row (cost -c, at most 1) or, given groups, one column a group of folded
-// rows (at most its size); the kept rows, then the budget.
-// The budget row holds a term for every e, and one row that long makes the
-// factorisation of every basis quadratic in the rows (each pivot on an e
-// edits it). So its terms are split into blocks of about the square root of
-// their number: block k's terms equal its sum s(k), and the sums are at
-// most the budget; s >= 0 at no cost. The two say the same, every row stays
-// short, and no sum depends on another (a chain of running sums would make
-// the basis inverse dense).
-void load_reduced(ClpSimplex& model, const Reduced& red, const FoldedGroups* groups = nullptr) {
-    const int nx = static_cast<int>(red.column_record.size());
-    const int ne = static_cast<int>(red.row_columns.size());
-    const int nf = static_cast<int>(groups != nullptr ? groups->size.size() : red.folded_record.size());
-    const int terms = ne + nf;
-    const int block = std::max(64, static_cast<int>(std::ceil(std::sqrt(static_cast<double>(terms)))));
-    const int blocks = terms <= block ? 0 : (terms + block - 1) / block;  // 0: one budget row
-    const int ncols = nx + ne + nf + blocks, nrows = ne + blocks + 1;
-    const int budget = nrows - 1;
-    // The row of a budget term: e first, then the folded columns.
-    auto budget_row = [&](int term) { return blocks == 0 ? budget : ne + term / block; };
-    std::vector<std::vector<int>> column_rows(static_cast<std::size_t>(nx));
-    for (int r = 0; r < ne; ++r) {
-        for (int c : red.row_columns[r]) column_rows[c].push_back(r);
-    }
-    std::vector<CoinBigIndex> starts{0};
-    std::vector<int> rows;
-    std::vector<double> elements, lower(static_cast<std::size_t>(ncols), 0.0),
-        upper(static_cast<std::size_t>(ncols), COIN_DBL_MAX), objective(static_cast<std::size_t>(ncols), 0.0);
-    for (int c = 0; c < nx; ++c) {
-        for (int r : column_rows[c]) {
-            rows.push_back(r);
-            elements.push_back(1.0);
-        }
-        starts.push_back(static_cast<CoinBigIndex>(rows.size()));
-        objective[c] = red.column_cost[c];
-    }
-    for (int r = 0; r < ne; ++r) {
-        rows.push_back(r);
-        elements.push_back(1.0);
-        rows.push_back(budget_row(r));
-        elements.push_back(red.row_weight[r]);
-        starts.push_back(static_cast<CoinBigIndex>(rows.size()));
-    }
-    for (int f = 0; f < nf; ++f) {
-        rows.push_back(budget_row(ne + f));
-        elements.push_back(groups != nullptr ? groups->weight[f] : red.folded_weight[f]);
-        starts.push_back(static_cast<CoinBigIndex>(rows.size()));
-        objective[nx + ne + f] = -(groups != nullptr ? groups->cost[f] : red.folded_cost[f]);
-        upper[nx + ne + f] = groups != nullptr ? groups->size[f] : 1.0;
-    }
-    for (int k = 0; k < blocks; ++k) {  // s(k): out of block row k, into the budget row
-        rows.push_back(ne + k);
-        elements.push_back(-1.0);
-        rows.push_back(budget);
-        elements.push_back(1.0);
-        starts.push_back(static_cast<CoinBigIndex>(rows.size()));
-    }
-    std::vector<double> row_lower(static_cast<std::size_t>(nrows), 1.0),
-        row_upper(static_cast<std::size_t>(nrows), COIN_DBL_MAX);
-    for (int k = 0; k < blocks; ++k) row_lower[ne + k] = row_upper[ne + k] = 0.0;
-    row_lower[budget] = -COIN_DBL_MAX;
-    row_upper[budget] = static_cast<double>(red.budget);
-    model.setLogLevel(0);
-    model.loadProblem(ncols, nrows, starts.data(), rows.data(), elements.data(), lower.data(), upper.data(),
-                      objective.data(), row_lower.data(), row_upper.data());
-}
-
-// How a programme is solved. Every start uses CLP's presolve; CLP's own
-// handling of SIGINT is off, since the commands handle signals themselves
-// and solves run on several threads at once.
-//  - primal: CLP's own start for the primal simplex: the classic solve of
-//    the optimal face, kept as it was so that robust tables stay the same.
-//  - primal_idiot: the idiot crash (3 passes) before the primal simplex.
-//    On shuffled networks this is 3x faster than a plain primal start and
-//    on the real ones 4x; the optimum is the same, the vertex may differ.
-//  - dual_slack: the dual simplex from the slack basis, which is dual
-//    feasible for any objective of non-negative costs on x (every x at 0,
-//    every folded e at whichever bound its cost prefers): the face samples,
-//    40-80x faster than starting from the classic optimal basis.
-enum class Start { primal, primal_idiot, dual_slack };
-
-std::string solve_model(ClpSimplex& model, Start start) {
-    ClpSolve options;
-    options.setPresolveType(ClpSolve::presolveOn);
-    options.setSpecialOption(2, 1);  // no interrupt handler of CLP's own
-    if (start == Start::dual_slack) {
-        model.allSlackBasis(true);
-        options.setSolveType(ClpSolve::useDual);
-        options.setSpecialOption(0, 0);  // no crash: the slack basis
-    } else {
-        options.setSolveType(ClpSolve::usePrimal);
-        if (start == Start::primal_idiot) options.setSpecialOption(1, 2, 3);  // the idiot crash, 3 passes
-    }
-    // CLP keeps its scaled rows to 1e-7; unscaled, that can exceed the 1e-6
-    // the solution is checked to. 1e-8 keeps them well inside.
-    model.setPrimalTolerance(1e-8);
-    model.initialSolve(options);
-    if (model.status() == 0) return "";
-    static const char* const names[] = {"optimal", "infeasible", "unbounded", "stopped on iterations or time",
-                                        "stopped by errors"};
-    const int status = model.status();
-    return std::string("clp found no optimal solution: ") +
-           (status >= 0 && status <= 4 ? names[status] : "status " + std::to_string(status));
-}
-
-void read_solution(const ClpSimplex& model, const Reduced& red, ReducedSolution& solution,
-                   const FoldedGroups* groups = nullptr) {
-    const auto nx = static_cast<std::ptrdiff_t>(red.column_record.size());
-    const auto ne = static_cast<std::ptrdiff_t>(red.row_columns.size());
-    const double* x = model.getColSolution();
-    solution.x.assign(x, x + nx);
-    solution.e.assign(x + nx, x + nx + ne);
-    const auto nf = static_cast<std::ptrdiff_t>(groups != nullptr ? groups->size.size() : red.folded_record.size());
-    solution.folded_e.assign(x + nx + ne, x + nx + ne + nf);
-    if (groups != nullptr) solution.folded_e = split_folded(*groups, solution.folded_e);
-    solution.objective = model.objectiveValue();
-}
-
 // The folded rows of one cost and weight as one column each: on the
 // networks of a proteome, the simplex then sees a few columns where it saw
 // hundreds of thousands.
@@ -149,7 +30,7 @@ std::string solve_reduced(const Reduced& red, ReducedSolution& solution) {
     const FoldedGroups groups = group_folded(red);
     ClpSimplex model;
     load_reduced(model, red, &groups);
-    if (std::string failure = solve_model(model, Start::primal_idiot); !failure.empty()) return failure;
+    if (std::string failure = solve_model(model, Start::idiot); !failure.empty()) return failure;
     read_solution(model, red, solution, &groups);
     return "";
 }
@@ -161,7 +42,7 @@ FaceSampler::FaceSampler(const protdom& network, const inter_table& pint, const 
       face_(std::make_unique<ClpSimplex>()), records_(static_cast<std::size_t>(dint.n)) {
     ClpSimplex& model = *face_;
     load_reduced(model, reduced_);
-    if (const std::string failure = solve_model(model, Start::primal_idiot); !failure.empty()) throw Error(failure);
+    if (const std::string failure = solve_model(model, Start::idiot); !failure.empty()) throw Error(failure);
     ReducedSolution solution;
     read_solution(model, reduced_, solution);
     std::vector<double> e;

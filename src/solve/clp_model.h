@@ -1,0 +1,43 @@
+// The reduced programme as a CLP model, and how CLP solves it.
+#pragma once
+
+#include <string>
+
+#include "solve/presolve.h"
+
+class ClpSimplex;
+
+namespace ddinfer {
+
+// The reduced programme in CLP: x columns, one e a kept row, one e a folded
+// row (cost -c, at most 1) or, given groups, one column a group of folded
+// rows (at most its size); the kept rows, then the budget.
+// The budget row holds a term for every e, and one row that long makes the
+// factorisation of every basis quadratic in the rows (each pivot on an e
+// edits it). So its terms are split into blocks of about the square root of
+// their number: block k's terms equal its sum s(k), and the sums are at
+// most the budget; s >= 0 at no cost. The two say the same, every row stays
+// short, and no sum depends on another (a chain of running sums would make
+// the basis inverse dense).
+void load_reduced(ClpSimplex& model, const Reduced& red, const FoldedGroups* groups = nullptr);
+
+// How a programme is solved, in both cases after CLP's presolve and with no
+// SIGINT handler of CLP's own (the commands handle signals themselves, and
+// solves run on several threads at once):
+//  - idiot: the idiot crash, then the primal simplex from where it ends:
+//    ddinfer's solve and the classic solve of the optimal face.
+//  - dual_slack: the dual simplex from the slack basis, which is dual
+//    feasible for any objective of non-negative costs on x (every x at 0,
+//    every folded e at whichever bound its cost prefers): the face samples,
+//    40-80x faster than starting from the classic optimal basis.
+enum class Start { idiot, dual_slack };
+
+// "" once the model holds an optimum, or why not.
+std::string solve_model(ClpSimplex& model, Start start);
+
+// The solution of the reduced programme from the solved model; with groups,
+// each group's value split among its folded rows.
+void read_solution(const ClpSimplex& model, const Reduced& red, ReducedSolution& solution,
+                   const FoldedGroups* groups = nullptr);
+
+}  // namespace ddinfer
