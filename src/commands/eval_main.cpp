@@ -6,9 +6,10 @@
 #include "cli/cli.h"
 #include "core/dint.h"
 #include "core/error.h"
+#include "core/heap.h"
 #include "core/input_file.h"
-#include "evidence/evaluate.h"
 #include "core/readers.h"
+#include "evidence/evaluate.h"
 
 namespace {
 
@@ -46,6 +47,7 @@ const char* const help =
 }  // namespace
 
 int main(int argc, char** argv) {
+    ddinfer::keep_freed_memory();
     using namespace ddinfer;
     const CommandLine command{"ddinfer-eval", usage, help, {}, 4};
     ParsedArgs args;

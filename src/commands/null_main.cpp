@@ -2,9 +2,11 @@
 
 #include <iostream>
 
+#include "core/heap.h"
 #include "runs/significance.h"
 
 int main(int argc, char** argv) {
+    ddinfer::keep_freed_memory();
     try {
         ddinfer::SpawnRunner runner;
         return ddinfer::null_main(argc, argv, runner, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);

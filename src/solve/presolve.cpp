@@ -20,24 +20,35 @@ std::uint64_t hash_of(const std::vector<int>& items) {
 }
 
 // Groups the alive items by equal lists; calls merge(first, other) for
-// every later item of a group. Returns whether any merge happened.
+// every later item of a group, the first being the one of lowest index.
+// Returns whether any merge happened. Items are sorted by a hash of their
+// list (a flat sort: a hash table of buckets costs an allocation a list on
+// a proteome's million rows) and equal hashes compared in full.
 template <class Alive, class List, class Merge>
 bool merge_equal(std::size_t count, Alive alive, List list, Merge merge) {
-    std::unordered_map<std::uint64_t, std::vector<int>> groups;
-    groups.reserve(count);
-    bool merged = false;
+    std::vector<std::pair<std::uint64_t, int>> keyed;
+    keyed.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
-        if (!alive(i)) continue;
-        std::vector<int>& bucket = groups[hash_of(list(i))];
-        bool placed = false;
-        for (int first : bucket) {
-            if (list(static_cast<std::size_t>(first)) == list(i)) {
-                merge(first, static_cast<int>(i));
-                merged = placed = true;
-                break;
+        if (alive(i)) keyed.emplace_back(hash_of(list(i)), static_cast<int>(i));
+    }
+    std::sort(keyed.begin(), keyed.end());
+    bool merged = false;
+    std::vector<int> firsts;  // of one hash: the first item of each list
+    for (std::size_t a = 0, b = 0; a < keyed.size(); a = b) {
+        for (b = a + 1; b < keyed.size() && keyed[b].first == keyed[a].first;) ++b;
+        firsts.clear();
+        for (std::size_t k = a; k < b; ++k) {
+            const int item = keyed[k].second;
+            const auto same = std::find_if(firsts.begin(), firsts.end(), [&](int first) {
+                return list(static_cast<std::size_t>(first)) == list(static_cast<std::size_t>(item));
+            });
+            if (same == firsts.end()) {
+                firsts.push_back(item);
+            } else {
+                merge(*same, item);
+                merged = true;
             }
         }
-        if (!placed) bucket.push_back(static_cast<int>(i));
     }
     return merged;
 }
