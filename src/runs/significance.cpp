@@ -131,7 +131,7 @@ int null_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, s
         // Files that only the solver reads are written only when --keep
         // asks for them, and removed after the run otherwise.
         const bool solved =
-            solver.solve(SolveJob{shuffled, shuffled_pint, err_ratio, unit, files, files.out + ".log", call.keep},
+            solver.solve(SolveJob{shuffled, shuffled_pint, err_ratio, unit, files, files.out + ".log", call.keep, true},
                          run_dint, run_messages)
                 .solved;
         if (!call.keep) {

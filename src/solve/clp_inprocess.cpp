@@ -26,11 +26,11 @@ double settled(double value) { return std::round(value / simplex_tolerance) * si
 // The folded rows of one cost and weight as one column each: on the
 // networks of a proteome, the simplex then sees a few columns where it saw
 // hundreds of thousands.
-std::string solve_reduced(const Reduced& red, ReducedSolution& solution) {
+std::string solve_reduced(const Reduced& red, ReducedSolution& solution, Start start) {
     const FoldedGroups groups = group_folded(red);
     ClpSimplex model;
     load_reduced(model, red, &groups);
-    if (std::string failure = solve_model(model, Start::idiot); !failure.empty()) return failure;
+    if (std::string failure = solve_model(model, start); !failure.empty()) return failure;
     read_solution(model, red, solution, &groups);
     return "";
 }
@@ -42,7 +42,9 @@ FaceSampler::FaceSampler(const protdom& network, const inter_table& pint, const 
       face_(std::make_unique<ClpSimplex>()), records_(static_cast<std::size_t>(dint.n)) {
     ClpSimplex& model = *face_;
     load_reduced(model, reduced_);
-    if (const std::string failure = solve_model(model, Start::idiot); !failure.empty()) throw Error(failure);
+    if (const std::string failure = solve_model(model, Start::lightweight_idiot); !failure.empty()) {
+        throw Error(failure);
+    }
     ReducedSolution solution;
     read_solution(model, reduced_, solution);
     std::vector<double> e;
@@ -155,7 +157,8 @@ void write_listing(const std::string& path, const inter_table& dint,
 }  // namespace
 
 int clp_in_process(const protdom& network, const inter_table& pint, inter_table& dint, const RunFiles& files,
-                   float err_ratio, const Costs& costs, bool write_mps, std::ostream& err, ReportSums* sums) {
+                   float err_ratio, const Costs& costs, bool write_mps, std::ostream& err, ReportSums* sums,
+                   Start start) {
     if (write_mps) {
         errno = 0;
         if (MPS_out(network, pint, dint, files.mps, err_ratio, costs) != 0) {
@@ -166,7 +169,7 @@ int clp_in_process(const protdom& network, const inter_table& pint, inter_table&
     const Programme full = build_programme(network, pint, dint, err_ratio, costs);
     const Reduced reduced = presolve(full);
     ReducedSolution solution;
-    if (const std::string failure = solve_reduced(reduced, solution); !failure.empty()) {
+    if (const std::string failure = solve_reduced(reduced, solution, start); !failure.empty()) {
         err << failure << "\n";
         return 1;
     }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/network.h"
+#include "solve/clp_model.h"
 #include "solve/presolve.h"
 #include "core/solution_report.h"
 #include "solve/solver.h"
@@ -25,8 +26,11 @@ namespace ddinfer {
 // 0 a column; none when files.out is empty). With `write_mps` the full
 // programme goes to files.mps too.
 // Returns 0, or 1 after one message on `err`.
+// `start`: how CLP starts (Start::idiot on a real network, measured faster
+// there; Start::lightweight_idiot on a null model's).
 int clp_in_process(const protdom& network, const inter_table& pint, inter_table& dint, const RunFiles& files,
-                   float err_ratio, const Costs& costs, bool write_mps, std::ostream& err, ReportSums* sums);
+                   float err_ratio, const Costs& costs, bool write_mps, std::ostream& err, ReportSums* sums,
+                   Start start = Start::idiot);
 
 // Samples the optimal face of the classic (unit-cost) programme: solves it
 // once, reduced by the presolve, then fixes every column whose reduced cost

@@ -124,9 +124,14 @@ std::string solve_model(ClpSimplex& model, Start start) {
     ClpSolve options;
     options.setPresolveType(ClpSolve::presolveOn);
     options.setSpecialOption(2, 1);  // no interrupt handler of CLP's own
-    model.allSlackBasis(true);
-    options.setSolveType(ClpSolve::useDual);
-    options.setSpecialOption(0, 0);  // no crash: the slack basis
+    if (start == Start::dual_slack) {
+        model.allSlackBasis(true);
+        options.setSolveType(ClpSolve::useDual);
+        options.setSpecialOption(0, 0);  // no crash: the slack basis
+    } else {
+        options.setSolveType(ClpSolve::usePrimal);
+        options.setSpecialOption(1, 2, 3);  // the idiot crash, 3 passes
+    }
     model.setPrimalTolerance(clp_primal_tolerance);
     model.initialSolve(options);
     return status_failure(model);

@@ -51,7 +51,8 @@ public:
             files.out.clear();  // no listing either
         }
         outcome.solved =
-            clp_in_process(job.network, job.pint, dint, files, job.err_ratio, job.costs, write_mps_, err, sums) == 0;
+            clp_in_process(job.network, job.pint, dint, files, job.err_ratio, job.costs, write_mps_, err, sums,
+                           job.shuffled ? Start::lightweight_idiot : Start::idiot) == 0;
         return outcome;
     }
 

@@ -47,6 +47,7 @@ struct SolveJob {
     std::string log_path;     // where the solver's own output goes; "" passes it through
     bool keep_files = true;   // false: files nobody will read (the LP file and report of a
                               // solver linked in) need not be written
+    bool shuffled = false;    // a null model's network: clp starts it another way (measured faster)
 };
 
 struct SolveOutcome {
