@@ -5,12 +5,15 @@
 # seconds (user + system) and peak memory of ddinfer --solver clp,
 # ddinfer-robust --runs 5, ddinfer-null --runs 2, ddinfer-rank --dint and
 # ddinfer-report --rank, one job each; then the exponent of a least-squares
-# fit of log CPU on log size. Prints a Markdown section on standard output.
-#   bench/growth.sh [DATA_DIR] [FACTORS]   (../shared/data; "0.25 0.5 1 2 4")
+# fit of log CPU on log size. Each command runs REPEAT times (the machines
+# are shared): the median CPU and the largest peak are shown.
+# Prints a Markdown section on standard output.
+#   bench/growth.sh [DATA_DIR] [FACTORS] [REPEAT]   (../shared/data; "0.25 0.5 1 2 4"; 3)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 data=${1:-../shared/data}/human_biogrid_3.5.174
 factors=${2:-0.25 0.5 1 2 4}
+repeat=${3:-3}
 bin=$PWD/build
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -20,11 +23,14 @@ declare -A cpu mem
 measure() {  # factor, name, command...
   local factor=$1 name=$2
   shift 2
-  /usr/bin/time -f '%U %S %M' -o "$work/time" "$@" > /dev/null 2> "$work/err" ||
-    { echo "$name at ${factor}x failed:" >&2; tail -3 "$work/err" >&2; exit 1; }
-  read -r user sys kb < "$work/time"
-  cpu[$factor,$name]=$(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%.2f", u + s }')
-  mem[$factor,$name]=$((kb / 1024))
+  : > "$work/times"
+  for ((i = 0; i < repeat; i++)); do
+    /usr/bin/time -f '%U %S %M' -a -o "$work/times" "$@" > /dev/null 2> "$work/err" ||
+      { echo "$name at ${factor}x failed:" >&2; tail -3 "$work/err" >&2; exit 1; }
+  done
+  cpu[$factor,$name]=$(awk '{ print $1 + $2 }' "$work/times" | sort -g |
+    awk '{ v[NR] = $1 } END { printf "%.2f", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }')
+  mem[$factor,$name]=$(awk '$3 > m { m = $3 } END { printf "%d", m / 1024 }' "$work/times")
 }
 
 declare -A pairs
@@ -46,7 +52,8 @@ echo "## Growth with the network's size"
 echo
 echo "Made by \`bench/growth.sh\`: human BioGRID scaled by \`bench/scaled_network.py\`"
 echo "(seed 1), ratio 0.1, clp, one job each (\`--jobs 1\`); CPU seconds (user +"
-echo "system) / peak MB. The exponent fits CPU ~ pairs^k over all sizes."
+echo "system, the median of $repeat runs) / peak MB. The exponent fits CPU ~ pairs^k"
+echo "over all sizes."
 echo
 header="| size | pairs |"
 rule="| --- | ---: |"
