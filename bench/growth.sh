@@ -5,8 +5,9 @@
 # seconds (user + system) and peak memory of ddinfer --solver clp,
 # ddinfer-robust --runs 5, ddinfer-null --runs 2, ddinfer-rank --dint and
 # ddinfer-report --rank, one job each; then the exponent of a least-squares
-# fit of log CPU on log size. Each command runs REPEAT times (the machines
-# are shared): the median CPU and the largest peak are shown.
+# fit of log CPU on log size. The machines are shared: every size is
+# measured in each of REPEAT rounds, and the median CPU and the largest peak
+# are shown.
 # Prints a Markdown section on standard output.
 #   bench/growth.sh [DATA_DIR] [FACTORS] [REPEAT]   (../shared/data; "0.25 0.5 1 2 4"; 3)
 set -euo pipefail
@@ -19,41 +20,50 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 commands=(ddinfer robust null rank report)
-declare -A cpu mem
-measure() {  # factor, name, command...
+measure() {  # factor, name, command...: one run, its CPU and peak added to the cell's list
   local factor=$1 name=$2
   shift 2
-  : > "$work/times"
-  for ((i = 0; i < repeat; i++)); do
-    /usr/bin/time -f '%U %S %M' -a -o "$work/times" "$@" > /dev/null 2> "$work/err" ||
-      { echo "$name at ${factor}x failed:" >&2; tail -3 "$work/err" >&2; exit 1; }
-  done
-  cpu[$factor,$name]=$(awk '{ print $1 + $2 }' "$work/times" | sort -g |
-    awk '{ v[NR] = $1 } END { printf "%.2f", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }')
-  mem[$factor,$name]=$(awk '$3 > m { m = $3 } END { printf "%d", m / 1024 }' "$work/times")
+  /usr/bin/time -f '%U %S %M' -o "$work/time" "$@" > /dev/null 2> "$work/err" ||
+    { echo "$name at ${factor}x failed:" >&2; tail -3 "$work/err" >&2; exit 1; }
+  awk '{ print $1 + $2, $3 }' "$work/time" >> "$work/cell.$factor.$name"
 }
+median_cpu() { sort -g "$1" | awk '{ v[NR] = $1 } END { printf "%.2f", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+peak_mb() { awk '$2 > m { m = $2 } END { printf "%d", m / 1024 }' "$1"; }
 
 declare -A pairs
 for f in $factors; do
-  net=$work/$f
-  python3 bench/scaled_network.py "$data/pairs.txt" "$data/domains.txt" "$f" 1 "$net"
-  pairs[$f]=$(head -n 1 "$net/pairs.txt")
-  measure "$f" ddinfer "$bin/ddinfer" -q --solver clp --outdir "$net" "$net/pairs.txt" "$net/domains.txt" 0.1
-  measure "$f" robust "$bin/ddinfer-robust" -q --runs 5 --jobs 1 --outdir "$net" "$net/pairs.txt" "$net/domains.txt" 0.1
-  measure "$f" null "$bin/ddinfer-null" -q --runs 2 --jobs 1 --outdir "$net" "$net/pairs.txt" "$net/domains.txt" 0.1
-  measure "$f" rank "$bin/ddinfer-rank" --dint "$net/pairs.txt.0.100000.dint" --outdir "$net" "$net/pairs.txt" \
-    "$net/domains.txt"
-  measure "$f" report "$bin/ddinfer-report" --rank "$net/pairs.txt.rank.tsv" -o "$net/report.html" "$net/pairs.txt" \
-    "$net/domains.txt"
-  echo "${f}x done" >&2
+  python3 bench/scaled_network.py "$data/pairs.txt" "$data/domains.txt" "$f" 1 "$work/$f"
+  pairs[$f]=$(head -n 1 "$work/$f/pairs.txt")
+done
+# The sizes take turns, round after round, so that a busy spell of the
+# machine falls on all of them rather than on one.
+for ((round = 1; round <= repeat; round++)); do
+  for f in $factors; do
+    net=$work/$f
+    measure "$f" ddinfer "$bin/ddinfer" -q --solver clp --outdir "$net" "$net/pairs.txt" "$net/domains.txt" 0.1
+    measure "$f" robust "$bin/ddinfer-robust" -q --runs 5 --jobs 1 --outdir "$net" "$net/pairs.txt" "$net/domains.txt" 0.1
+    measure "$f" null "$bin/ddinfer-null" -q --runs 2 --jobs 1 --outdir "$net" "$net/pairs.txt" "$net/domains.txt" 0.1
+    measure "$f" rank "$bin/ddinfer-rank" --dint "$net/pairs.txt.0.100000.dint" --outdir "$net" "$net/pairs.txt" \
+      "$net/domains.txt"
+    measure "$f" report "$bin/ddinfer-report" --rank "$net/pairs.txt.rank.tsv" -o "$net/report.html" "$net/pairs.txt" \
+      "$net/domains.txt"
+  done
+  echo "round $round of $repeat done" >&2
+done
+declare -A cpu mem
+for f in $factors; do
+  for c in "${commands[@]}"; do
+    cpu[$f,$c]=$(median_cpu "$work/cell.$f.$c")
+    mem[$f,$c]=$(peak_mb "$work/cell.$f.$c")
+  done
 done
 
 echo "## Growth with the network's size"
 echo
 echo "Made by \`bench/growth.sh\`: human BioGRID scaled by \`bench/scaled_network.py\`"
 echo "(seed 1), ratio 0.1, clp, one job each (\`--jobs 1\`); CPU seconds (user +"
-echo "system, the median of $repeat runs) / peak MB. The exponent fits CPU ~ pairs^k"
-echo "over all sizes."
+echo "system, the median of $repeat rounds over all sizes) / peak MB. The exponent"
+echo "fits CPU ~ pairs^k over all sizes."
 echo
 header="| size | pairs |"
 rule="| --- | ---: |"
