@@ -22,6 +22,11 @@ std::string ParsedArgs::get(const std::string& name, const std::string& fallback
     return it == options.end() ? fallback : it->second;
 }
 
+std::vector<std::string> ParsedArgs::all(const std::string& name) const {
+    auto it = repeated.find(name);
+    return it == repeated.end() ? std::vector<std::string>() : it->second;
+}
+
 long ParsedArgs::get_long(const std::string& name, long fallback, long low, long high) const {
     auto it = options.find(name);
     if (it == options.end()) return fallback;
@@ -91,10 +96,20 @@ ParsedArgs parse_args(int argc, char** argv, const std::vector<OptionSpec>& give
             name = spec->name;
         }
         if (spec->takes_value && !has_value) {
-            if (i + 1 >= argc) throw UsageError("option --" + name + " needs a value");
+            if (i + spec->words >= argc) {
+                throw UsageError("option --" + name + " needs " + (spec->words == 1 ? "a value" : "two values"));
+            }
             value = argv[++i];
+            for (int w = 1; w < spec->words; ++w) value += std::string("\t") + argv[++i];
+        } else if (spec->takes_value && spec->words > 1) {
+            throw UsageError("option --" + name + " takes its two values as two words, not after =");
         } else if (!spec->takes_value && has_value) {
             throw UsageError("option --" + name + " takes no value");
+        }
+        if (spec->repeats) {
+            parsed.options.try_emplace(name, value);
+            parsed.repeated[name].push_back(value);
+            continue;
         }
         // The same option twice with two values is a slip (an edited call,
         // a pasted line): which one was meant cannot be told.

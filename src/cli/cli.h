@@ -33,14 +33,21 @@ struct OptionSpec {
     std::string name;  // without the leading "--"
     bool takes_value = false;
     char short_name = 0;  // -x, or 0
+    bool repeats = false;  // may be given again with other values, each kept
+    int words = 1;         // words a value takes: 2 joins them with a tab
 };
 
 struct ParsedArgs {
     std::map<std::string, std::string> options;  // a flag maps to ""
     std::vector<std::string> positional;
+    // Every value of an option that repeats, in the order given (the first
+    // is also in `options`).
+    std::map<std::string, std::vector<std::string>> repeated;
 
     bool has(const std::string& name) const { return options.count(name) != 0; }
     std::string get(const std::string& name, const std::string& fallback) const;
+    // Every value of a repeating option; empty when not given.
+    std::vector<std::string> all(const std::string& name) const;
     // A whole number in [low, high]; throws UsageError.
     long get_long(const std::string& name, long fallback, long low, long high) const;
 };

@@ -118,12 +118,6 @@ std::vector<std::string> split_tabs(const std::string& line) {
 }
 
 // The whole field as a number; false for an empty field or trailing text.
-bool whole_number(const std::string& field, double& value) {
-    if (field.empty()) return false;
-    char* end = nullptr;
-    value = std::strtod(field.c_str(), &end);
-    return *end == '\0';
-}
 
 // Hands every row after the header to `take` (its fields and line number):
 // every row ends with a line feed, has the header's number of fields and
@@ -217,12 +211,20 @@ Table read_table(std::istream& in, const std::string& file, const NamePairs& can
     return table;
 }
 
+bool number_field(const std::string& field, double& value) {
+    if (field.empty()) return false;
+    char* end = nullptr;
+    value = std::strtod(field.c_str(), &end);
+    // The whole field: a stray byte (a NUL among them) is no number.
+    return end == field.c_str() + field.size();
+}
+
 std::vector<RankedPair> ranked_pairs(const Table& table, const std::string& file) {
     std::vector<RankedPair> ranked;
     for (std::size_t i = 0; i < table.rows.size(); ++i) {
         const std::vector<std::string>& fields = table.rows[i];
         RankedPair pair;
-        if (fields.size() != 4 || !whole_number(fields[2], pair.classic) || !whole_number(fields[3], pair.freq)) {
+        if (fields.size() != 4 || !number_field(fields[2], pair.classic) || !number_field(fields[3], pair.freq)) {
             throw input_error(file, table.line_numbers[i],
                               "expected two domain names, the classic value and the frequency");
         }

@@ -119,6 +119,10 @@ std::string first_table_line(std::istream& in, const std::string& file, long& li
 // empty otherwise.
 std::vector<std::string> table_header(const std::string& line);
 
+// A table's number cell, read whole: false for an empty cell or one with
+// anything after the number.
+bool number_field(const std::string& field, double& value);
+
 struct RankedPair {
     std::string a, b;
     double classic = 0.0;

@@ -174,33 +174,6 @@ std::string preview(const protdom& network, const inter_table& dint, const Assoc
     return text;
 }
 
-// Candidate records by the names of their two domains, in either order;
-// the first record of a name pair is kept. One table of domain names (a
-// name may stand on several domain lines), the records through the
-// candidate table's own index.
-class CandidateRecords {
-public:
-    CandidateRecords(const protdom& network, const inter_table& dint) : dint_(dint) {
-        for (int d = 0; d < network.ndom; ++d) domains_[network.dom[d].name].push_back(d);
-    }
-    int find(const std::string& a, const std::string& b) const {
-        const auto x = domains_.find(a), y = domains_.find(b);
-        if (x == domains_.end() || y == domains_.end()) return -1;
-        int first = -1;
-        for (const int i : x->second) {
-            for (const int j : y->second) {
-                const int r = dint_.index.get(i, j);
-                if (r >= 0 && (first < 0 || r < first)) first = r;
-            }
-        }
-        return first;
-    }
-
-private:
-    const inter_table& dint_;
-    std::unordered_map<std::string, std::vector<int>> domains_;
-};
-
 void read_dint_evidence(const std::string& path, const protdom& network, const inter_table& dint,
                         const CandidateRecords& records, LpEvidence& lp) {
     const auto in = open_input(path);

@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <iosfwd>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "evidence/association.h"
@@ -83,6 +84,51 @@ bool write_rank_table(std::FILE* file, const std::string& first_line, const prot
                       const inter_table& dint, const Association& assoc, const LpEvidence& lp,
                       const RankedTable& ranked, const std::vector<int>& class_size,
                       const std::vector<double>& p_gold);
+
+// Candidate records by the names of their two domains, in either order;
+// the first record of a name pair is kept. One table of domain names (a
+// name may stand on several domain lines), the records through the
+// candidate table's own index.
+class CandidateRecords {
+public:
+    CandidateRecords(const protdom& network, const inter_table& dint) : dint_(dint) {
+        for (int d = 0; d < network.ndom; ++d) domains_[network.dom[d].name].push_back(d);
+    }
+    int find(const std::string& a, const std::string& b) const {
+        const auto x = domains_.find(a), y = domains_.find(b);
+        if (x == domains_.end() || y == domains_.end()) return -1;
+        int first = -1;
+        for (const int i : x->second) {
+            for (const int j : y->second) {
+                const int r = dint_.index.get(i, j);
+                if (r >= 0 && (first < 0 || r < first)) first = r;
+            }
+        }
+        return first;
+    }
+    // Every record of the name pair (more than one only where a domain
+    // name stands on several lines).
+    template <class Take>
+    void each(const std::string& a, const std::string& b, Take take) const {
+        const auto x = domains_.find(a), y = domains_.find(b);
+        if (x == domains_.end() || y == domains_.end()) return;
+        for (const int i : x->second) {
+            for (const int j : y->second) {
+                const int r = dint_.index.get(i, j);
+                if (r >= 0 && !(a == b && j < i)) take(r);
+            }
+        }
+    }
+    // The domains of a name; nullptr when none has it.
+    const std::vector<int>* domains(const std::string& name) const {
+        const auto it = domains_.find(name);
+        return it == domains_.end() ? nullptr : &it->second;
+    }
+
+private:
+    const inter_table& dint_;
+    std::unordered_map<std::string, std::vector<int>> domains_;
+};
 
 // Exit statuses: 0 done, 1 bad input or a file that cannot be written, 2 a
 // mistake in the call.

@@ -72,6 +72,7 @@ std::unique_ptr<FormatReader> pair_table_reader(const PairOptions& options);
 std::unique_ptr<FormatReader> pfam_regions_reader(const DomainOptions& options);
 std::unique_ptr<FormatReader> interpro_reader(const DomainOptions& options);
 std::unique_ptr<FormatReader> uniprot_reader(const DomainOptions& options);
+std::unique_ptr<FormatReader> uniprot_gene_names_reader(const DomainOptions& options);
 std::unique_ptr<FormatReader> domain_table_reader(const DomainOptions& options);
 std::unique_ptr<FormatReader> pfam_clans_reader(const DomainOptions& options);
 std::unique_ptr<FormatReader> interpro_entries_reader(const DomainOptions& options);

@@ -74,13 +74,14 @@ std::string help_text(const std::string& kind = "") {
         "  domains:\n" + format_lines("domains") +
             "    --keep-versions        keep .N version suffixes of domain names\n"
             "    --proteins PAIRS       keep only proteins named in this interaction list\n",
-        "  names (for ddinfer-report --names: ID<TAB>NAME: DESCRIPTION a line):\n" + format_lines("names"),
+        "  names (for --names of ddinfer-report and ddinfer-explain: ID<TAB>NAME a line):\n" + format_lines("names"),
         "  map (for ddinfer-pool --map: ID<TAB>ID of another system a line):\n" + format_lines("map")};
     const std::string examples[] = {
         "    ddinfer-prep pairs --format biogrid-tab3 --physical --taxon 9606 \\\n"
         "        BIOGRID-ORGANISM-4.4.240.tab3.zip --member BIOGRID-ORGANISM-Homo_sapiens-4.4.240.tab3.txt -o pairs.txt\n",
         "    ddinfer-prep domains --format pfam-regions --proteins pairs.txt Pfam-A.regions.uniprot.tsv.gz -o domains.txt\n",
-        "    ddinfer-prep names --format pfam-clans Pfam-A.clans.tsv.gz -o names.tsv\n",
+        "    ddinfer-prep names --format pfam-clans Pfam-A.clans.tsv.gz -o names.tsv\n"
+        "    ddinfer-prep names --format uniprot uniprot_export.tsv -o protein_names.tsv\n",
         "    ddinfer-prep map --format interpro protein2ipr.dat.gz -o map.tsv\n"};
     std::string chosen, example;
     for (std::size_t k = 0; k < std::size(kinds); ++k) {

@@ -34,13 +34,15 @@ const char* const help_text =
     "  open it) with the inputs and their check, the settings the tables\n"
     "  record, charts of the evidence and, with a gold list, precision and\n"
     "  recall down the ranking, and the top pairs in a table that sorts and\n"
-    "  filters (the text and tables read without JavaScript too).\n"
+    "  filters; a click on a row shows the protein pairs its domain pair can\n"
+    "  explain (the text and tables read without JavaScript too).\n"
     "  --rank FILE     the table of ddinfer-rank or ddinfer-pool (else: the\n"
     "                  association alone)\n"
     "  --robust FILE   the table of ddinfer-robust: a histogram of freq\n"
     "  --null FILE     the table of ddinfer-null: a histogram of p values\n"
     "  --gold FILE     known domain pairs: precision and recall down the ranking\n"
-    "  --names FILE    domain names: ID<TAB>NAME[<TAB>DESCRIPTION] a line\n"
+    "  --names FILE    domain or protein names: ID<TAB>NAME[<TAB>DESCRIPTION] a\n"
+    "                  line (repeatable)\n"
     "  --top N         pairs in the table, default 200\n"
     "  -o FILE, --outdir DIR   where to write the page\n"
     "  -q, --quiet     only warnings and errors on standard error\n"
@@ -98,7 +100,8 @@ const char* const style =
     "polyline.hetero{stroke:#c0504d}line.base{stroke-dasharray:4 3;stroke-width:1}line.base.all{stroke:#4a7ab5}"
     "line.base.hetero{stroke:#c0504d}text.all{fill:#4a7ab5}text.hetero{fill:#c0504d}text{font-size:12px}"
     "dl{display:grid;grid-template-columns:max-content auto;gap:2px 12px}dt{font-weight:bold}"
-    "#filter{margin:.3em 0;padding:3px;width:20em}p.note{max-width:620px;font-size:.9em;color:#444}";
+    "#filter{margin:.3em 0;padding:3px;width:20em}p.note{max-width:620px;font-size:.9em;color:#444}"
+    "td.behind details ul{margin:.2em 0;padding-left:1.1em;white-space:nowrap}#pairs tbody tr{cursor:pointer}";
 
 // Sorting by a click on a column head, filtering by text and the button
 // that shows the further columns: the table is whole without them.
@@ -114,7 +117,10 @@ const char* const script =
     "var body=document.querySelector('#pairs tbody'),rows=Array.from(body.rows),up=th.dataset.up!=='1';"
     "th.dataset.up=up?'1':'0';rows.sort(function(a,b){var x=a.cells[i].textContent,y=b.cells[i].textContent,"
     "p=parseFloat(x),q=parseFloat(y);var c=(!isNaN(p)&&!isNaN(q))?p-q:x.localeCompare(y);return up?c:-c;});"
-    "rows.forEach(function(r){body.appendChild(r);});});});";
+    "rows.forEach(function(r){body.appendChild(r);});});});"
+    // A click anywhere on a row (but a link) opens its protein pairs.
+    "document.querySelectorAll('#pairs tbody tr').forEach(function(r){r.addEventListener('click',function(e){"
+    "if(e.target.closest('a,summary'))return;var d=r.querySelector('details');if(d)d.open=!d.open;});});";
 
 // "12,345"
 std::string thousands(long value) {
@@ -148,7 +154,7 @@ int report_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
                                {"robust", true},
                                {"null", true},
                                {"gold", true},
-                               {"names", true},
+                               {"names", true, 0, true},
                                {"top", true},
                                {"output", true, 'o'},
                                {"outdir", true}},
@@ -330,18 +336,23 @@ int report_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
             table.gold = &gold;
         }
 
-        // Names of the domains these inputs have, and no others: a names
-        // file of a whole database is far larger than one network needs.
-        if (args.has("names")) {
-            std::unordered_set<std::string_view> known;
-            for (const node& domain : network.dom) known.insert(domain.name);
-            const std::string names_path = args.get("names", "");
+        // Names of the domains and proteins these inputs have, and no
+        // others: a names file of a whole database is far larger than one
+        // network needs.
+        std::unordered_set<std::string_view> domain_ids, protein_ids;
+        for (const node& domain : network.dom) domain_ids.insert(domain.name);
+        for (const node& protein : network.prot) protein_ids.insert(protein.name);
+        for (const std::string& names_path : args.all("names")) {
             const auto in = open_input(names_path);
             std::string line;
             for (long line_no = 1; getline_bounded(*in, line, names_path, line_no); ++line_no) {
                 const std::vector<std::string_view> f = tab_fields(line);
-                if (f.size() < 2 || !known.count(f[0])) continue;
-                table.names[std::string(f[0])] = {std::string(f[1]), f.size() >= 3 ? std::string(f[2]) : ""};
+                if (f.size() < 2) continue;
+                if (domain_ids.count(f[0])) {
+                    table.names[std::string(f[0])] = {std::string(f[1]), f.size() >= 3 ? std::string(f[2]) : ""};
+                } else if (protein_ids.count(f[0])) {
+                    table.protein_names[std::string(f[0])] = std::string(f[1]);
+                }
             }
             if (in->bad()) throw Error(read_failure(names_path, *in));
         }
@@ -354,6 +365,7 @@ int report_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
         html += "</ul></section>\n";
         const std::size_t shown = std::min(table.rows.size(), static_cast<std::size_t>(top));
         table.rows.resize(shown);
+        add_protein_pairs(table, network, pint, dint);
         html += "<h2>The top " + std::to_string(shown) + " pairs</h2>\n<input id=\"filter\" type=\"search\" "
                 "placeholder=\"filter rows\">\n" + top_table_html(table);
         html += "<h2>Charts</h2>\n" + charts + cutoffs + details;

@@ -5,6 +5,8 @@
 #include "core/error.h"
 #include "core/input_file.h"
 #include "core/lines.h"
+#include "evidence/explain.h"
+#include "evidence/rank.h"
 #include "report/report_charts.h"
 
 namespace ddinfer {
@@ -25,7 +27,60 @@ std::string domain_link(const std::string& id) {
            "</a>";
 }
 
+// A protein id with its gene name, when known.
+std::string protein_text(const TopTable& t, const std::string& id) {
+    const auto it = t.protein_names.find(id);
+    return escaped(id) + (it == t.protein_names.end() ? "" : " (" + escaped(it->second) + ")");
+}
+
+std::string behind_cell(const TopTable& t, const RowPairs& row) {
+    std::string html = "<details><summary>" + std::to_string(row.total) + "</summary><ul>";
+    for (std::size_t i = 0; i < row.proteins.size(); ++i) {
+        html += "<li>" + protein_text(t, row.proteins[i].first) + " &ndash; " + protein_text(t, row.proteins[i].second) +
+                " <small>" +
+                (row.candidates[i] == 1 ? std::string("its only candidate")
+                                        : "one of " + std::to_string(row.candidates[i]) + " candidates") +
+                "</small></li>";
+    }
+    if (row.total > static_cast<long>(row.proteins.size())) {
+        html += "<li>and " + std::to_string(row.total - static_cast<long>(row.proteins.size())) +
+                " more (ddinfer-explain --domain-pair lists them all)</li>";
+    }
+    return html + "</ul></details>";
+}
+
 }  // namespace
+
+void add_protein_pairs(TopTable& t, const protdom& network, const inter_table& pint, const inter_table& dint,
+                       std::size_t shown) {
+    const auto at = [&](const char* name) {
+        return static_cast<std::size_t>(std::find(t.header.begin(), t.header.end(), name) - t.header.begin());
+    };
+    const std::size_t a_at = at("domain_a"), b_at = at("domain_b");
+    const CandidateRecords records(network, dint);
+    std::vector<int> asked, first;
+    std::vector<std::size_t> row_of;
+    for (std::size_t i = 0; i < t.rows.size(); ++i) {
+        const int r = records.find(t.rows[i][a_at], t.rows[i][b_at]);
+        if (r < 0) continue;
+        asked.push_back(r);
+        first.push_back(network.dom[dint.list[r].a].name == t.rows[i][a_at] ? dint.list[r].a : dint.list[r].b);
+        row_of.push_back(i);
+    }
+    CandidateEvidence unranked;  // only the counts and the order of the pairs are shown
+    unranked.rank.assign(static_cast<std::size_t>(dint.n), 0.0);
+    const auto behind = pairs_behind(network, pint, dint, listed_pairs(pint, {}), asked, unranked);
+    t.behind.assign(t.rows.size(), RowPairs());
+    for (std::size_t k = 0; k < asked.size(); ++k) {
+        RowPairs& row = t.behind[row_of[k]];
+        row.total = static_cast<long>(behind[k].size());
+        for (std::size_t j = 0; j < behind[k].size() && j < shown; ++j) {
+            const auto [pa, pb] = oriented_proteins(pint.list[behind[k][j].pair], behind[k][j], dint.list[asked[k]], first[k]);
+            row.proteins.emplace_back(network.prot[pa].name, network.prot[pb].name);
+            row.candidates.push_back(behind[k][j].candidates);
+        }
+    }
+}
 
 std::string column_meaning(const std::string& column) {
     static const std::map<std::string, std::string> meanings{
@@ -49,6 +104,8 @@ std::string column_meaning(const std::string& column) {
         {"log10_p_dc", "log10 of the chance of this much support given the domains' degrees (Poisson)"},
         {"shared_proteins", "proteins that carry both domains"},
         {"networks", "networks whose tables rank the pair"},
+        {"protein pairs", "interacting protein pairs that the domain pair can explain (click a row to see them): "
+                          "those it alone explains first"},
     };
     const auto it = meanings.find(column);
     return it == meanings.end() ? "" : it->second;
@@ -77,7 +134,8 @@ std::map<std::string, long> read_classes(const std::string& path) {
 }
 
 std::string top_table_html(const TopTable& t) {
-    // The columns to show: index into a row, or -1 for "known".
+    // The columns to show: index into a row, -1 for "known", -2 for the
+    // protein pairs.
     std::vector<std::pair<std::string, int>> shown;
     const auto at = [&](const std::string& name) {
         const auto it = std::find(t.header.begin(), t.header.end(), name);
@@ -90,6 +148,11 @@ std::string top_table_html(const TopTable& t) {
         } else if (at(name) >= 0) {
             shown.emplace_back(name, at(name));
         }
+    }
+    // The protein pairs behind each row, right after the two domains.
+    if (!t.behind.empty()) {
+        const auto after = std::find_if(shown.begin(), shown.end(), [](const auto& s) { return s.first == "domain_b"; });
+        shown.insert(after == shown.end() ? shown.end() : after + 1, {"protein pairs", -2});
     }
     first = shown.size();
     for (std::size_t c = 0; c < t.header.size(); ++c) {
@@ -141,7 +204,9 @@ std::string top_table_html(const TopTable& t) {
         for (std::size_t s = 0; s < shown.size(); ++s) {
             const std::string open = s >= first ? "<td class=\"extra\">" : "<td>";
             const int c = shown[s].second;
-            if (c < 0) {
+            if (c == -2) {
+                html += "<td class=\"behind\">" + behind_cell(t, t.behind[i]) + "</td>";
+            } else if (c < 0) {
                 const bool known = t.gold->contains(row[a_at], row[b_at]);
                 html += std::string(known ? "<td class=\"known\">known" : "<td class=\"new\">new") + "</td>";
             } else if (c == a_at || c == b_at) {

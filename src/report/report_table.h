@@ -11,9 +11,18 @@
 #include <utility>
 #include <vector>
 
+#include "core/network.h"
 #include "evidence/evaluate.h"
 
 namespace ddinfer {
+
+// The interacting protein pairs behind one row: the first few, each
+// oriented as the row's domains are, with its number of candidates.
+struct RowPairs {
+    long total = 0;
+    std::vector<std::pair<std::string, std::string>> proteins;
+    std::vector<int> candidates;
+};
 
 struct TopTable {
     std::vector<std::string> header;             // of the table read
@@ -23,7 +32,15 @@ struct TopTable {
     std::map<std::string, std::pair<std::string, std::string>> names;
     // "A\tB" (either order) -> class, from the classes table, when there.
     std::map<std::string, long> class_of;
+    // By row, when filled: the protein pairs it can explain.
+    std::vector<RowPairs> behind;
+    std::map<std::string, std::string> protein_names;  // protein id -> gene name
 };
+
+// Fills t.behind: for each row, up to `shown` of the protein pairs of PAIRS
+// that its domain pair can explain, those it alone explains first.
+void add_protein_pairs(TopTable& t, const protdom& network, const inter_table& pint, const inter_table& dint,
+                       std::size_t shown = 20);
 
 // The <table id="pairs"> element and its toggle button.
 std::string top_table_html(const TopTable& table);

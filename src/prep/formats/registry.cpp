@@ -67,6 +67,8 @@ const std::vector<Format>& formats() {
          pfam_clans_reader},
         {"names", "interpro-entries", {"InterPro entry.list: ENTRY_AC, ENTRY_TYPE, ENTRY_NAME"}, {}, nullptr, nullptr,
          interpro_entries_reader},
+        {"names", "uniprot", {"a UniProt export: Entry and the first of Gene Names", "(protein names, for ddinfer-explain)"}, {}, nullptr, nullptr,
+         uniprot_gene_names_reader},
         {"map", "interpro", {"InterPro protein2ipr: each entry with its member signatures"}, {}, nullptr, nullptr,
          interpro_map_reader},
     };

@@ -35,6 +35,32 @@ private:
     int protein_ = -1, domain_ = -1;
 };
 
+// Gene names for ddinfer-explain and ddinfer-report: the Entry column and
+// the first of the "Gene Names" cell (the primary name, then synonyms).
+class UniprotGeneNamesReader : public FormatReader {
+public:
+    void line(const std::string& text, long line_no, const std::string& file, Emit& emit) override {
+        const std::vector<std::string> f = split(text, "\t");
+        if (line_no == 1) {
+            protein_ = column(f, {"Entry"});
+            gene_ = column(f, {"Gene Names", "Gene Names (primary)", "Gene names"});
+            if (protein_ < 0 || gene_ < 0) {
+                throw input_error(file, 1, "expected a header naming the columns Entry and Gene Names");
+            }
+            return;
+        }
+        if (static_cast<int>(f.size()) <= std::max(protein_, gene_)) {
+            return emit.skip("lines with fewer fields than the header", line_no, text);
+        }
+        const std::vector<std::string> genes = split(f[gene_], " ;");
+        if (genes.empty()) return emit.skip("proteins without a gene name", line_no, text);
+        emit.item(f[protein_], genes.front(), line_no, text);
+    }
+
+private:
+    int protein_ = -1, gene_ = -1;
+};
+
 }  // namespace
 
 bool looks_like_uniprot(const std::string& line) {
@@ -43,5 +69,9 @@ bool looks_like_uniprot(const std::string& line) {
 }
 
 std::unique_ptr<FormatReader> uniprot_reader(const DomainOptions&) { return std::make_unique<UniprotReader>(); }
+
+std::unique_ptr<FormatReader> uniprot_gene_names_reader(const DomainOptions&) {
+    return std::make_unique<UniprotGeneNamesReader>();
+}
 
 }  // namespace ddinfer
