@@ -90,6 +90,11 @@ TEST_F(PrepTest, DomainFilesFromEachFormat) {
     EXPECT_EQ(prep("names", {"--format", "pfam-clans", "clans.tsv"}),
               "PF00001\t7tm_1: 7 transmembrane receptor (rhodopsin family)\nPF00002\t7tm_2: Secretin family\n"
               "PF00003\t7tm_3\n");
+    // Gene names of proteins: the first of the cell (the primary name, not
+    // a synonym); a protein without one passed over.
+    write_file(path("genes.tsv"), "Entry\tGene Names\tPfam\nP04637\tTP53 P53\tPF00870;\nQ9XXX1\t\t\n"
+                                  "O15151\tMDM4; MDMX\t\n");
+    EXPECT_EQ(prep("names", {"--format", "uniprot", "genes.tsv"}), "O15151\tMDM4\nP04637\tTP53\n");
     write_file(path("entry.list"), "ENTRY_AC\tENTRY_TYPE\tENTRY_NAME\nIPR000001\tDomain\tKringle\nIPR000002\tFamily\n");
     EXPECT_EQ(prep("names", {"--format", "interpro-entries", "entry.list"}), "IPR000001\tKringle (Domain)\n");
     EXPECT_EQ(run.err, "ddinfer-prep: read 3 lines; skipped 1\n  1 lines of fewer than 3 columns, the first "
@@ -149,7 +154,7 @@ TEST_F(PrepTest, MistakesAndFilesOfAnotherFormat) {
     // The help of one kind: its usage and options alone.
     const std::string names_help = run_in(dir, {bin("ddinfer-prep"), "names", "--help"}).out;
     EXPECT_EQ(names_help.substr(0, names_help.find('\n') + 1),
-              "usage: ddinfer-prep names --format pfam-clans|interpro-entries IN... -o NAMES\n");
+              "usage: ddinfer-prep names --format pfam-clans|interpro-entries|uniprot IN... -o NAMES\n");
     EXPECT_EQ(names_help.find("--taxon"), std::string::npos);
     EXPECT_NE(run_in(dir, {bin("ddinfer-prep"), "--help"}).out.find("--taxon"), std::string::npos);
 }
