@@ -66,6 +66,18 @@ timeout 120 "$browser" "${flags[@]}" --window-size=1400,900 --dump-dom "file://$
 in_view=$(grep -o 'data-in-view="[^"]*"' measured-dom.html)
 check "summary, rows 1 and 5, p_gold and the known/new mark in the first screen ($in_view)" \
   test "$in_view" = 'data-in-view="true true true true true"'
+# A click on the first row (not on a link) opens the protein pairs behind
+# it, written into the page by the tool.
+click="<script>(function(){var r=document.querySelector('#pairs tbody tr');r.cells[0].click();"
+click+="var d=r.querySelector('details'),li=d&&d.querySelector('li');document.body.setAttribute('data-opened',"
+click+="[!!d&&d.open,!!li&&li.getBoundingClientRect().height>0,li?li.textContent:''].join('|'));})();</script>"
+CLICK=$click python3 -c 'import os, sys; sys.stdout.write(open("pairs.txt.report.html").read().replace("</body>", os.environ["CLICK"] + "</body>"))' > clicked.html
+timeout 120 "$browser" "${flags[@]}" --window-size=1400,900 --dump-dom "file://$work/clicked.html" > clicked-dom.html 2> /dev/null
+opened=$(grep -o 'data-opened="[^"]*"' clicked-dom.html)
+check "a click on row 1 shows its protein pairs ($opened)" \
+  grep -Eq 'data-opened="true\|true\|[A-Z0-9]+ . [A-Z0-9]+ (its only candidate|one of [0-9]+ candidates)"' <<< "$opened"
+size=$(stat -c %s pairs.txt.report.html)
+check "the page stays under 2 MB ($size bytes)" test "$size" -lt 2000000
 check "pairs no solution tells apart are marked" grep -q 'class="twin"' dom.html
 check "the precision chart has its base-rate line" grep -q 'class="base all"' dom.html
 timeout 120 "$browser" "${flags[@]}" --window-size=1400,900 --screenshot="$bin/report-screenshot.png" \

@@ -89,11 +89,12 @@ check "the rerun redoes the failed shard" grep -Eq '^null_shard +1 ' <<< "$stats
 check "the rerun redoes no robust shard" bash -c "! grep -q robust_shard <<< \"\$0\"" "$stats"
 check "the rerun does not solve again" bash -c "! grep -Eq '^solve ' <<< \"\$0\"" "$stats"
 check "a report is left" grep -q '<section id="summary">' results/slice/0.1/report.html
+check "every protein pair is explained" bash -c "[ \$(cut -f1,2 results/slice/0.1/pairs.txt.explain.tsv | sed 1,2d | sort -u | wc -l) -eq \$(sed 1d results/slice/pairs.txt | sort -u | wc -l) ]"
 check "the ranking has p_gold" bash -c "sed -n 2p results/slice/0.1/pairs.txt.rank.tsv | grep -q p_gold"
 parts=$(find results -name '*shard*' -o -name '*.parts' | head -3)
 check "no shard part is left ($parts)" test -z "$parts"
 for log in prep_pairs given_domains 0.1/solve.0.100000 0.1/robust.job-1 0.1/robust_merge.0.100000 0.1/m2.null.job-3 \
-  0.1/rank 0.1/eval 0.1/report; do
+  0.1/rank 0.1/eval 0.1/report 0.1/explain; do
   check "a log of $log" test -f "logs/slice/$log.log"
 done
 
@@ -122,7 +123,8 @@ done
 check "the ranking is judged" grep -q '^heterotypic' results/slice/0.1/eval.txt
 
 # 2 data sets x 2 ratios, 3 shards in jobs of 2: 2 inputs each, 4 solves,
-# 16 shard jobs, 8 merges, 4 ranks, 4 evals, 4 reports, and the two pooled
+# 16 shard jobs, 8 merges, 4 ranks, 4 evals, 4 reports, 4 explain tables,
+# and the two pooled
 # per ratio.
 cat > "$work/two.yaml" <<CONFIG
 bin: $work/bin
@@ -142,7 +144,7 @@ shards_per_job: 2
 CONFIG
 dry=$(snakemake --configfile "$work/two.yaml" -n 2>&1 | sed -n '/^Job stats:/,/^total/p')
 for expected in "given_pairs 2" "given_domains 2" "solve 4" "robust_shard 8" "robust_merge 4" "null_shard 8" \
-  "null_merge 4" "rank 4" "eval 4" "report 4" "pool 2" "total 47"; do
+  "null_merge 4" "rank 4" "eval 4" "report 4" "explain 4" "pool 2" "total 51"; do
   check "dry run: $expected" grep -Eq "^${expected% *} +${expected#* } " <<< "$dry"
 done
 

@@ -76,6 +76,7 @@ def wanted():
         for ratio in RATIOS:
             run = f"results/{ds}/{ratio}"
             files += [f"{run}/pairs.txt.{ratio_text(ratio)}.dint", f"{run}/pairs.txt.rank.tsv", f"{run}/report.html"]
+            files.append(f"{run}/pairs.txt.explain.tsv")
             files += [f"{run}/pairs.txt.{ratio_text(ratio)}.m{m}.null.tsv" for m in MODELS]
             if spec.get("gold"):
                 files.append(f"{run}/eval.txt")

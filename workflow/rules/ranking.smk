@@ -1,5 +1,6 @@
 # Every candidate ranked (with p_gold when the data set has a gold list),
-# judged against the gold list, shown in a report; and pooled rankings.
+# judged against the gold list, shown in a report; every protein pair's
+# best candidates (the explain table); and pooled rankings.
 
 
 rule rank:
@@ -48,20 +49,48 @@ rule report:
         classes="results/{ds}/{ratio}/pairs.txt.classes.tsv",
         robust=lambda w: f"{run_dir(w)}/pairs.txt.{ratio_text(w.ratio)}.robust.tsv",
         null=lambda w: f"{run_dir(w)}/pairs.txt.{ratio_text(w.ratio)}.m{MODELS[0]}.null.tsv",
-        extra=lambda w: [DATASETS[w.ds][key] for key in ("gold", "names") if DATASETS[w.ds].get(key)],
+        extra=lambda w: [DATASETS[w.ds][key] for key in ("gold", "names", "protein_names") if DATASETS[w.ds].get(key)],
     output:
         "results/{ds}/{ratio}/report.html",
     params:
         bin=config["bin"],
         top=config.get("report_top", 200),
         options=lambda w: " ".join(
-            f"--{key} {DATASETS[w.ds][key]}" for key in ("gold", "names") if DATASETS[w.ds].get(key)
+            f"--{'names' if key == 'protein_names' else key} {DATASETS[w.ds][key]}"
+            for key in ("gold", "names", "protein_names")
+            if DATASETS[w.ds].get(key)
         ),
     log:
         "logs/{ds}/{ratio}/report.log",
     shell:
         "{params.bin}/ddinfer-report -q --rank {input.rank} --robust {input.robust} --null {input.null} "
         "{params.options} --top {params.top} -o {output} {input.pairs} {input.domains} 2> {log}"
+
+
+rule explain:
+    # Through which domains each protein pair interacts: its best candidates
+    # by the ranking, with the classic solution's choice.
+    input:
+        pairs="results/{ds}/pairs.txt",
+        domains="results/{ds}/domains.txt",
+        rank="results/{ds}/{ratio}/pairs.txt.rank.tsv",
+        dint=lambda w: f"{run_dir(w)}/pairs.txt.{ratio_text(w.ratio)}.dint",
+        extra=lambda w: [DATASETS[w.ds][key] for key in ("gold", "protein_names") if DATASETS[w.ds].get(key)],
+    output:
+        "results/{ds}/{ratio}/pairs.txt.explain.tsv",
+    params:
+        bin=config["bin"],
+        outdir=run_dir,
+        options=lambda w: " ".join(
+            f"--{'names' if key == 'protein_names' else key} {DATASETS[w.ds][key]}"
+            for key in ("gold", "protein_names")
+            if DATASETS[w.ds].get(key)
+        ),
+    log:
+        "logs/{ds}/{ratio}/explain.log",
+    shell:
+        "{params.bin}/ddinfer-explain --rank {input.rank} --dint {input.dint} {params.options} "
+        "--outdir {params.outdir} {input.pairs} {input.domains} > {log} 2>&1"
 
 
 rule pool:
