@@ -95,6 +95,15 @@ TEST_F(PrepTest, DomainFilesFromEachFormat) {
     write_file(path("genes.tsv"), "Entry\tGene Names\tPfam\nP04637\tTP53 P53\tPF00870;\nQ9XXX1\t\t\n"
                                   "O15151\tMDM4; MDMX\t\n");
     EXPECT_EQ(prep("names", {"--format", "uniprot", "genes.tsv"}), "O15151\tMDM4\nP04637\tTP53\n");
+    // BioGRID: each interactor's official symbol, under the id --id picks;
+    // the one interactor without an accession passed over (its gene kept
+    // under its Entrez id).
+    EXPECT_NE(prep("names", {"--format", "biogrid-tab3", sample("biogrid.tab3.txt")}).find("\nP04637\tTP53\nP14635\tCCNB1\n"),
+              std::string::npos);
+    EXPECT_NE(run.err.find("1 interactors without a SWISS-PROT or TREMBL accession, the first "), std::string::npos) << run.err;
+    const std::string entrez = prep("names", {"--format", "biogrid-tab3", "--id", "entrez", sample("biogrid.tab3.txt")});
+    EXPECT_NE(entrez.find("\n5290\tPIK3CA\n"), std::string::npos) << entrez;
+    EXPECT_NE(entrez.find("\n7157\tTP53\n"), std::string::npos) << entrez;
     write_file(path("entry.list"), "ENTRY_AC\tENTRY_TYPE\tENTRY_NAME\nIPR000001\tDomain\tKringle\nIPR000002\tFamily\n");
     EXPECT_EQ(prep("names", {"--format", "interpro-entries", "entry.list"}), "IPR000001\tKringle (Domain)\n");
     EXPECT_EQ(run.err, "ddinfer-prep: read 3 lines; skipped 1\n  1 lines of fewer than 3 columns, the first "
@@ -154,7 +163,7 @@ TEST_F(PrepTest, MistakesAndFilesOfAnotherFormat) {
     // The help of one kind: its usage and options alone.
     const std::string names_help = run_in(dir, {bin("ddinfer-prep"), "names", "--help"}).out;
     EXPECT_EQ(names_help.substr(0, names_help.find('\n') + 1),
-              "usage: ddinfer-prep names --format pfam-clans|interpro-entries|uniprot IN... -o NAMES\n");
+              "usage: ddinfer-prep names --format pfam-clans|interpro-entries|biogrid-tab3|uniprot IN... -o NAMES\n");
     EXPECT_EQ(names_help.find("--taxon"), std::string::npos);
     EXPECT_NE(run_in(dir, {bin("ddinfer-prep"), "--help"}).out.find("--taxon"), std::string::npos);
 }

@@ -468,10 +468,12 @@ TEST_F(RankCommandTest, TheReportIsOnePageOfWhatWasGiven) {
                                  "X<b>\tY\t1\t0\t9\t0.1\t0.2\nY\tY\t1\t0\t9\t0.1\t0.2\nX<b>\tX<b>\t1\t4\t9\t0.5\t0.5\n");
     write_file(path("gold.tsv"), "Y X<b>\nY Y\nQ R\n");
     write_file(path("names.tsv"), "X<b>\tX & co\n");
+    write_file(path("genes.tsv"), "A\tgA<1>\nZ\tnot a protein\n");
     // Beside the rank table, its classes: rows 1 and 3 no solution tells apart.
     write_file(path("odd&.txt.classes.tsv"), "class\tdomain_a\tdomain_b\n1\tX<b>\tY\n1\tX<b>\tX<b>\n");
     run = run_in(dir, {bin("ddinfer-report"), "--rank", "odd&.txt.rank.tsv", "--robust", "robust.tsv", "--null",
-                       "null.tsv", "--gold", "gold.tsv", "--names", "names.tsv", "-o", "all.html", "odd&.txt", "oddd.txt"});
+                       "null.tsv", "--gold", "gold.tsv", "--names", "names.tsv", "--names", "genes.tsv", "-o", "all.html",
+                       "odd&.txt", "oddd.txt"});
     ASSERT_EQ(run.status, 0) << run.err;
     const std::string all = read_file(path("all.html"));
     const std::string settings = all.substr(all.find("<h2>Settings</h2>"), all.find("</ul>", all.find("<h2>Settings</h2>")) - all.find("<h2>Settings</h2>"));
@@ -508,14 +510,16 @@ TEST_F(RankCommandTest, TheReportIsOnePageOfWhatWasGiven) {
         if (all.substr(at, close - at).find(" title=\"") == std::string::npos) heads += '?';
         heads += ' ';
     }
-    EXPECT_EQ(heads, "rank domain_a domain_b known freq support score +homotypic +possible +ratio +p_assoc +log10_p "
+    EXPECT_EQ(heads, "rank domain_a domain_b protein pairs known freq support score +homotypic +possible +ratio +p_assoc +log10_p "
                      "+lp_value +class_size +expected +log10_p_dc +shared_proteins ");
     EXPECT_NE(all.find("<tr><td>1 <span class=\"twin\" title=\"no solution tells this pair from the pairs at rank 3: "
                        "they stand in exactly the same protein pairs\">twin of 3</span></td><td>X&lt;b&gt;<br><small>X &amp; "
-                       "co</small></td><td>Y</td><td class=\"known\">known</td>"),
+                       "co</small></td><td>Y</td><td class=\"behind\"><details><summary>3</summary><ul><li>A (gA&lt;1&gt;) &ndash; B <small>its "
+                       "only candidate</small></li><li>A (gA&lt;1&gt;) &ndash; C <small>one of 2 candidates</small></li><li>C &ndash; "
+                       "D <small>one of 2 candidates</small></li></ul></details></td><td class=\"known\">known</td>"),
               std::string::npos);
     EXPECT_NE(all.find("<tr><td>3 <span class=\"twin\""), std::string::npos);
-    EXPECT_NE(all.find("</small></td><td class=\"new\">new</td>"), std::string::npos);
+    EXPECT_NE(all.find("</details></td><td class=\"new\">new</td>"), std::string::npos);
     // Chance on the precision chart: 2 of 3 candidates are known.
     EXPECT_NE(all.find("<line x1=\"50\" y1=\"76.7\" x2=\"610\" y2=\"76.7\" class=\"base all\">"), std::string::npos);
     EXPECT_NE(all.find("<p class=\"note\" id=\"null-note\">2 of 3 tested pairs sit at the smallest p that 9 runs "

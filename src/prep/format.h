@@ -66,6 +66,7 @@ void read_lines(std::istream& in, const std::string& file, const std::string& fo
 
 // The readers, one per source (src/prep/formats/).
 std::unique_ptr<FormatReader> biogrid_reader(const PairOptions& options);
+std::unique_ptr<FormatReader> biogrid_names_reader(const DomainOptions& options);
 std::unique_ptr<FormatReader> mitab_reader(const PairOptions& options);
 std::unique_ptr<FormatReader> string_reader(const PairOptions& options);
 std::unique_ptr<FormatReader> pair_table_reader(const PairOptions& options);

@@ -80,6 +80,7 @@ struct DomainOptions {
     bool keep_isoforms = false;
     bool keep_versions = false;
     const std::unordered_set<std::string>* proteins = nullptr;  // keep only these
+    std::string id = "uniprot";  // names of biogrid-tab3: the protein id (uniprot, entrez, systematic)
 };
 
 // Domains in order of first appearance, each with its members in order of
@@ -100,7 +101,7 @@ void prep_domains(std::istream& in, const std::string& file, const DomainOptions
 
 // Domain names for ddinfer-report: id -> "NAME: description", by id.
 using NameList = std::map<std::string, std::string>;
-void prep_names(std::istream& in, const std::string& file, const std::string& format, NameList& list,
+void prep_names(std::istream& in, const std::string& file, const DomainOptions& options, NameList& list,
                 PrepReport& report);
 std::string names_text(const NameList& list);
 

@@ -253,6 +253,11 @@ int prep_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
                 throw UsageError("--format for names takes " + format_names("names", ", ", " or ") + ", not \"" +
                                  format + "\"");
             }
+            domain_options.format = format;
+            domain_options.id = args.get("id", "uniprot");
+            if (domain_options.id != "uniprot" && domain_options.id != "entrez" && domain_options.id != "systematic") {
+                throw UsageError("--id takes uniprot, entrez or systematic, not \"" + domain_options.id + "\"");
+            }
         } else if (kind == "map") {
             if (find_format("map", format) == nullptr) {
                 throw UsageError("--format for map takes " + format_names("map", ", ", " or ") + ", not \"" +
@@ -304,7 +309,7 @@ int prep_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
             text = map_text(map);
         } else if (kind == "names") {
             NameList list;
-            for (const std::string& path : inputs) prep_names(*open(path), path, args.get("format", ""), list, report);
+            for (const std::string& path : inputs) prep_names(*open(path), path, domain_options, list, report);
             report.written = static_cast<long>(list.size());
             if (report.written == 0) throw Error(nothing_written("no name", inputs, report));
             text = names_text(list);

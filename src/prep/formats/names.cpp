@@ -41,10 +41,10 @@ std::unique_ptr<FormatReader> interpro_entries_reader(const DomainOptions&) {
     return std::make_unique<InterproEntriesReader>();
 }
 
-void prep_names(std::istream& in, const std::string& file, const std::string& format, NameList& list,
+void prep_names(std::istream& in, const std::string& file, const DomainOptions& options, NameList& list,
                 PrepReport& report) {
-    const Format* found = find_format("names", format);
-    if (found == nullptr) throw Error("no name format " + format);
+    const Format* found = find_format("names", options.format);
+    if (found == nullptr) throw Error("no name format " + options.format);
     // Tabs and line ends cannot stand in the two-column file.
     class NameEmit : public Emit {
     public:
@@ -61,7 +61,7 @@ void prep_names(std::istream& in, const std::string& file, const std::string& fo
     private:
         NameList& list_;
     } emit(file, list, report);
-    read_lines(in, file, format, *found->domains(DomainOptions{}), emit, report);
+    read_lines(in, file, options.format, *found->domains(options), emit, report);
 }
 
 bool IdMap::add(const std::string& from, const std::string& to) {

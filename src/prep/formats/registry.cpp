@@ -67,6 +67,8 @@ const std::vector<Format>& formats() {
          pfam_clans_reader},
         {"names", "interpro-entries", {"InterPro entry.list: ENTRY_AC, ENTRY_TYPE, ENTRY_NAME"}, {}, nullptr, nullptr,
          interpro_entries_reader},
+        {"names", "biogrid-tab3", {"BioGRID TAB3: each interactor's official symbol;", "--id as for pairs (protein names)"}, {"id"}, nullptr, nullptr,
+         biogrid_names_reader},
         {"names", "uniprot", {"a UniProt export: Entry and the first of Gene Names", "(protein names, for ddinfer-explain)"}, {}, nullptr, nullptr,
          uniprot_gene_names_reader},
         {"map", "interpro", {"InterPro protein2ipr: each entry with its member signatures"}, {}, nullptr, nullptr,
