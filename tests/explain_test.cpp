@@ -20,7 +20,7 @@ protected:
         write_file(path("pairs.txt"), "5\nP1 P2\nP2 P3\nP3 P4\nP5 P1\nP2 P1\n");
         write_file(path("domains.txt"), "4\nD1: P1 P3\nD2: P2\nD3: P2 P4\nD4: P3\n");
         write_file(path("rank.tsv"), "# ddinfer-rank test\ndomain_a\tdomain_b\trank\tp_gold\tfreq\tlp_value\n"
-                                     "D4\tD3\t1\t0.9\t1\t1\nD1\tD2\t2\t0.5\t0.5\t0\nD2\tD4\t3\t\t0\t0\n");
+                                     "D4\tD3\t1\t0.9\t1\t0.5\nD1\tD2\t2\t0.5\t0.5\t0\nD2\tD4\t3\t\t0\t0\n");
         write_file(path("chosen.dint"), "D2\tD1\n");
         write_file(path("gold.tsv"), "D3\tD4\nD3\tD1\n");
         write_file(path("names.tsv"), "P1\tGENE1\nD1\tnot a protein\n");
@@ -58,7 +58,7 @@ TEST_F(ExplainTest, EachProteinPairItsBestCandidatesOrientedWithTheClassicChoice
         << run.err;
 
     // One candidate shown: P2-P3's chosen one falls below it. Without
-    // --dint the table's lp_value chooses (D3-D4 alone).
+    // --dint the table's lp_value chooses: D3-D4 alone, at exactly 0.5.
     ASSERT_EQ(explain({"--rank", "rank.tsv", "--dint", "chosen.dint", "--top", "1", "-o", "top1.tsv"}).status, 0);
     const std::string top1 = read_file(path("top1.tsv"));
     EXPECT_NE(top1.find("P2\tP3\t\t\t4\t1\tD3\tD4\t1\t0.9\t1\t\t0\tchosen: the candidate at place 2\n"),

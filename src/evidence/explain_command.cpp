@@ -94,8 +94,10 @@ void read_rank_evidence(const std::string& path, const CandidateRecords& records
         }
         return -1;
     };
+    // A table of ddinfer-robust calls the classic value "classic".
     const int rank_at = column("rank"), p_gold_at = column("p_gold"), freq_at = column("freq"),
-              lp_at = column("lp_value");
+              lp_at = column("lp_value") >= 0 ? column("lp_value") : column("classic");
+    const std::string lp_name = lp_at < 0 ? "" : std::string(header[lp_at]);  // the views end with the line
     evidence.has_p_gold = p_gold_at >= 0;
     evidence.has_freq = freq_at >= 0;
     const std::size_t width = header.size();
@@ -132,7 +134,7 @@ void read_rank_evidence(const std::string& path, const CandidateRecords& records
         };
         const double rank = read(rank_at, "rank", static_cast<double>(place));
         const double p_gold = read(p_gold_at, "p_gold", nan), freq = read(freq_at, "freq", nan);
-        const double lp = read(lp_at, "lp_value", nan);
+        const double lp = read(lp_at, lp_name.c_str(), nan);
         records.each(a, b, [&](int r) {
             // A pair listed twice keeps its first, better place.
             if (!std::isinf(evidence.rank[r])) return;
