@@ -359,7 +359,7 @@ TEST_F(EndToEndTest, QuietLeavesWarningsAndErrorsAlone) {
         {"ddinfer-merge", "pairs.txt.0.000000.robust.shard-1-of-1.tsv"},
         {"ddinfer-report", "--rank", "pairs.txt.rank.tsv", "pairs.txt", "domains.txt"},
         {"ddinfer-rank", "--outdir", "other", "pairs.txt", "domains.txt"},
-        {"ddinfer-pool", "-o", "pooled.tsv", "pairs.txt.rank.tsv", "other/pairs.txt.rank.tsv"},
+        {"ddinfer-pool", "--same-network", "-o", "pooled.tsv", "pairs.txt.rank.tsv", "other/pairs.txt.rank.tsv"},
         {"ddinfer-prep", "pairs", "--format", "tsv", "pairs.txt", "-o", "prepped.txt"},
     };
     // The lines of `err` that warn, or those that do not.

@@ -84,8 +84,8 @@ TEST_F(PoolTest, NormalisedRanksAddUpAndAnAbsentNetworkAddsNothing) {
     // d hold D1-D2 and D1-D3 in opposite orders, each pair at ln 2 in all.
     write_file(path("c.rank.tsv"), rank_table(row("D1", "D2", "1", "1", "", "2", "-1", "0") +
                                               row("D1", "D3", "1", "0", "", "1", "-1", "0")));
-    write_file(path("d.rank.tsv"), rank_table(row("D1", "D3", "1", "1", "", "2", "-1", "0") +
-                                              row("D1", "D2", "1", "0", "", "1", "-1", "0")));
+    write_file(path("d.rank.tsv"), rank_table(row("D1", "D3", "2", "1", "", "2", "-1", "0") +
+                                              row("D1", "D2", "2", "0", "", "1", "-1", "0")));
     for (const auto& [only, first] : {std::pair{"c.rank.tsv", "D1\tD2\t2\t0.693147\t"},
                                       std::pair{"d.rank.tsv", "D1\tD3\t2\t0.693147\t"}}) {
         run = pool({"--only", only, "-q", "-o", "-", "c.rank.tsv", "d.rank.tsv"});

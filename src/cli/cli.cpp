@@ -181,6 +181,38 @@ std::string output_stem(const ParsedArgs& args, const std::string& pairs_path) {
     return (dir / std::filesystem::path(base).filename()).string();
 }
 
+bool same_file(const std::string& a, const std::string& b) {
+    struct stat x, y;
+    if (a.empty() || b.empty() || a == "-" || b == "-" || stat(a.c_str(), &x) != 0 || stat(b.c_str(), &y) != 0) {
+        return false;
+    }
+    return x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+}
+
+void refuse_output_over_input(const std::vector<std::string>& outputs, const std::vector<std::string>& inputs) {
+    for (const std::string& output : outputs) {
+        for (const std::string& input : inputs) {
+            if (same_file(output, input)) {
+                throw UsageError("the output " + output + " is the input " + input +
+                                 (output == input ? "" : " (the same file)") + ": writing it would destroy it");
+            }
+        }
+    }
+}
+
+std::vector<std::string> given_values(const ParsedArgs& args, std::vector<std::string> first,
+                                      const std::vector<std::string>& options) {
+    for (const std::string& option : options) {
+        const std::vector<std::string> all = args.all(option);
+        if (!all.empty()) {
+            first.insert(first.end(), all.begin(), all.end());
+        } else if (args.has(option)) {
+            first.push_back(args.get(option, ""));
+        }
+    }
+    return first;
+}
+
 InfoStream::Filter::int_type InfoStream::Filter::overflow(int_type c) {
     if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
     line_ += traits_type::to_char_type(c);

@@ -84,6 +84,20 @@ std::string ratio_warning(float err_ratio);
 // PAIRS "-". Throws UsageError when the folder cannot be made.
 std::string output_stem(const ParsedArgs& args, const std::string& pairs_path);
 
+// Refuses to write over an input: throws UsageError naming both when an
+// output is the same file as an input (the same device and inode, however
+// the two paths are spelled: a link, ./x, a copy's name is another file).
+// "-" and outputs that do not exist yet pass.
+// Whether two paths name one existing file (device and inode).
+bool same_file(const std::string& a, const std::string& b);
+
+void refuse_output_over_input(const std::vector<std::string>& outputs, const std::vector<std::string>& inputs);
+
+// The values of these options of `args` that are given, each once, after
+// `first` (a command's input files, say).
+std::vector<std::string> given_values(const ParsedArgs& args, std::vector<std::string> first,
+                                      const std::vector<std::string>& options);
+
 // The first line of a table, saying what made it: "# COMMAND VERSION WORDS".
 std::string provenance(const std::string& command, const std::vector<std::string>& words);
 

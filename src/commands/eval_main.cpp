@@ -1,5 +1,7 @@
 // ddinfer-eval PAIRS DOMAINS RESULT GOLD: judges a result of the other
 // commands against a gold list of known domain-domain interactions.
+#include <cerrno>
+#include <cstring>
 #include <iostream>
 #include <sstream>
 
@@ -8,6 +10,7 @@
 #include "core/error.h"
 #include "core/heap.h"
 #include "core/input_file.h"
+#include "core/lines.h"
 #include "core/readers.h"
 #include "evidence/evaluate.h"
 
@@ -43,6 +46,17 @@ const char* const help =
     "    ddinfer-eval pairs.txt domains.txt pairs.txt.rank.tsv gold.tsv\n"
     "  Exit status: 0 done, 1 a file cannot be read or holds bad input, 2 a\n"
     "  mistake in the call.\n";
+
+// Whether the figures reached standard output (a full disk, /dev/full);
+// says why not.
+bool written(std::ostream& out) {
+    errno = 0;
+    out.flush();
+    if (out.good()) return true;
+    std::cerr << "ddinfer-eval: standard output: cannot write" << (errno != 0 ? std::string(": ") + std::strerror(errno) : "")
+              << "\n";
+    return false;
+}
 
 }  // namespace
 
@@ -81,10 +95,23 @@ int main(int argc, char** argv) {
         const auto result_file = open_input(result_path);
         // Read whole, to be read twice; a read() sets badbit on a damaged
         // compressed file where copying the stream buffer would stop quietly.
+        // Lines are bounded as they come, so that one endless line (a binary
+        // file, a decompression bomb) stops at the bound, not at the memory.
         std::string text;
         std::vector<char> buffer(1 << 16);
+        std::size_t line_length = 0;
+        long line_no = 1;
         while (result_file->read(buffer.data(), static_cast<std::streamsize>(buffer.size())) || result_file->gcount() > 0) {
-            text.append(buffer.data(), static_cast<std::size_t>(result_file->gcount()));
+            const auto got = static_cast<std::size_t>(result_file->gcount());
+            for (std::size_t i = 0; i < got; ++i) {
+                if (buffer[i] == '\n') {
+                    line_length = 0;
+                    ++line_no;
+                } else if (++line_length > max_line_bytes) {
+                    throw line_too_long(result_path, line_no, max_line_bytes);
+                }
+            }
+            text.append(buffer.data(), got);
         }
         if (result_file->bad()) throw Error(read_failure(result_path, *result_file));
         std::stringstream result_in(text);
@@ -94,7 +121,7 @@ int main(int argc, char** argv) {
         result_in.seekg(0);
         if (table_header(first).empty()) {
             std::cout << format_evaluation(base, share(read_inferred(result_in, result_path, candidates), gold));
-            return 0;
+            return written(std::cout) ? 0 : 1;
         }
         const Table table = read_table(result_in, result_path, candidates);
         if (table.passed_over > 0) {
@@ -116,5 +143,5 @@ int main(int argc, char** argv) {
         std::cerr << "ddinfer-eval: " << e.what() << "\n";
         return 1;
     }
-    return 0;
+    return written(std::cout) ? 0 : 1;
 }

@@ -79,6 +79,9 @@ int ddinfer_main(int argc, char** argv, CommandRunner& runner, std::ostream& out
         if (!solver) throw UsageError("--solver takes glpsol or clp, not \"" + args.get("solver", "") + "\"");
         err_ratio = parse_ratio_argument(args.positional[2]);
         stem = output_stem(args, args.positional[0]);
+        const RunFiles planned = run_files(stem, err_ratio);
+        refuse_output_over_input({planned.lp, planned.mps, planned.out, planned.dint},
+                                 {args.positional[0], args.positional[1]});
     } catch (const UsageError& e) {
         err << "ddinfer: " << e.what() << "; " << usage_line;
         return 2;

@@ -235,6 +235,7 @@ int explain_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
     try {
         options.top = static_cast<std::size_t>(args.get_long("top", 3, 1, 1000000));
         path = args.has("output") ? args.get("output", "") : output_stem(args, pairs_path) + ".explain.tsv";
+        refuse_output_over_input({path}, given_values(args, args.positional, {"rank", "dint", "gold", "proteins", "names"}));
     } catch (const UsageError& e) {
         err << "ddinfer-explain: " << e.what() << "; " << usage_line;
         return 2;

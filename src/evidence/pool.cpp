@@ -38,7 +38,8 @@ bool parse_number(std::string_view field, double& value) {
     const std::string text(field);
     char* end = nullptr;
     value = std::strtod(text.c_str(), &end);
-    return *end == '\0' && std::isfinite(value);
+    // The whole field: a byte after the number (a NUL among them) is none.
+    return end == text.c_str() + text.size() && std::isfinite(value);
 }
 
 bool parse_count(std::string_view field, std::int64_t& value) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <tuple>
 #include <ostream>
 
 #include "cli/cli.h"
@@ -20,7 +21,7 @@ namespace ddinfer {
 namespace {
 
 const char* const usage_line =
-    "usage: ddinfer-pool -o FILE [--only TABLE] [--map MAP] [--calibrate GOLD] [-q] TABLE TABLE...\n";
+    "usage: ddinfer-pool -o FILE [--only TABLE] [--map MAP] [--calibrate GOLD] [--same-network] [-q] TABLE TABLE...\n";
 const char* const help_text =
     "  Pools the ranked tables of ddinfer-rank of several networks (sources,\n"
     "  species) into one ranking, best first. Each network scores a pair by its\n"
@@ -38,6 +39,8 @@ const char* const help_text =
     "                    system are translated before pooling\n"
     "  --calibrate GOLD  add p_gold: the estimated chance that the pair is in\n"
     "                    GOLD, never fitted on the pair's own label\n"
+    "  --same-network    pool tables of one network all the same (two ratios,\n"
+    "                    say); refused by default, since it would count twice\n"
     "  -q, --quiet       only warnings and errors on standard error\n"
     "  -h, --help, -V, --version\n"
     "  Tables that share no domain id are refused: most often their ids are of\n"
@@ -57,6 +60,26 @@ std::string power_of_ten(double x) {
     char text[48];
     std::snprintf(text, sizeof text, "%.6ge%.0f", mantissa, exponent);
     return text;
+}
+
+// Two tables of one network (the same candidates with the same support,
+// whatever the programme's evidence): a table given twice, a copy, or one
+// network at two ratios or evidences. Pooled, that network would count
+// twice. Throws Error naming both.
+void refuse_one_network_twice(const std::vector<PoolTable>& tables) {
+    std::vector<std::vector<std::tuple<int, int, std::int64_t>>> rows(tables.size());
+    for (std::size_t t = 0; t < tables.size(); ++t) {
+        for (const PoolTable::Row& row : tables[t].rows) rows[t].emplace_back(row.a, row.b, row.support);
+        std::sort(rows[t].begin(), rows[t].end());
+        for (std::size_t u = 0; u < t; ++u) {
+            if (!rows[u].empty() && rows[u] == rows[t]) {
+                throw Error(tables[u].path + " and " + tables[t].path +
+                            " rank one network (the same candidates with the same support): a table given twice, or "
+                            "one network at two settings, which would count twice; give --same-network to pool them "
+                            "all the same");
+            }
+        }
+    }
 }
 
 bool write_pooled(std::FILE* file, const std::string& first_line, const std::vector<PoolTable>& tables,
@@ -97,7 +120,11 @@ int pool_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
     const CommandLine command{"ddinfer-pool",
                               usage_line,
                               help_text,
-                              {{"output", true, 'o'}, {"only", true}, {"map", true}, {"calibrate", true}},
+                              {{"output", true, 'o'},
+                               {"only", true},
+                               {"map", true},
+                               {"calibrate", true},
+                               {"same-network", false}},
                               2,
                               true};
     ParsedArgs args;
@@ -107,14 +134,18 @@ int pool_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
         if (!args.has("output")) throw UsageError("-o FILE is needed");
         for (std::size_t t = 0; t < args.positional.size(); ++t) {
             const std::string& path = args.positional[t];
-            if (std::count(args.positional.begin(), args.positional.end(), path) > 1) {
-                throw UsageError(path + " is given twice");
+            for (std::size_t u = 0; u < t; ++u) {
+                if (args.positional[u] == path || same_file(args.positional[u], path)) {
+                    throw UsageError(path + " is given twice" +
+                                     (args.positional[u] == path ? "" : " (as " + args.positional[u] + ")"));
+                }
             }
             if (args.has("only") && args.get("only", "") == path) only = static_cast<int>(t);
         }
         if (args.has("only") && only < 0) {
             throw UsageError("--only " + args.get("only", "") + " is none of the tables");
         }
+        refuse_output_over_input({args.get("output", "")}, given_values(args, args.positional, {"map", "calibrate"}));
     } catch (const UsageError& e) {
         err << "ddinfer-pool: " << e.what() << "; " << usage_line;
         return 2;
@@ -124,6 +155,7 @@ int pool_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
     for (const char* option : {"only", "map", "calibrate"}) {
         if (args.has(option)) call.insert(call.end(), {std::string("--") + option, args.get(option, "")});
     }
+    if (args.has("same-network")) call.push_back("--same-network");
     call.insert(call.end(), args.positional.begin(), args.positional.end());
     try {
         InterruptGuard interrupts("ddinfer-pool");
@@ -142,6 +174,7 @@ int pool_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
                     << "\n";
             }
         }
+        if (!args.has("same-network")) refuse_one_network_twice(tables);
         const Pooled pooled = pool_tables(tables, ids, only);
         std::vector<double> p_gold;
         if (args.has("calibrate")) {
@@ -152,7 +185,20 @@ int pool_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
                 pairs.push_back(pooled.pairs[static_cast<std::size_t>(u)]);
                 score.push_back(pooled.score[static_cast<std::size_t>(u)]);
             }
-            Calibration calibration = calibrate(ids.names(), pairs, score, read_gold(*open_input(gold_path), gold_path));
+            const NamePairs gold = read_gold(*open_input(gold_path), gold_path);
+            // Fitted on no gold pair at all, every p_gold would read 0.
+            bool any = false;
+            for (std::size_t i = 0; i < pairs.size() && !any; ++i) {
+                any = gold.contains(ids.name(pairs[i].first), ids.name(pairs[i].second));
+            }
+            if (!any) {
+                throw Error("no pair of " + gold_path + " is a pair of the pooled tables (" + gold_path + " has \"" +
+                            quoted_input(gold.example()) + "\", the tables such as \"" +
+                            (pairs.empty() ? std::string()
+                                           : quoted_input(ids.name(pairs[0].first) + "-" + ids.name(pairs[0].second))) +
+                            "\"); are the domain ids of one kind?");
+            }
+            Calibration calibration = calibrate(ids.names(), pairs, score, gold);
             p_gold = std::move(calibration.p_gold);
             if (!quiet) err << calibration.reliability;
         }

@@ -235,6 +235,8 @@ int rank_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
             throw UsageError("--evidence takes all or network, not \"" + evidence + "\"");
         }
         options.network_only = evidence == "network";
+        refuse_output_over_input({stem + ".rank.tsv", stem + ".classes.tsv"},
+                                 given_values(args, args.positional, {"robust", "dint", "calibrate"}));
     } catch (const UsageError& e) {
         err << "ddinfer-rank: " << e.what() << "; " << usage_line;
         return 2;

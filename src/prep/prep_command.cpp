@@ -267,6 +267,7 @@ int prep_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
             throw UsageError("expected pairs, domains, names or map, not \"" + kind + "\"");
         }
         check_option_use(args, *find_format(kind, format));
+        refuse_output_over_input({output}, given_values(args, inputs, {"aliases", "proteins"}));
     } catch (const UsageError& e) {
         err << "ddinfer-prep: " << e.what() << "; " << usage_line();
         return 2;

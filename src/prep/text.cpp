@@ -72,7 +72,7 @@ bool unwritable_name(const std::string& name) {
 long whole_number(const std::string& text) {
     char* end = nullptr;
     const long value = std::strtol(text.c_str(), &end, 10);
-    return end != text.c_str() && *end == '\0' ? value : -1;
+    return end != text.c_str() && end == text.c_str() + text.size() ? value : -1;
 }
 
 int column(const std::vector<std::string>& header, std::initializer_list<const char*> names) {

@@ -76,11 +76,17 @@ ReadTable read_columns(const std::string& path, const NamePairs& candidates, con
         }
     };
     InputFile in(path);
-    stream_table(in, path, candidates, read.head, [&](std::vector<std::string>& fields, long) {
+    stream_table(in, path, candidates, read.head, [&](std::vector<std::string>& fields, long line_no) {
         if (at.size() != columns.size()) find_columns();
         for (std::size_t c = 0; c < at.size(); ++c) {
             // An empty cell is no value (no robust runs, no fit).
-            if (at[c] != absent && !fields[at[c]].empty()) read.numbers[c].push_back(std::strtod(fields[at[c]].c_str(), nullptr));
+            if (at[c] == absent || fields[at[c]].empty()) continue;
+            double value = 0;
+            if (!number_field(fields[at[c]], value)) {
+                throw input_error(path, line_no, "expected a number in the column " + columns[c] + ", found \"" +
+                                                     quoted_input(fields[at[c]], 40) + "\"");
+            }
+            read.numbers[c].push_back(value);
         }
         if (each) each(fields);
         if (read.top.size() < keep) read.top.push_back(std::move(fields));
@@ -166,6 +172,7 @@ int report_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
     try {
         top = args.get_long("top", 200, 1, 100000);
         path = args.has("output") ? args.get("output", "") : output_stem(args, args.positional[0]) + ".report.html";
+        refuse_output_over_input({path}, given_values(args, args.positional, {"rank", "robust", "null", "gold", "names"}));
     } catch (const UsageError& e) {
         err << "ddinfer-report: " << e.what() << "; " << usage_line;
         return 2;
@@ -211,6 +218,10 @@ int report_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
             relevant += in;
             relevant_hetero += in && a != b;
             hetero_candidates += a != b;
+        }
+        if (args.has("gold") && relevant == 0) {
+            throw Error(no_gold_candidate(gold_path, gold, args.positional[0], args.positional[1],
+                                          candidates.example()));
         }
         // The ranking: the rank table's order, or the association alone;
         // of every pair whether the gold list holds it and whether it is

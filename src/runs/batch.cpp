@@ -200,6 +200,11 @@ int open_batch(const BatchCommand& command, int argc, char** argv, CommandRunner
     try {
         fill_batch_call(call, command.default_runs, command.max_runs, runner);
         if (command.check) command.check(call);
+        if (command.table_path) {
+            const std::string table = command.table_path(call);
+            refuse_output_over_input({table, call.shard.active() ? call.shard.partial_name(table) : table},
+                                     {call.pairs(), call.domains()});
+        }
     } catch (const UsageError& e) {
         err << command.name << ": " << e.what() << "; " << command.usage;
         return 2;

@@ -112,6 +112,8 @@ struct BatchCommand {
     long max_runs = 0;
     // Checks the command's own options; throws UsageError.
     std::function<void(const BatchCall&)> check = nullptr;
+    // The table the command writes (a shard writes its part of it).
+    std::function<std::string(const BatchCall&)> table_path = nullptr;
 };
 
 // The --help of a companion command: its own first lines, the line of

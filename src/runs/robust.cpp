@@ -40,7 +40,8 @@ Costs perturbed_costs(const inter_table& dint, double d, RandomSource& random) {
 int robust_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, std::ostream& err, bool terminal) {
     BatchCall call;
     BatchInput input;
-    const BatchCommand command{"ddinfer-robust", usage_line, help_text, {}, 20, 100000, nullptr};
+    const BatchCommand command{"ddinfer-robust", usage_line, help_text, {}, 20, 100000, nullptr,
+                               [](const BatchCall& c) { return c.stem + "." + ratio_text(c.err_ratio) + ".robust.tsv"; }};
     if (const int status = open_batch(command, argc, argv, runner, call, input, out, err); status >= 0) return status;
     const protdom& network = input.network;
     const inter_table& pint = input.pint;
@@ -89,7 +90,7 @@ int robust_main(int argc, char** argv, CommandRunner& runner, std::ostream& out,
         const inter& pair = dint.list[r];
         rows.push_back({r, network.dom[pair.a].name, network.dom[pair.b].name, classic[r], count});
     }
-    const std::string table_path = call.stem + "." + ratio_text(err_ratio) + ".robust.tsv";
+    const std::string table_path = command.table_path(call);
     const std::string provenance = batch_provenance(command, call, {});
     if (call.shard.active()) {
         std::vector<PartialRow> partial;

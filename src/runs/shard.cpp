@@ -222,7 +222,7 @@ PartialTable read_partial_table(std::istream& in, const std::string& path) {
         const std::string value(f[3]);
         char* end = nullptr;
         std::strtod(value.c_str(), &end);
-        if (value.empty() || *end != '\0') throw input_error(path, at, "expected a number as the value");
+        if (value.empty() || end != value.c_str() + value.size()) throw input_error(path, at, "expected a number as the value");
         row.a = f[1];
         row.b = f[2];
         row.value = value;
@@ -325,6 +325,9 @@ int merge_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
             return 0;
         }
         if (args.positional.empty()) throw UsageError("expected the partial tables");
+        // Before anything is read: the table it would write may be a part.
+        const std::string output = args.has("output") ? args.get("output", "") : unsharded_name(args.positional.front());
+        refuse_output_over_input({output}, args.positional);
     } catch (const UsageError& e) {
         err << "ddinfer-merge: " << e.what() << "; " << usage_line;
         return 2;

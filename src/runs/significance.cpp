@@ -63,8 +63,11 @@ int null_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, s
     BatchCall call;
     BatchInput input;
     const BatchCommand command{
-        "ddinfer-null", usage_line, help_text, {{"model", true}}, 100, 1000000, [](const BatchCall& c) {
-            c.args.get_long("model", 2, 1, 3);
+        "ddinfer-null", usage_line, help_text, {{"model", true}}, 100, 1000000,
+        [](const BatchCall& c) { c.args.get_long("model", 2, 1, 3); },
+        [](const BatchCall& c) {
+            return c.stem + "." + ratio_text(c.err_ratio) + ".m" + std::to_string(c.args.get_long("model", 2, 1, 3)) +
+                   ".null.tsv";
         }};
     if (const int status = open_batch(command, argc, argv, runner, call, input, out, err); status >= 0) return status;
     const int model = static_cast<int>(call.args.get_long("model", 2, 1, 3));
@@ -157,7 +160,7 @@ int null_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, s
         const inter& pair = dint.list[chosen[i]];
         rows.push_back({chosen[i], network.dom[pair.a].name, network.dom[pair.b].name, pair.value, hits});
     }
-    const std::string table_path = call.stem + "." + ratio_text(err_ratio) + ".m" + std::to_string(model) + ".null.tsv";
+    const std::string table_path = command.table_path(call);
     const std::string provenance = batch_provenance(command, call, {"--model", std::to_string(model)});
     if (call.shard.active()) {
         std::vector<PartialRow> partial;

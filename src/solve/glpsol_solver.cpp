@@ -5,8 +5,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <ostream>
 #include <sstream>
+
+#include <sys/statvfs.h>
 
 #include "core/error.h"
 #include "solve/solver.h"
@@ -17,6 +20,26 @@ namespace {
 std::string first_line(const std::string& text) {
     const std::string line = text.substr(0, text.find('\n'));
     return line.empty() ? "failed" : line;
+}
+
+// Why glpsol could not write its report, from its log ("Write error on
+// 'X' - No space left on device"), or from the disk when the log holds no
+// word of it (a full disk may take the log too); "" when nothing shows it.
+std::string report_write_failure(const std::string& log_path, const std::string& report) {
+    std::ifstream log(log_path);
+    std::string line;
+    for (int n = 0; n < 10000 && std::getline(log, line); ++n) {
+        if (line.rfind("Write error on", 0) == 0 || line.rfind("Unable to create", 0) == 0) {
+            return "the solver could not write its report " + report + ": " + line;
+        }
+    }
+    const std::size_t slash = report.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : report.substr(0, slash + 1);
+    struct statvfs disk;
+    if (statvfs(folder.c_str(), &disk) == 0 && static_cast<unsigned long long>(disk.f_bavail) * disk.f_frsize < 65536) {
+        return "the solver could not write its report " + report + " whole: its disk is full";
+    }
+    return "";
 }
 
 // Runs glpsol on files.lp and reads its report into dint; false after a
@@ -33,6 +56,11 @@ bool run_and_read(CommandRunner& runner, const RunFiles& files, const std::strin
     if (!run.ok()) {
         err << "glpsol " << run.describe() << "\n";
         ok = false;
+    }
+    // A report cut short by the disk is no report of the programme.
+    if (const std::string why = report_write_failure(log_path, files.out); !why.empty()) {
+        err << why << "\n";
+        return false;
     }
     if (my_parse_glp(files.out, network, pint, dint, err, sums) != 0) ok = false;
     return ok;
