@@ -167,3 +167,37 @@ TEST_F(PoolTest, DamagedTablesAndCallMistakesAreRefused) {
 
 }  // namespace
 }  // namespace ddinfer::test
+
+namespace ddinfer::test {
+namespace {
+
+// One network counts once: the same table under two names (a link, a
+// copy) or at two settings is refused unless asked for; a number with a
+// stray byte is no number; a gold list that names no pooled pair gives no
+// p_gold of 0 everywhere.
+TEST_F(PoolTest, OneNetworkTwiceADamagedNumberAndAGoldListOfOtherIds) {
+    RunResult run = pool({"-o", "p.tsv", "a.rank.tsv", "./a.rank.tsv"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("./a.rank.tsv is given twice (as a.rank.tsv)"), std::string::npos) << run.err;
+    fs::copy_file(path("a.rank.tsv"), path("copy.rank.tsv"));
+    run = pool({"-o", "p.tsv", "a.rank.tsv", "b.rank.tsv", "copy.rank.tsv"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("ddinfer-pool: a.rank.tsv and copy.rank.tsv rank one network"), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(path("p.tsv")));
+    EXPECT_EQ(pool({"--same-network", "-q", "-o", "p.tsv", "a.rank.tsv", "copy.rank.tsv"}).status, 0);
+
+    write_file(path("c.rank.tsv"), rank_table(row("D1", "D2", "7", "1", "1", "10", std::string("-15.9\0" "257", 10), "0")));
+    run = pool({"-o", "p.tsv", "a.rank.tsv", "c.rank.tsv"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("c.rank.tsv:3:"), std::string::npos) << run.err;
+
+    write_file(path("gold.tsv"), "IPR1 IPR2\n");
+    run = pool({"--calibrate", "gold.tsv", "-o", "p.tsv", "a.rank.tsv", "b.rank.tsv"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("no pair of gold.tsv is a pair of the pooled tables (gold.tsv has \"IPR1-IPR2\""),
+              std::string::npos)
+        << run.err;
+}
+
+}  // namespace
+}  // namespace ddinfer::test
