@@ -166,6 +166,12 @@ TEST_F(ShardTest, ADamagedPartIsNamedAndNothingIsWritten) {
     };
     std::vector<std::string> doubled = lines;
     doubled.insert(doubled.begin() + 4, lines[4]);
+    const auto edited = [&](std::size_t line, const std::string& from, const std::string& to) {
+        std::vector<std::string> all = lines;
+        const std::size_t at = all[line].find(from);
+        if (at != std::string::npos) all[line].replace(at, from.size(), to);
+        return all;
+    };
     std::vector<std::string> older = lines;
     older[end] = "# end";
     const std::string counts = std::to_string(rows) + " rows, the part holds ";
@@ -176,8 +182,8 @@ TEST_F(ShardTest, ADamagedPartIsNamedAndNothingIsWritten) {
         {"huge.tsv", with_field(3, 4, "99999999999999999999999"), "huge.tsv:4: the count 99999999999999999999999 is above the 2 runs of shard 1/3"},
         {"above.tsv", with_field(5, 4, "3"), "above.tsv:6: the count 3 is above the 2 runs of shard 1/3"},
         {"renumbered.tsv", with_field(end - 1, 0, std::to_string(std::stol(field(end - 1, 0)) + 1)),
-         "renumbered.tsv:" + std::to_string(end + 1) + ": the rows do not match the checksum of the end line: the part was changed after it was written"},
-        {"value.tsv", with_field(3, 3, "0.5"), "value.tsv:" + std::to_string(end + 1) + ": the rows do not match the checksum of the end line: the part was changed after it was written"},
+         "renumbered.tsv:" + std::to_string(end + 1) + ": the part does not match the checksum of the end line: it was changed after it was written"},
+        {"value.tsv", with_field(3, 3, "0.5"), "value.tsv:" + std::to_string(end + 1) + ": the part does not match the checksum of the end line: it was changed after it was written"},
         {"deleted.tsv", without(4, 5), "deleted.tsv:" + std::to_string(end) + ": the end line counts " + counts + std::to_string(rows - 1) + ": lines were lost or added"},
         {"halved.tsv", without(4, end), "halved.tsv:5: the end line counts " + counts + "1: lines were lost or added"},
         {"older.tsv", joined(older), "older.tsv:" + std::to_string(end + 1) + ": expected \"# end rows R records N checksum HEX\" (a part of an earlier version has none: run its shard again)"},
@@ -185,6 +191,12 @@ TEST_F(ShardTest, ADamagedPartIsNamedAndNothingIsWritten) {
         {"headless.tsv", without(0, 1), "headless.tsv:1: expected the first line of a partial table of ddinfer-robust or ddinfer-null"},
         {"endless.tsv", without(end, end + 1), "endless.tsv: no end line: the part was cut short, or is no partial table of --shard"},
         {"more.tsv", text + "0\tD0\tD0\t1\t1\n", "more.tsv:" + std::to_string(end + 2) + ": expected nothing after the end line"},
+        // The settings and fingerprint lines are checked with the rows: a part
+        // of seed 2 edited to say seed 1, and one of another input.
+        {"seed.tsv", joined(edited(0, " --seed 1 ", " --seed 2 ")),
+         "seed.tsv:" + std::to_string(end + 1) + ": the part does not match the checksum of the end line: it was changed after it was written"},
+        {"print.tsv", joined(edited(1, "fingerprint ", "fingerprint 0")),
+         "print.tsv:" + std::to_string(end + 1) + ": the part does not match the checksum of the end line: it was changed after it was written"},
     };
     for (const auto& c : cases) {
         write_file(path(c.name), c.text);
@@ -229,6 +241,23 @@ TEST(MergePartsTest, RecordsInRangeAndPartsThatAgree) {
     // Another number of candidates: other inputs.
     const PartialTable wider = read(partial_table(head, two, "f", {{0, "A", "B", "1", 1}}, 6), "p6");
     EXPECT_EQ(message([&] { merge_partial_tables({p1, wider}); }), "p6: not a part of the same run as p1 (other inputs or settings)");
+    // Parts of ddinfer-null all list the same tested pairs: one emptied and
+    // made whole again with its own end line is refused.
+    const std::string null_head = "# ddinfer-null 1.0.0 --model 2 --runs 4 p d 0.100000\n";
+    const PartialTable n1 = read(partial_table(null_head, one, "f", {{0, "A", "B", "1", 1}, {3, "A", "C", "1", 0}}, 5), "n1");
+    const PartialTable emptied = read(partial_table(null_head, two, "f", {}, 5), "n2");
+    EXPECT_EQ(message([&] { merge_partial_tables({n1, emptied}); }),
+              "n2: lists 0 tested pairs, n1 2; every part of ddinfer-null lists the same ones (a part emptied or cut?)");
+    // A part whose checksum covers its rows alone, as an earlier version wrote.
+    std::string text = partial_table(head, one, "f", {{0, "A", "B", "1", 1}}, 5);
+    std::uint64_t h = 1469598103934665603ULL;
+    for (const char c : std::string("0\tA\tB\t1\t1\n")) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+    char sum[20];
+    std::snprintf(sum, sizeof sum, "%016llx", static_cast<unsigned long long>(h));
+    text = text.substr(0, text.rfind("checksum ") + 9) + sum + "\n";
+    EXPECT_EQ(message([&] { read(text, "old"); }),
+              "old:5: the checksum covers the rows alone, not the first two lines: a part of an earlier version; run its "
+              "shard again");
     const PartialTable p2 = read(partial_table(head, two, "f", {{3, "A", "C", "0", 2}, {4, "B", "B", "0", 1}}, 5), "p2");
     EXPECT_EQ(merge_partial_tables({p2, p1}), head + "domain_a\tdomain_b\tclassic\tfreq\nA\tC\t0\t0.75\nA\tB\t1\t0.5\nB\tB\t0\t0.25\n");
 }

@@ -96,9 +96,11 @@ const char* const header_line = "record\tdomain_a\tdomain_b\tvalue\tcount";
 
 std::string partial_table(const std::string& provenance, const Shard& shard, const std::string& fingerprint,
                           const std::vector<PartialRow>& rows, long records) {
-    std::string text = provenance + "# shard " + std::to_string(shard.index) + "/" + std::to_string(shard.count) +
-                       " fingerprint " + fingerprint + "\n" + header_line + "\n";
-    std::uint64_t checksum = fnv_basis;
+    const std::string heads = provenance + "# shard " + std::to_string(shard.index) + "/" +
+                              std::to_string(shard.count) + " fingerprint " + fingerprint + "\n";
+    std::string text = heads + header_line + "\n";
+    // The settings and the fingerprint are checked with the rows.
+    std::uint64_t checksum = fnv1a(fnv_basis, heads);
     for (const PartialRow& row : rows) {
         const std::string line = row_line(row);
         checksum = fnv1a(checksum, line);
@@ -163,6 +165,7 @@ PartialTable read_partial_table(std::istream& in, const std::string& path) {
         throw input_error(path, 1, "expected the first line of a partial table of ddinfer-robust or ddinfer-null");
     }
     part.provenance = line;
+    std::string heads = part.provenance + "\n";
     const std::size_t runs_at = part.provenance.find(" --runs ");
     if (runs_at == std::string::npos) throw input_error(path, 1, "expected --runs in the first line");
     const std::string_view runs_text = std::string_view(part.provenance).substr(runs_at + 8);
@@ -172,6 +175,7 @@ PartialTable read_partial_table(std::istream& in, const std::string& path) {
     int index = 0, count = 0;
     char fingerprint[40] = {};
     const std::string shard_line(line);
+    heads += shard_line + "\n";
     if (std::sscanf(shard_line.c_str(), "# shard %d/%d fingerprint %39s", &index, &count, fingerprint) != 3 ||
         index < 1 || count < index || count > part.runs) {
         throw input_error(path, 2, "expected \"# shard I/S fingerprint HEX\" with 1 <= I <= S <= the runs");
@@ -183,7 +187,7 @@ PartialTable read_partial_table(std::istream& in, const std::string& path) {
     next();
     if (line != header_line) throw input_error(path, 3, "expected the header record, domain_a, domain_b, value, count");
     const long most = part.shard.runs_of(part.runs);
-    std::uint64_t checksum = fnv_basis;
+    std::uint64_t checksum = fnv1a(fnv_basis, heads), rows_alone = fnv_basis;
     for (;;) {
         next();
         const long at = lines.number();
@@ -199,8 +203,12 @@ PartialTable read_partial_table(std::istream& in, const std::string& path) {
                 throw input_error(path, at, "the end line counts " + std::to_string(rows) + " rows, the part holds " +
                                                 std::to_string(part.rows.size()) + ": lines were lost or added");
             }
+            if (sum == hex(rows_alone) && sum != hex(checksum)) {
+                throw input_error(path, at, "the checksum covers the rows alone, not the first two lines: a part of an "
+                                            "earlier version; run its shard again");
+            }
             if (sum != hex(checksum)) {
-                throw input_error(path, at, "the rows do not match the checksum of the end line: the part was changed "
+                throw input_error(path, at, "the part does not match the checksum of the end line: it was changed "
                                             "after it was written");
             }
             if (!part.rows.empty() && part.rows.back().record >= static_cast<long>(records)) {
@@ -231,8 +239,8 @@ PartialTable read_partial_table(std::istream& in, const std::string& path) {
             throw input_error(path, at, "the count " + quoted_input(f[4]) + " is above the " + std::to_string(most) +
                                             " runs of shard " + std::to_string(index) + "/" + std::to_string(count));
         }
-        checksum = fnv1a(checksum, line);
-        checksum = fnv1a(checksum, "\n");
+        checksum = fnv1a(fnv1a(checksum, line), "\n");
+        rows_alone = fnv1a(fnv1a(rows_alone, line), "\n");
         part.rows.push_back(std::move(row));
         part.lines.push_back(at);
     }
@@ -262,6 +270,20 @@ std::string merge_partial_tables(const std::vector<PartialTable>& parts) {
     for (int i = 1; i <= first.shard.count; ++i) {
         if (seen[static_cast<std::size_t>(i)] == 0) {
             throw Error("shard " + std::to_string(i) + "/" + std::to_string(first.shard.count) + " is missing");
+        }
+    }
+    // Every part of ddinfer-null tests the same pairs, those of the classic
+    // solution: a part that lists others was emptied or cut and made whole
+    // again.
+    if (first.provenance.rfind("# ddinfer-null ", 0) == 0) {
+        for (const PartialTable& part : parts) {
+            bool same = part.rows.size() == first.rows.size();
+            for (std::size_t i = 0; same && i < part.rows.size(); ++i) same = part.rows[i].record == first.rows[i].record;
+            if (!same) {
+                throw Error(part.path + ": lists " + std::to_string(part.rows.size()) + " tested pairs, " + first.path +
+                            " " + std::to_string(first.rows.size()) +
+                            "; every part of ddinfer-null lists the same ones (a part emptied or cut?)");
+            }
         }
     }
     struct Where {
