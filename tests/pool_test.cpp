@@ -122,6 +122,18 @@ TEST_F(PoolTest, AMapTranslatesTheTablesOfTheOtherIdSystem) {
     EXPECT_EQ(firsts, "D1\tD2\t2\t2.59027\nD1\tD3\t1\t0.470004\nD2\tD3\t1\t0.470004\nD4\tD4\t1\t0\n");
     EXPECT_NE(table.find("\tc:support\tc:lp_value\t"), std::string::npos);
     EXPECT_NE(table.find("\t3\t1\t0.1\t0\t1.20397\n"), std::string::npos) << table;
+
+    // IPR2 standing for 10 ids: IPR1-IPR2 stands for 10 pairs, IPR2-IPR2 for
+    // 10 x 10 (counted before the pairs met twice fold): over a bound of 99
+    // the row and the id are named; at the default 100 it pools.
+    std::string wide = "IPR1\tD1\n";
+    for (int i = 0; i < 10; ++i) wide += "IPR2\tW" + std::to_string(i) + "\n";
+    write_file(path("wide.txt"), wide);
+    run = pool({"-o", "p.tsv", "--map", "wide.txt", "--max-fan-out", "99", "a.rank.tsv", "c.rank.tsv"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "ddinfer-pool: c.rank.tsv:4: through the map this row stands for 100 pairs, over the 99 allowed: "
+                       "\"IPR2\" stands for 10 ids (--max-fan-out raises the bound)\n");
+    EXPECT_EQ(pool({"-q", "-o", "p.tsv", "--map", "wide.txt", "a.rank.tsv", "c.rank.tsv"}).status, 0);
 }
 
 TEST_F(PoolTest, DamagedTablesAndCallMistakesAreRefused) {

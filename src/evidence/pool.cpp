@@ -153,6 +153,20 @@ PoolTable read_pool_table(std::istream& in, const std::string& path, DomainIds& 
     }
     std::unordered_map<std::uint64_t, long> seen;
     for (const RawRow& row : raw) {
+        const std::size_t ta = targets[static_cast<std::size_t>(row.a)].size(), tb = targets[static_cast<std::size_t>(row.b)].size();
+        if (translate && ta * tb > map->max_fan_out) {
+            const bool a_wider = ta >= tb;
+            throw input_error(path, row.line,
+                              "through the map this row stands for " + std::to_string(ta * tb) + " pairs, over the " +
+                                  std::to_string(map->max_fan_out) + " allowed: \"" +
+                                  quoted_input(local.names()[static_cast<std::size_t>(a_wider ? row.a : row.b)]) +
+                                  "\" stands for " + std::to_string(a_wider ? ta : tb) +
+                                  " ids (--max-fan-out raises the bound)");
+        }
+        if (translate && table.rows.size() + ta * tb > map->max_rows) {
+            throw input_error(path, row.line, "through the map the table grows past " + std::to_string(map->max_rows) +
+                                                  " rows: is the map of the two id systems meant?");
+        }
         for (const int x : targets[static_cast<std::size_t>(row.a)]) {
             for (const int y : targets[static_cast<std::size_t>(row.b)]) {
                 PoolTable::Row values = row.values;

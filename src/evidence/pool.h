@@ -33,6 +33,11 @@ private:
 // integrates, say); an id may stand on several lines.
 struct DomainMap {
     std::unordered_map<std::string, std::vector<std::string>> to;
+    // The pairs one row may stand for once translated, and the rows a
+    // translated table may hold: an id standing for thousands would grow a
+    // table past any memory.
+    std::size_t max_fan_out = 100;
+    std::size_t max_rows = 20000000;
 };
 
 // Two ids a line, separated by tabs or spaces; "#" lines and blank lines

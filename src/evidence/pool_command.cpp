@@ -21,7 +21,8 @@ namespace ddinfer {
 namespace {
 
 const char* const usage_line =
-    "usage: ddinfer-pool -o FILE [--only TABLE] [--map MAP] [--calibrate GOLD] [--same-network] [-q] TABLE TABLE...\n";
+    "usage: ddinfer-pool -o FILE [--only TABLE] [--map MAP [--max-fan-out N]] [--calibrate GOLD] [--same-network] [-q] "
+    "TABLE TABLE...\n";
 const char* const help_text =
     "  Pools the ranked tables of ddinfer-rank of several networks (sources,\n"
     "  species) into one ranking, best first. Each network scores a pair by its\n"
@@ -37,6 +38,8 @@ const char* const help_text =
     "                    (an InterPro entry and a Pfam family it integrates, as\n"
     "                    ddinfer-prep map writes); tables mostly of the first\n"
     "                    system are translated before pooling\n"
+    "  --max-fan-out N   the pairs one row may stand for once translated,\n"
+    "                    default 100\n"
     "  --calibrate GOLD  add p_gold: the estimated chance that the pair is in\n"
     "                    GOLD, never fitted on the pair's own label\n"
     "  --same-network    pool tables of one network all the same (two ratios,\n"
@@ -124,13 +127,16 @@ int pool_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
                                {"only", true},
                                {"map", true},
                                {"calibrate", true},
-                               {"same-network", false}},
+                               {"same-network", false},
+                               {"max-fan-out", true}},
                               2,
                               true};
     ParsedArgs args;
     if (const int status = parse_command_line(command, argc, argv, args, out, err); status >= 0) return status;
     int only = -1;
+    long max_fan_out = 100;
     try {
+        max_fan_out = args.get_long("max-fan-out", 100, 1, 1000000);
         if (!args.has("output")) throw UsageError("-o FILE is needed");
         for (std::size_t t = 0; t < args.positional.size(); ++t) {
             const std::string& path = args.positional[t];
@@ -152,7 +158,7 @@ int pool_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
     }
     const bool quiet = args.has("quiet");
     std::vector<std::string> call;
-    for (const char* option : {"only", "map", "calibrate"}) {
+    for (const char* option : {"only", "map", "max-fan-out", "calibrate"}) {
         if (args.has(option)) call.insert(call.end(), {std::string("--") + option, args.get(option, "")});
     }
     if (args.has("same-network")) call.push_back("--same-network");
@@ -161,6 +167,7 @@ int pool_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
         InterruptGuard interrupts("ddinfer-pool");
         DomainMap map;
         if (args.has("map")) map = read_domain_map(*open_input(args.get("map", "")), args.get("map", ""));
+        map.max_fan_out = static_cast<std::size_t>(max_fan_out);
         DomainIds ids;
         std::vector<PoolTable> tables;
         for (const std::string& path : args.positional) {
