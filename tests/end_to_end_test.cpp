@@ -340,7 +340,7 @@ TEST_F(EndToEndTest, CallMistakesGiveOneLineAndStatusTwo) {
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.out.rfind(usage, 0), 0u);
     }
-    EXPECT_EQ(ddinfer({"-V"}).out, "ddinfer 1.0.0\n");
+    EXPECT_EQ(ddinfer({"-V"}).out, "ddinfer 1.1.0\n");
     EXPECT_EQ(files(), (std::vector<std::string>{"domains.txt", "pairs.txt"}));
     // An option after the arguments counts.
     EXPECT_EQ(ddinfer({"pairs.txt", "domains.txt", "0", "--solver", "clp"}).status, 0);
@@ -539,7 +539,7 @@ TEST_F(EndToEndTest, BothSolversReachTheSameOptimumOnTheWorkedExample) {
 TEST_F(EndToEndTest, Version) {
     const RunResult run = ddinfer({"--version"});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, "ddinfer 1.0.0\n");
+    EXPECT_EQ(run.out, "ddinfer 1.1.0\n");
 }
 
 }  // namespace

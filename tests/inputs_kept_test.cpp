@@ -77,6 +77,39 @@ TEST_F(InputsKeptTest, EvalBoundsItsLinesAndChecksItsWrites) {
     EXPECT_EQ(read_file(path("err.txt")), "ddinfer-eval: standard output: cannot write: No space left on device\n");
 }
 
+// A table of this version ends with its row count and checksum: cut at a
+// line end, or with a row deleted, it is refused by every reader; a table
+// of an earlier version, without one, is read with a warning.
+TEST_F(InputsKeptTest, TablesEndWithTheirRowCountAndAreCheckedWhole) {
+    ASSERT_EQ(run_in(dir, {bin("ddinfer-rank"), "-q", "pairs.txt", "domains.txt"}).status, 0);
+    const std::string table = read_file(path("pairs.txt.rank.tsv"));
+    const std::size_t end = table.rfind("# end rows 2 checksum ");
+    ASSERT_NE(end, std::string::npos) << table;
+    const std::size_t last_row = table.rfind('\n', end - 2) + 1;
+    write_file(path("cut.tsv"), table.substr(0, last_row));
+    write_file(path("lost.tsv"), table.substr(0, last_row) + table.substr(end));
+    write_file(path("old.tsv"), "# ddinfer-rank 1.0.0 --evidence all pairs.txt domains.txt\n" +
+                                    table.substr(table.find('\n') + 1, end - table.find('\n') - 1));
+    for (const auto& [file, message] :
+         {std::pair{"cut.tsv", "cut.tsv: no end line (\"# end rows R checksum HEX\"): the table was cut short at a line end"},
+          {"lost.tsv", "lost.tsv:4: the end line counts 2 rows, the table holds 1: rows were lost or added"}}) {
+        for (const char* command : {"ddinfer-eval", "ddinfer-report", "ddinfer-explain"}) {
+            const RunResult run =
+                std::string(command) == "ddinfer-eval"
+                    ? run_in(dir, {bin(command), "pairs.txt", "domains.txt", file, "gold.tsv"})
+                    : run_in(dir, {bin(command), "--rank", file, "-o", "out", "pairs.txt", "domains.txt"});
+            EXPECT_EQ(run.status, 1) << command << " " << file;
+            EXPECT_NE(run.err.find(std::string(command) + ": " + message), std::string::npos) << run.err;
+        }
+    }
+    const RunResult old = run_in(dir, {bin("ddinfer-eval"), "pairs.txt", "domains.txt", "old.tsv", "gold.tsv"});
+    EXPECT_EQ(old.status, 0) << old.err;
+    EXPECT_NE(old.err.find("warning: old.tsv has no end line (written by a version before tables ended with a row "
+                           "count and a checksum): read as it is, unchecked\n"),
+              std::string::npos)
+        << old.err;
+}
+
 // A gold list none of whose pairs is a candidate would mark every pair
 // "new" and chart a precision of 0: refused as ddinfer-rank refuses it.
 TEST_F(InputsKeptTest, TheReportRefusesAGoldListOfOtherIds) {

@@ -18,7 +18,7 @@ std::string row(const std::string& a, const std::string& b, const std::string& s
 }
 
 std::string rank_table(const std::string& rows) {
-    return "# ddinfer-rank 1.0.0 --evidence all pairs.txt domains.txt\n" + std::string(rank_header) + "\n" + rows;
+    return "# ddinfer-rank 1.1.0 --evidence all pairs.txt domains.txt\n" + std::string(rank_header) + "\n" + with_end(rows);
 }
 
 // Network a (4 pairs): scores 10, 8, 8, 1, so ranks 1, 2.5, 2.5, 4 and
@@ -50,7 +50,7 @@ TEST_F(PoolTest, NormalisedRanksAddUpAndAnAbsentNetworkAddsNothing) {
     RunResult run = pool({"-o", "pooled.tsv", "a.rank.tsv", "b.rank.tsv"});
     ASSERT_EQ(run.status, 0) << run.err;
     const std::string table = read_file(path("pooled.tsv"));
-    EXPECT_EQ(table.substr(0, table.find('\n') + 1), "# ddinfer-pool 1.0.0 a.rank.tsv b.rank.tsv\n");
+    EXPECT_EQ(table.substr(0, table.find('\n') + 1), "# ddinfer-pool 1.1.0 a.rank.tsv b.rank.tsv\n");
     EXPECT_EQ(without_provenance(table), header +
                                              "D1\tD2\t1\t1.38629\t7\t1\t0.001\t0\t1.38629\t\t\t\t\t\n"
                                              "D2\tD3\t2\t1.16315\t5\t0.5\t0.00316228\t0\t0.470004\t9\t1\t1e-400\t2\t0.693147\n"
@@ -142,13 +142,19 @@ TEST_F(PoolTest, DamagedTablesAndCallMistakesAreRefused) {
         std::string err;
     };
     const std::string d1d2 = row("D1", "D2", "1", "1", "", "2", "-1", "0");
+    const std::string head = rank_table("").substr(0, rank_table("").find("# end"));
     const Case cases[] = {
         {"# ddinfer-robust 1.0.0 pairs.txt domains.txt 0.1\ndomain_a\tdomain_b\tclassic\tfreq\nD1\tD2\t1\t1\n",
          "b.rank.tsv:1: expected a table of ddinfer-rank (its first line \"# ddinfer-rank ...\")"},
         {"# ddinfer-rank 1.0.0\ndomain_a\tdomain_b\tsupport\n",
          "b.rank.tsv:2: expected the header of a ddinfer-rank table, with a column lp_value"},
-        {rank_table(d1d2 + d1d2.substr(0, d1d2.size() - 1)),
-         "b.rank.tsv:4: the line has no line end: the table was cut short"},
+        {head + d1d2 + d1d2.substr(0, d1d2.size() - 1), "b.rank.tsv:4: the line has no line end: the table was cut short"},
+        // Cut at a line end, a row lost, a row changed: the end line tells.
+        {head + d1d2, "b.rank.tsv: no end line (\"# end rows R checksum HEX\"): the table was cut short at a line end"},
+        {rank_table(d1d2 + row("D1", "D3", "1", "1", "", "2", "-1", "0")).replace(head.size(), d1d2.size(), ""),
+         "b.rank.tsv:4: the end line counts 2 rows, the table holds 1: rows were lost or added"},
+        {rank_table(d1d2).replace(head.size() + 6, 1, "2"),
+         "b.rank.tsv:4: the rows do not match the checksum of the end line: the table was changed"},
         {rank_table(d1d2 + row("D2", "D1", "1", "1", "", "2", "-1", "0")),
          "b.rank.tsv:4: the pair \"D1\" with \"D2\" stands already on line 3"},
         {rank_table(row("D1", "D2", "1.5", "1", "", "2", "-1", "0")),
@@ -158,7 +164,7 @@ TEST_F(PoolTest, DamagedTablesAndCallMistakesAreRefused) {
          "b.rank.tsv:3: expected whole counts of support and shared_proteins and numbers of score, log10_p_dc and "
          "freq or lp_value"},
         {rank_table("D1\tD2\t1\n"), "b.rank.tsv:3: expected 16 tab-separated fields, found 3"},
-        {rank_table(""), "b.rank.tsv:2: the table holds no pair"},
+        {rank_table(""), "b.rank.tsv:3: the table holds no pair"},
     };
     for (const Case& c : cases) {
         write_file(path("b.rank.tsv"), c.b);

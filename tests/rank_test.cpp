@@ -477,7 +477,7 @@ TEST_F(RankCommandTest, TheReportIsOnePageOfWhatWasGiven) {
     ASSERT_EQ(run.status, 0) << run.err;
     const std::string all = read_file(path("all.html"));
     const std::string settings = all.substr(all.find("<h2>Settings</h2>"), all.find("</ul>", all.find("<h2>Settings</h2>")) - all.find("<h2>Settings</h2>"));
-    EXPECT_EQ(settings, "<h2>Settings</h2>\n<ul><li><code>ddinfer-rank 1.0.0 --evidence all odd&amp;.txt oddd.txt</code></li>"
+    EXPECT_EQ(settings, "<h2>Settings</h2>\n<ul><li><code>ddinfer-rank 1.1.0 --evidence all odd&amp;.txt oddd.txt</code></li>"
                         "<li><code>classes of candidates no solution tells apart: odd&amp;.txt.classes.tsv</code></li>"
                         "<li><code>ddinfer-robust 1.0.0 --runs 4 odd&amp;.txt oddd.txt 0.100000</code></li>"
                         "<li><code>classic list: 2 pairs; pairs inferred in any run: 3</code></li>"
@@ -494,7 +494,7 @@ TEST_F(RankCommandTest, TheReportIsOnePageOfWhatWasGiven) {
     EXPECT_LT(top, all.find("<h2>Charts</h2>"));
     EXPECT_EQ(all.substr(summary, all.find("</section>") - summary),
               "<section id=\"summary\"><ul><li>Inputs: 6 protein pairs of 6 proteins (odd&amp;.txt), 5 of them with a "
-              "domain of oddd.txt; 3 candidate domain pairs.</li><li>Ranked by ddinfer-rank 1.0.0 --evidence all "
+              "domain of oddd.txt; 3 candidate domain pairs.</li><li>Ranked by ddinfer-rank 1.1.0 --evidence all "
               "odd&amp;.txt oddd.txt.</li><li>Optimal solutions sampled (ddinfer-robust 1.0.0 --runs 4 odd&amp;.txt "
               "oddd.txt 0.100000): 2 pairs in the classic solution, 3 in any of them.</li><li>Randomised networks "
               "(ddinfer-null 1.0.0 --model 2 --runs 9 odd&amp;.txt oddd.txt 0.100000): 2 of 3 tested pairs at the "

@@ -14,6 +14,7 @@
 #include "core/dint.h"
 #include "core/network.h"
 #include "core/readers.h"
+#include "core/table_end.h"
 
 namespace ddinfer::test {
 
@@ -86,9 +87,21 @@ inline std::string quoted(const std::string& word) {
 }
 
 // A table without its first line when that is the "# COMMAND ..." line
-// recording the call.
+// recording the call, and without its end line ("# end rows R checksum
+// HEX", a function of the rows above it that the readers check).
 inline std::string without_provenance(const std::string& table) {
-    return table.rfind("# ", 0) == 0 ? table.substr(table.find('\n') + 1) : table;
+    std::string rest = table.rfind("# ", 0) == 0 ? table.substr(table.find('\n') + 1) : table;
+    const std::size_t end = rest.rfind("# end rows ");
+    if (end != std::string::npos && (end == 0 || rest[end - 1] == '\n')) rest.resize(end);
+    return rest;
+}
+
+// Rows of a table ("...\n" each) followed by their end line, as the
+// commands write them.
+inline std::string with_end(const std::string& rows) {
+    TableEnd end;
+    end.bytes(rows);
+    return rows + end.line() + "\n";
 }
 
 struct RunResult {

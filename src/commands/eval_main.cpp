@@ -124,6 +124,7 @@ int main(int argc, char** argv) {
             return written(std::cout) ? 0 : 1;
         }
         const Table table = read_table(result_in, result_path, candidates);
+        if (table.unchecked) info << unchecked_warning(result_path) << std::flush;
         if (table.passed_over > 0) {
             std::cout << "passed over " << table.passed_over << " pairs of the pooled table that are no candidates of "
                       << args.positional[0] << " and " << args.positional[1] << "\n";

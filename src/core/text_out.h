@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/table_end.h"
+
 namespace ddinfer {
 
 // A number as "%g" writes it.
@@ -45,18 +47,40 @@ public:
     }
     TextOut& operator<<(int value) { return *this << static_cast<long long>(value); }
 
+    // Every line written from here on is a row of a table that end_table()
+    // closes with its end line.
+    void count_rows() {
+        rows_from_ = buffer_.size();
+        counting_ = true;
+    }
+    void end_table() {
+        counted();
+        counting_ = false;
+        *this << end_.line() << '\n';
+    }
+
     // Writes what is buffered; false once any write has failed.
     bool flush() {
+        counted();
         if (!buffer_.empty() && std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) ok_ = false;
         buffer_.clear();
+        rows_from_ = 0;
         return ok_;
     }
 
 private:
+    void counted() {
+        if (counting_) end_.bytes(std::string_view(buffer_).substr(rows_from_));
+        rows_from_ = buffer_.size();
+    }
+
     static constexpr std::size_t capacity = 1 << 16;
     std::FILE* file_;
     std::string buffer_;
     bool ok_ = true;
+    bool counting_ = false;
+    std::size_t rows_from_ = 0;
+    TableEnd end_;
 };
 
 }  // namespace ddinfer

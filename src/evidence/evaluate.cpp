@@ -121,15 +121,28 @@ std::vector<std::string> split_tabs(const std::string& line) {
 
 // Hands every row after the header to `take` (its fields and line number):
 // every row ends with a line feed, has the header's number of fields and
-// names a candidate, or (a pooled table) is passed over and counted.
+// names a candidate, or (a pooled table) is passed over and counted. An end
+// line, where there is one, must match the rows; `end_required` (a table of
+// a version that writes one) refuses a table without. `ended` tells
+// whether there was one.
 std::size_t visit_rows(std::istream& in, const std::string& file, const NamePairs& candidates, std::size_t fields_per_row,
-                       long line_no, bool pass_over_others, const TableRow& take) {
+                       long line_no, bool pass_over_others, const TableRow& take, bool end_required = false,
+                       bool* ended = nullptr) {
     std::size_t passed_over = 0;
     std::string line;
+    TableEnd end;
+    bool end_seen = false;
     while (getline_bounded(in, line, file, line_no + 1)) {
         ++line_no;
-        if (!line.empty() && line[0] == '#' && !in.eof()) continue;
         if (in.eof()) throw input_error(file, line_no, "the line has no line end: the table was cut short");
+        if (end_seen) throw input_error(file, line_no, "expected nothing after the end line");
+        if (TableEnd::is_end(line)) {
+            if (const std::string wrong = end.check(line); !wrong.empty()) throw input_error(file, line_no, wrong);
+            end_seen = true;
+            continue;
+        }
+        if (!line.empty() && line[0] == '#') continue;
+        end.row(line);
         std::vector<std::string> fields = split_tabs(line);
         if (fields.size() != fields_per_row) {
             throw input_error(file, line_no,
@@ -147,6 +160,10 @@ std::size_t visit_rows(std::istream& in, const std::string& file, const NamePair
         take(fields, line_no);
     }
     if (in.bad()) throw Error(read_failure(file, in));
+    if (end_required && !end_seen) {
+        throw Error(file + ": no end line (\"# end rows R checksum HEX\"): the table was cut short at a line end");
+    }
+    if (ended != nullptr) *ended = end_seen;
     return passed_over;
 }
 
@@ -196,7 +213,10 @@ void stream_table(std::istream& in, const std::string& file, const NamePairs& ca
     // A pooled table ranks the pairs of several networks, most of them no
     // candidates of any one.
     const bool pooled = head.provenance.rfind("ddinfer-pool ", 0) == 0;
-    head.passed_over = visit_rows(in, file, candidates, head.header.size(), line_no, pooled, take);
+    const bool required = table_has_end(head.provenance);
+    bool ended = false;
+    head.passed_over = visit_rows(in, file, candidates, head.header.size(), line_no, pooled, take, required, &ended);
+    head.unchecked = !ended && head.provenance.rfind("ddinfer", 0) == 0;
 }
 
 Table read_table(std::istream& in, const std::string& file, const NamePairs& candidates) {
@@ -207,8 +227,15 @@ Table read_table(std::istream& in, const std::string& file, const NamePairs& can
         table.line_numbers.push_back(at);
     });
     table.header = head.header;
+    table.provenance = head.provenance;
     table.passed_over = head.passed_over;
+    table.unchecked = head.unchecked;
     return table;
+}
+
+std::string unchecked_warning(const std::string& file) {
+    return "warning: " + file + " has no end line (written by a version before tables ended with a row count and a "
+           "checksum): read as it is, unchecked\n";
 }
 
 bool number_field(const std::string& field, double& value) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/network.h"
+#include "core/table_end.h"
 
 namespace ddinfer {
 
@@ -92,10 +93,12 @@ constexpr const char* robust_header = "domain_a\tdomain_b\tclassic\tfreq";
 // ddinfer-pool ...") may hold pairs of other networks, which are passed over
 // and counted. Throws Error naming file:line.
 struct Table {
+    std::string provenance;  // as in TableHead
     std::vector<std::string> header;
     std::vector<std::vector<std::string>> rows;
     std::vector<long> line_numbers;
     std::size_t passed_over = 0;  // pairs of a pooled table that are no candidates
+    bool unchecked = false;       // as in TableHead
 };
 Table read_table(std::istream& in, const std::string& file, const NamePairs& candidates);
 
@@ -103,11 +106,19 @@ Table read_table(std::istream& in, const std::string& file, const NamePairs& can
 // (but for passed_over) before the first row, then `take` gets each row's
 // fields (it may move them) and line number.
 using TableRow = std::function<void(std::vector<std::string>& fields, long line_no)>;
+// The last line of a table written since version 1.1 counts its rows and
+// carries their checksum ("# end rows R checksum HEX"): a table that says it
+// is of such a version and has none was cut short, and is refused; a table
+// of an earlier version is read as it is (`unchecked`, for a warning).
 struct TableHead {
     std::string provenance;  // the first line without its "# ", when it is a "#" line
     std::vector<std::string> header;
     std::size_t passed_over = 0;
+    bool unchecked = false;  // a table of an earlier version, without an end line
 };
+
+// The warning for such a table.
+std::string unchecked_warning(const std::string& file);
 void stream_table(std::istream& in, const std::string& file, const NamePairs& candidates, TableHead& head,
                   const TableRow& take);
 

@@ -74,15 +74,18 @@ constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 // checked (its fields, its line end, a candidate of these inputs unless
 // the table is pooled); the numbers are read only where `needed` says so
 // (all when it is empty), since a query needs a few rows of a proteome's
-// table.
-void read_rank_evidence(const std::string& path, const CandidateRecords& records, const std::vector<char>& needed,
+// table. True for a table of an earlier version, read unchecked.
+bool read_rank_evidence(const std::string& path, const CandidateRecords& records, const std::vector<char>& needed,
                         CandidateEvidence& evidence, std::vector<double>& lp_value) {
     InputFile in(path);
     Lines lines(in, path);
     std::string_view line;
-    bool ended = false, pooled = false;
+    bool ended = false, pooled = false, end_required = false, ours = false;
     while (lines.next(line, &ended) && !line.empty() && line[0] == '#') {
-        if (lines.number() == 1) pooled = line.rfind("# ddinfer-pool ", 0) == 0;
+        if (lines.number() != 1) continue;
+        pooled = line.rfind("# ddinfer-pool ", 0) == 0;
+        ours = line.rfind("# ddinfer", 0) == 0;
+        end_required = table_has_end(line.substr(2));
     }
     const std::vector<std::string_view> header = tab_fields(line);
     if (lines.number() == 0 || header.size() < 2 || header[0] != "domain_a" || header[1] != "domain_b") {
@@ -104,10 +107,19 @@ void read_rank_evidence(const std::string& path, const CandidateRecords& records
     long place = 0;
     std::string a, b;
     std::vector<std::string_view> fields;
+    TableEnd end;
+    bool end_seen = false;
     while (lines.next(line, &ended)) {
         const long line_no = lines.number();
-        if (!line.empty() && line[0] == '#' && ended) continue;
         if (!ended) throw input_error(path, line_no, "the line has no line end: the table was cut short");
+        if (end_seen) throw input_error(path, line_no, "expected nothing after the end line");
+        if (TableEnd::is_end(line)) {
+            if (const std::string wrong = end.check(line); !wrong.empty()) throw input_error(path, line_no, wrong);
+            end_seen = true;
+            continue;
+        }
+        if (!line.empty() && line[0] == '#') continue;
+        end.row(line);
         fields = tab_fields(line);
         if (fields.size() != width) {
             throw input_error(path, line_no, "expected " + std::to_string(width) + " tab-separated fields, found " +
@@ -145,6 +157,10 @@ void read_rank_evidence(const std::string& path, const CandidateRecords& records
         });
     }
     if (lines.bad()) throw Error(read_failure(path, in));
+    if (end_required && !end_seen) {
+        throw Error(path + ": no end line (\"# end rows R checksum HEX\"): the table was cut short at a line end");
+    }
+    return !end_seen && ours;
 }
 
 // Protein ids asked for, from --protein and --proteins; an id that names
@@ -304,8 +320,10 @@ int explain_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
             }
         }
         if (args.has("rank")) {
-            read_rank_evidence(args.get("rank", ""), records, needed_records(network, pint, dint, pairs, asked),
-                               evidence, lp_value);
+            if (read_rank_evidence(args.get("rank", ""), records, needed_records(network, pint, dint, pairs, asked),
+                                   evidence, lp_value)) {
+                info << unchecked_warning(args.get("rank", ""));
+            }
             bool any_lp = false;
             for (const double v : lp_value) any_lp = any_lp || !std::isnan(v);
             if (evidence.chosen.empty() && any_lp) {

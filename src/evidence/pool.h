@@ -58,6 +58,7 @@ struct PoolTable {
     std::vector<Row> rows;
     std::size_t translated = 0;  // domain ids translated by the map
     std::size_t collapsed = 0;   // rows whose translated pair an earlier row holds
+    bool unchecked = false;      // of a version before tables ended with a check line
 };
 
 // Reads a table of ddinfer-rank (its first line "# ddinfer-rank ..."),

@@ -95,6 +95,7 @@ bool write_pooled(std::FILE* file, const std::string& first_line, const std::vec
         }
     }
     out << (p_gold.empty() ? "" : "\tp_gold") << '\n';
+    out.count_rows();
     for (std::size_t i = 0; i < pooled.order.size(); ++i) {
         const auto u = static_cast<std::size_t>(pooled.order[i]);
         out << ids.name(pooled.pairs[u].first) << '\t' << ids.name(pooled.pairs[u].second) << '\t'
@@ -114,6 +115,7 @@ bool write_pooled(std::FILE* file, const std::string& first_line, const std::vec
         if (!p_gold.empty()) out << '\t' << (std::isnan(p_gold[i]) ? std::string() : format_g(p_gold[i]));
         out << '\n';
     }
+    out.end_table();
     return out.flush();
 }
 
@@ -173,6 +175,7 @@ int pool_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
         for (const std::string& path : args.positional) {
             tables.push_back(read_pool_table(*open_input(path), path, ids, args.has("map") ? &map : nullptr));
             const PoolTable& table = tables.back();
+            if (table.unchecked) err << "ddinfer-pool: " << unchecked_warning(path);
             if (!quiet && table.translated > 0) {
                 err << table.path << ": " << table.translated << " domain ids translated by " << args.get("map", "")
                     << (table.collapsed > 0 ? ", " + std::to_string(table.collapsed) +

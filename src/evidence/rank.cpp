@@ -91,6 +91,7 @@ bool write_rank_table(std::FILE* file, const std::string& first_line, const prot
                       const std::vector<double>& p_gold) {
     TextOut out(file);
     out << first_line << rank_header << (p_gold.empty() ? "" : "\tp_gold") << '\n';
+    out.count_rows();
     const double rho = assoc.rho();
     long long rank = 0;
     for (int r : ranked.order) {
@@ -109,6 +110,7 @@ bool write_rank_table(std::FILE* file, const std::string& first_line, const prot
         if (!p_gold.empty()) out << '\t' << (std::isnan(p_gold[r]) ? std::string() : format_g(p_gold[r]));
         out << '\n';
     }
+    out.end_table();
     return out.flush();
 }
 
@@ -183,14 +185,17 @@ void read_dint_evidence(const std::string& path, const protdom& network, const i
 }
 
 void read_robust_evidence(const std::string& path, const protdom& network, const inter_table& dint,
-                          const CandidateRecords& records, LpEvidence& lp) {
+                          const CandidateRecords& records, LpEvidence& lp, std::ostream& info) {
     const auto in = open_input(path);
     long line_no = 0;
     if (first_table_line(*in, path, line_no) != robust_header) {
         throw input_error(path, std::max(1L, line_no),
                           "expected the header of a ddinfer-robust table (domain_a, domain_b, classic, freq)");
     }
-    const std::vector<RankedPair> rows = read_ranked(*in, path, candidate_names(network, dint), line_no);
+    // Again from the start, its first line telling whether it ends checked.
+    const Table table = read_table(*open_input(path), path, candidate_names(network, dint));
+    if (table.unchecked) info << unchecked_warning(path);
+    const std::vector<RankedPair> rows = ranked_pairs(table, path);
     std::vector<double> classic(static_cast<std::size_t>(dint.n), 0.0);
     lp.freq.assign(static_cast<std::size_t>(dint.n), 0.0);
     for (const RankedPair& row : rows) {
@@ -262,7 +267,7 @@ int rank_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
         LpEvidence lp;
         const CandidateRecords records(network, dint);
         if (args.has("dint")) read_dint_evidence(args.get("dint", ""), network, dint, records, lp);
-        if (args.has("robust")) read_robust_evidence(args.get("robust", ""), network, dint, records, lp);
+        if (args.has("robust")) read_robust_evidence(args.get("robust", ""), network, dint, records, lp, info);
         const RankedTable ranked = rank_candidates(dint, assoc, lp, options);
         Calibration calibration;
         if (args.has("calibrate")) {

@@ -61,8 +61,9 @@ struct ReadTable {
 };
 
 // Columns from `required` on may be missing: their numbers stay empty.
-ReadTable read_columns(const std::string& path, const NamePairs& candidates, const std::vector<std::string>& columns,
-                       std::size_t keep, const std::function<void(const std::vector<std::string>&)>& each = {},
+ReadTable read_columns(std::ostream& info, const std::string& path, const NamePairs& candidates,
+                       const std::vector<std::string>& columns, std::size_t keep,
+                       const std::function<void(const std::vector<std::string>&)>& each = {},
                        std::size_t required = static_cast<std::size_t>(-1)) {
     ReadTable read;
     read.numbers.resize(columns.size());
@@ -92,6 +93,7 @@ ReadTable read_columns(const std::string& path, const NamePairs& candidates, con
         if (read.top.size() < keep) read.top.push_back(std::move(fields));
     });
     if (at.size() != columns.size()) find_columns();
+    if (read.head.unchecked) info << unchecked_warning(path);
     return read;
 }
 
@@ -239,7 +241,7 @@ int report_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
                           args.positional[1] + "; " + thousands(dint.n) + " candidate domain pairs.");
         if (args.has("rank")) {
             const std::string rank_path = args.get("rank", "");
-            ReadTable rank = read_columns(rank_path, candidates, {"score", "p_gold", "freq"}, static_cast<std::size_t>(top),
+            ReadTable rank = read_columns(info, rank_path, candidates, {"score", "p_gold", "freq"}, static_cast<std::size_t>(top),
                                           [&](const std::vector<std::string>& row) { judge(row[0], row[1]); }, 1);
             settings.push_back(rank.head.provenance);
             summary.push_back("Ranked by " + (rank.head.provenance.empty() ? rank_path : rank.head.provenance) + ".");
@@ -289,7 +291,7 @@ int report_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
 
         std::string charts;
         if (args.has("robust")) {
-            const ReadTable robust = read_columns(args.get("robust", ""), candidates, {"classic", "freq"}, 0);
+            const ReadTable robust = read_columns(info, args.get("robust", ""), candidates, {"classic", "freq"}, 0);
             settings.push_back(robust.head.provenance);
             const std::vector<double>&freq = robust.numbers[1], &values = robust.numbers[0];
             const long classic = std::count_if(values.begin(), values.end(), [](double v) { return v >= 0.5; });
@@ -307,7 +309,7 @@ int report_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
                                 "score (higher is better)");
         }
         if (args.has("null")) {
-            const ReadTable null = read_columns(args.get("null", ""), candidates, {"p_value", "runs"}, 0);
+            const ReadTable null = read_columns(info, args.get("null", ""), candidates, {"p_value", "runs"}, 0);
             settings.push_back(null.head.provenance);
             const std::vector<double>&p = null.numbers[0], &runs = null.numbers[1];
             const double smallest = runs.empty() ? 1.0 : 1.0 / (runs.front() + 1);

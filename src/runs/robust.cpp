@@ -108,11 +108,14 @@ std::string robust_table(const std::string& provenance, std::vector<RobustRow> r
         return a.classic > b.classic;
     });
     std::string table = provenance + "domain_a\tdomain_b\tclassic\tfreq\n";
+    TableEnd end;
     for (const RobustRow& row : rows) {
-        table += row.a + "\t" + row.b + "\t" + format_g(row.classic) + "\t" +
-                 format_g(static_cast<double>(row.count) / runs) + "\n";
+        const std::string line =
+            row.a + "\t" + row.b + "\t" + format_g(row.classic) + "\t" + format_g(static_cast<double>(row.count) / runs);
+        end.row(line);
+        table += line + "\n";
     }
-    return table;
+    return table + end.line() + "\n";
 }
 
 }  // namespace ddinfer

@@ -180,11 +180,15 @@ std::string null_table(const std::string& provenance, const std::vector<NullRow>
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return p[a] < p[b]; });
 
     std::string table = provenance + "domain_a\tdomain_b\tvalue\thits\truns\tp_value\tq_value\n";
+    TableEnd end;
     for (std::size_t i : order) {
-        table += rows[i].a + "\t" + rows[i].b + "\t" + format_g(rows[i].value) + "\t" + std::to_string(rows[i].hits) +
-                 "\t" + std::to_string(runs) + "\t" + format_g(p[i]) + "\t" + format_g(q[i]) + "\n";
+        const std::string line = rows[i].a + "\t" + rows[i].b + "\t" + format_g(rows[i].value) + "\t" +
+                                 std::to_string(rows[i].hits) + "\t" + std::to_string(runs) + "\t" + format_g(p[i]) +
+                                 "\t" + format_g(q[i]);
+        end.row(line);
+        table += line + "\n";
     }
-    return table;
+    return table + end.line() + "\n";
 }
 
 }  // namespace ddinfer

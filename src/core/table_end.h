@@ -1,0 +1,75 @@
+// The last line of the tables the commands write (ranked, pooled, robust
+// and null tables): "# end rows R checksum HEX", R the rows below the header
+// and HEX an FNV-1a hash of their lines. A table cut at a line end, or with a
+// row lost, doubled or changed, no longer matches it; readers check it
+// before they trust what they read.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace ddinfer {
+
+class TableEnd {
+public:
+    // One row, without its line feed.
+    void row(std::string_view line) {
+        bytes(line);
+        bytes("\n");
+    }
+    // Rows as written, line feeds included; a row may span two calls.
+    void bytes(std::string_view text) {
+        for (const char byte : text) {
+            hash_ = (hash_ ^ static_cast<unsigned char>(byte)) * 1099511628211ULL;
+            rows_ += byte == '\n';
+        }
+    }
+    long rows() const { return rows_; }
+
+    // The end line of the rows so far, without its line feed.
+    std::string line() const {
+        char text[80];
+        std::snprintf(text, sizeof text, "# end rows %ld checksum %016llx", rows_, static_cast<unsigned long long>(hash_));
+        return text;
+    }
+
+    static bool is_end(std::string_view line) { return line.rfind("# end rows ", 0) == 0; }
+
+    // What is wrong with `end`, an end line read after the rows seen; "" when
+    // it matches them.
+    std::string check(std::string_view end) const {
+        long rows = -1;
+        char sum[40] = {};
+        const std::string text(end);
+        if (std::sscanf(text.c_str(), "# end rows %ld checksum %39s", &rows, sum) != 2) {
+            return "expected \"# end rows R checksum HEX\"";
+        }
+        if (rows != rows_) {
+            return "the end line counts " + std::to_string(rows) + " rows, the table holds " + std::to_string(rows_) +
+                   ": rows were lost or added";
+        }
+        if (text != line()) return "the rows do not match the checksum of the end line: the table was changed";
+        return "";
+    }
+
+private:
+    std::uint64_t hash_ = 1469598103934665603ULL;
+    long rows_ = 0;
+};
+
+// Whether a table's first line ("# ddinfer-rank 1.1.0 ...", without the
+// "# ") says it ends with an end line: written by version 1.1 or later.
+// Tables of earlier versions, and tables made by hand, have none.
+inline bool table_has_end(std::string_view provenance) {
+    if (provenance.rfind("ddinfer", 0) != 0) return false;
+    const std::size_t space = provenance.find(' ');
+    if (space == std::string_view::npos) return false;
+    int major = 0, minor = 0;
+    const std::string version(provenance.substr(space + 1, 20));
+    if (std::sscanf(version.c_str(), "%d.%d", &major, &minor) != 2) return false;
+    return major > 1 || (major == 1 && minor >= 1);
+}
+
+}  // namespace ddinfer
