@@ -472,7 +472,7 @@ TEST_F(RankCommandTest, TheReportIsOnePageOfWhatWasGiven) {
     // Beside the rank table, its classes: rows 1 and 3 no solution tells apart.
     write_file(path("odd&.txt.classes.tsv"), "class\tdomain_a\tdomain_b\n1\tX<b>\tY\n1\tX<b>\tX<b>\n");
     run = run_in(dir, {bin("ddinfer-report"), "--rank", "odd&.txt.rank.tsv", "--robust", "robust.tsv", "--null",
-                       "null.tsv", "--gold", "gold.tsv", "--names", "names.tsv", "--names", "genes.tsv", "-o", "all.html",
+                       "null.tsv", "--gold", "gold.tsv", "--names", "names.tsv", "--names", "genes.tsv", "--title", "odd & co", "-o", "all.html",
                        "odd&.txt", "oddd.txt"});
     ASSERT_EQ(run.status, 0) << run.err;
     const std::string all = read_file(path("all.html"));
@@ -494,12 +494,13 @@ TEST_F(RankCommandTest, TheReportIsOnePageOfWhatWasGiven) {
     EXPECT_LT(top, all.find("<h2>Charts</h2>"));
     EXPECT_EQ(all.substr(summary, all.find("</section>") - summary),
               "<section id=\"summary\"><ul><li>Inputs: 6 protein pairs of 6 proteins (odd&amp;.txt), 5 of them with a "
-              "domain of oddd.txt; 3 candidate domain pairs.</li><li>Ranked by ddinfer-rank 1.1.0 --evidence all "
-              "odd&amp;.txt oddd.txt.</li><li>Optimal solutions sampled (ddinfer-robust 1.0.0 --runs 4 odd&amp;.txt "
-              "oddd.txt 0.100000): 2 pairs in the classic solution, 3 in any of them.</li><li>Randomised networks "
-              "(ddinfer-null 1.0.0 --model 2 --runs 9 odd&amp;.txt oddd.txt 0.100000): 2 of 3 tested pairs at the "
-              "smallest p, 0.1.</li><li>Known pairs (gold.tsv): 2 among the candidates, a base rate of 66.67%; 2 of "
-              "the top 3.</li></ul>");
+              "domain of oddd.txt; 3 candidate domain pairs.</li><li>Ranking: odd&amp;.txt.rank.tsv, by ddinfer-rank "
+              "(its call under Settings).</li><li>Optimal solutions sampled: 4 (robust.tsv): 2 pairs in the classic "
+              "solution, 3 in any of them.</li><li>Randomised networks: 9 of model 2 (null.tsv): 2 of 3 tested pairs "
+              "at the smallest p, 0.1.</li><li>Pairs in gold.tsv: 2 among the candidates, a base rate of 66.67%; 2 "
+              "of the top 3.</li></ul>");
+    // The title: the name given and the ratio the robust table's call ends with.
+    EXPECT_NE(all.find("<h1>ddinfer report: odd &amp; co, ratio 0.1</h1>"), std::string::npos);
     // The columns read first, each with its meaning; the rest further right.
     std::string heads;
     for (std::size_t at = all.find("<thead>", top) + 1; (at = all.find("<th", at + 1)) < all.find("</thead>", top);) {
@@ -510,16 +511,17 @@ TEST_F(RankCommandTest, TheReportIsOnePageOfWhatWasGiven) {
         if (all.substr(at, close - at).find(" title=\"") == std::string::npos) heads += '?';
         heads += ' ';
     }
-    EXPECT_EQ(heads, "rank domain_a domain_b protein pairs known freq support score +homotypic +possible +ratio +p_assoc +log10_p "
+    EXPECT_EQ(heads, "rank domain_a domain_b protein pairs gold list freq support score +homotypic +possible +ratio +p_assoc +log10_p "
                      "+lp_value +class_size +expected +log10_p_dc +shared_proteins ");
     EXPECT_NE(all.find("<tr><td>1 <span class=\"twin\" title=\"no solution tells this pair from the pairs at rank 3: "
                        "they stand in exactly the same protein pairs\">twin of 3</span></td><td>X&lt;b&gt;<br><small>X &amp; "
                        "co</small></td><td>Y</td><td class=\"behind\"><details><summary>3</summary><ul><li>A (gA&lt;1&gt;) &ndash; B <small>its "
                        "only candidate</small></li><li>A (gA&lt;1&gt;) &ndash; C <small>one of 2 candidates</small></li><li>C &ndash; "
-                       "D <small>one of 2 candidates</small></li></ul></details></td><td class=\"known\">known</td>"),
+                       "D <small>one of 2 candidates</small></li></ul></details></td><td class=\"in-gold\">in gold.tsv</td>"),
               std::string::npos);
     EXPECT_NE(all.find("<tr><td>3 <span class=\"twin\""), std::string::npos);
-    EXPECT_NE(all.find("</details></td><td class=\"new\">new</td>"), std::string::npos);
+    EXPECT_NE(all.find("</details></td><td class=\"not-in-gold\">not in gold.tsv</td>"), std::string::npos);
+    EXPECT_EQ(all.find(">new<"), std::string::npos);
     // Chance on the precision chart: 2 of 3 candidates are known.
     EXPECT_NE(all.find("<line x1=\"50\" y1=\"76.7\" x2=\"610\" y2=\"76.7\" class=\"base all\">"), std::string::npos);
     EXPECT_NE(all.find("<p class=\"note\" id=\"null-note\">2 of 3 tested pairs sit at the smallest p that 9 runs "

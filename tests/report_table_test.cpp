@@ -3,6 +3,8 @@
 // links by the kind of id, names, known or new, twins of one class.
 #include "report/report_table.h"
 
+#include "report/report_charts.h"
+
 #include <gtest/gtest.h>
 
 #include "core/error.h"
@@ -11,39 +13,48 @@
 namespace ddinfer::test {
 namespace {
 
-TEST(ReportTableTest, ColumnsFirstAndRestLinksNamesKnownAndTwins) {
+TEST(ReportTableTest, ColumnsFirstAndRestLinksNamesGoldMarksAndTwins) {
     NamePairs gold;
     gold.add("IPR000001", "PF00001");
     TopTable table;
-    table.header = {"domain_a", "domain_b", "rank", "score", "odd", "p_gold"};
-    table.rows = {{"PF00001", "IPR000001", "1", "-2", "x<y", "0.5"},
-                  {"cd001", "PF00002", "2", "-3", "", "0.1"},
-                  {"PF00003", "PF00003", "3", "-4", "z", "0.1"}};
+    table.header = {"domain_a", "domain_b", "rank", "score", "odd", "p_gold", "freq"};
+    table.rows = {{"PF00001", "IPR000001", "1", "-2", "x<y", "0.995", "1"},
+                  {"cd001", "PF00002", "2", "-3", "", "0.123456", "0"},
+                  {"PF00003", "PF00003", "3", "-4", "z", "0.1", ""}};
     table.gold = &gold;
+    table.gold_name = "g.tsv";
     table.names = {{"PF00001", {"7tm_1", "rhodopsin & co"}}, {"cd001", {"CD", ""}}};
     table.class_of = {{"PF00002\tcd001", 4}, {"PF00003\tPF00003", 4}, {"IPR000001\tPF00001", 9}};
     const std::string html = top_table_html(table);
-    const std::string head = "<th title=\"" + column_meaning("rank") + "\">rank</th><th title=\"" +
-                             column_meaning("domain_a") + "\">domain_a</th><th title=\"" + column_meaning("domain_b") +
-                             "\">domain_b</th><th title=\"" + column_meaning("p_gold") + "\">p_gold</th><th title=\"" +
-                             column_meaning("known") + "\">known</th><th title=\"" + column_meaning("score") +
-                             "\">score</th><th class=\"extra\">odd</th></tr></thead><tbody>\n";
-    EXPECT_NE(html.find(head), std::string::npos) << html;
+    std::string head = "<th title=\"" + column_meaning("rank") + "\">rank</th>";
+    for (const char* column : {"domain_a", "domain_b", "p_gold", "gold list", "freq", "score"}) {
+        head += "<th title=\"" + escaped(column_meaning(column)) + "\">" + column + "</th>";
+    }
+    EXPECT_NE(html.find(head + "<th class=\"extra\">odd</th></tr></thead><tbody>\n"), std::string::npos) << html;
     const std::string twins = " they stand in exactly the same protein pairs\">twin of ";
+    // p_gold to two digits, "> 0.99" above, the whole value kept for sorting.
     EXPECT_NE(html.find("<tr><td>1</td><td><a href=\"https://www.ebi.ac.uk/interpro/entry/pfam/PF00001/\">PF00001</a>"
                         "<br><small>7tm_1: rhodopsin &amp; co</small></td><td><a href=\"https://www.ebi.ac.uk/interpro/"
-                        "entry/InterPro/IPR000001/\">IPR000001</a></td><td>0.5</td><td class=\"known\">known</td><td>-2"
-                        "</td><td class=\"extra\">x&lt;y</td></tr>\n"),
+                        "entry/InterPro/IPR000001/\">IPR000001</a></td><td data-v=\"0.995\">&gt; 0.99</td><td "
+                        "class=\"in-gold\">in g.tsv</td><td>1</td><td>-2</td><td class=\"extra\">x&lt;y</td></tr>\n"),
               std::string::npos)
         << html;
     EXPECT_NE(html.find("<tr><td>2 <span class=\"twin\" title=\"no solution tells this pair from the pairs at rank 3:" +
                         twins + "3</span></td><td>cd001<br><small>CD</small></td>"),
               std::string::npos)
         << html;
-    EXPECT_NE(html.find("<td class=\"new\">new</td><td>-3</td><td class=\"extra\"></td></tr>\n<tr><td>3 <span"),
+    // A top pair that no sampled optimum chose says why it stands there.
+    EXPECT_NE(html.find("<td data-v=\"0.123456\">0.12</td><td class=\"not-in-gold\">not in g.tsv</td><td>0 <span "
+                        "class=\"why\" title=\"no sampled optimal solution chose the pair: it ranks this high by its "
+                        "association and the proteins that carry both domains\">never chosen</span></td><td>-3</td><td "
+                        "class=\"extra\"></td></tr>\n<tr><td>3 <span"),
               std::string::npos)
         << html;
     EXPECT_EQ(column_meaning("odd"), "");
+    EXPECT_EQ(column_meaning("ex/pairs.txt:support"), "in network ex/pairs.txt: " + column_meaning("support"));
+    EXPECT_EQ(p_gold_text("1"), "> 0.99");
+    EXPECT_EQ(p_gold_text("0.99"), "0.99");
+    EXPECT_EQ(p_gold_text("0.0396"), "0.04");
 }
 
 class ReadClassesTest : public TempDirTest {};

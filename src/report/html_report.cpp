@@ -28,8 +28,8 @@ namespace ddinfer {
 namespace {
 
 const char* const usage_line =
-    "usage: ddinfer-report [--rank RANK_TSV] [--robust ROBUST_TSV] [--null NULL_TSV] [--gold GOLD] [--names NAMES] "
-    "[--top N] [-o FILE] [--outdir DIR] [-q] PAIRS DOMAINS\n";
+    "usage: ddinfer-report [--rank RANK_TSV] [--robust ROBUST_TSV] [--null NULL_TSV] [--gold GOLD] [--names NAMES]... "
+    "[--top N] [--title NAME] [-o FILE] [--outdir DIR] [-q] PAIRS DOMAINS\n";
 const char* const help_text =
     "  Writes PAIRS.report.html: one self-contained page (no network needed to\n"
     "  open it) with the inputs and their check, the settings the tables\n"
@@ -45,6 +45,8 @@ const char* const help_text =
     "  --names FILE    domain or protein names: ID<TAB>NAME[<TAB>DESCRIPTION] a\n"
     "                  line (repeatable)\n"
     "  --top N         pairs in the table, default 200\n"
+    "  --title NAME    the data set's name in the title (default: the name of\n"
+    "                  the folder that holds PAIRS); the ratio follows it\n"
     "  -o FILE, --outdir DIR   where to write the page\n"
     "  -q, --quiet     only warnings and errors on standard error\n"
     "  -h, --help, -V, --version\n"
@@ -65,6 +67,7 @@ int report_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
                                {"gold", true},
                                {"names", true, 0, true},
                                {"top", true},
+                               {"title", true},
                                {"output", true, 'o'},
                                {"outdir", true}},
                               2};
@@ -113,6 +116,7 @@ int report_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
         NamePairs gold;
         std::size_t relevant = 0, relevant_hetero = 0, hetero_candidates = 0;
         const std::string gold_path = args.get("gold", "");
+        const std::string gold_name = std::filesystem::path(gold_path).filename().string();
         if (args.has("gold")) gold = read_gold(*open_input(gold_path), gold_path);
         for (int r = 0; r < dint.n; ++r) {
             const std::string& a = network.dom[dint.list[r].a].name;
@@ -137,6 +141,7 @@ int report_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
         TopTable table;
         std::vector<double> scores, p_gold, freq_ranked;
         std::vector<std::string> settings, summary;
+        std::string calibrated_on;  // the gold list p_gold was fitted on
         summary.push_back("Inputs: " + thousands(pint.n) + " protein pairs of " + thousands(network.nprot) +
                           " proteins (" + args.positional[0] + "), " + thousands(carriers) + " of them with a domain of " +
                           args.positional[1] + "; " + thousands(dint.n) + " candidate domain pairs.");
@@ -145,7 +150,14 @@ int report_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
             ReadTable rank = read_columns(info, rank_path, candidates, {"score", "p_gold", "freq"}, static_cast<std::size_t>(top),
                                           [&](const std::vector<std::string>& row) { judge(row[0], row[1]); }, 1);
             settings.push_back(rank.head.provenance);
-            summary.push_back("Ranked by " + (rank.head.provenance.empty() ? rank_path : rank.head.provenance) + ".");
+            const std::vector<std::string> networks = pooled_networks(rank.head.provenance, args.has("gold") ? &gold : nullptr, gold_name);
+            const std::string by = words_of(rank.head.provenance).empty() ? "" : words_of(rank.head.provenance)[0];
+            summary.push_back("Ranking: " + rank_path +
+                              (networks.empty() ? by.empty() ? "." : ", by " + by + " (its call under Settings)."
+                                                : ", pooled by " + by + " from " + std::to_string(networks.size()) +
+                                                      " networks (its call under Settings):"));
+            summary.insert(summary.end(), networks.begin(), networks.end());
+            calibrated_on = option_in(rank.head.provenance, "--calibrate");
             if (rank.head.passed_over > 0) {
                 settings.push_back(std::to_string(rank.head.passed_over) +
                                    " pairs of the pooled table are no candidates of these inputs: not shown");
@@ -181,9 +193,13 @@ int report_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
             summary.push_back("Ranked by the degree-corrected association alone (no rank table given).");
         }
         if (!p_gold.empty()) {
-            summary.push_back("p_gold, the calibrated chance of a known interaction: " +
-                              counts_at(p_gold, {0.5, 0.2, 0.1}, false) + " of " + thousands(static_cast<long>(p_gold.size())) +
-                              " pairs.");
+            const std::string list = calibrated_on.empty() ? "the gold list it was fitted on" : calibrated_on;
+            summary.push_back("p_gold, the estimated chance that a pair is in " + list +
+                              " (a lower bound on the chance that its domains interact, the list being incomplete): " +
+                              counts_at(p_gold, {0.5, 0.2, 0.1}, false) + " of " +
+                              thousands(static_cast<long>(p_gold.size())) +
+                              " pairs. It is fitted apart for homotypic and heterotypic pairs, each pair on the other "
+                              "half of the domains, so it need not fall monotonically down the ranking.");
         }
         if (!freq_ranked.empty()) {
             summary.push_back("freq, the share of optimal solutions that infer a pair: " +
@@ -200,9 +216,10 @@ int report_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
                                 freq, 0, 1.0000001, 20, "freq");
             settings.push_back("classic list: " + std::to_string(classic) + " pairs; pairs inferred in any run: " +
                                std::to_string(freq.size()));
-            summary.push_back("Optimal solutions sampled (" + robust.head.provenance + "): " + thousands(classic) +
-                              " pairs in the classic solution, " + thousands(static_cast<long>(freq.size())) +
-                              " in any of them.");
+            const std::string runs = option_in(robust.head.provenance, "--runs");
+            summary.push_back("Optimal solutions sampled: " + (runs.empty() ? std::string("some") : runs) + " (" +
+                              args.get("robust", "") + "): " + thousands(classic) + " pairs in the classic solution, " +
+                              thousands(static_cast<long>(freq.size())) + " in any of them.");
         }
         if (!scores.empty()) {
             const auto [low, high] = std::minmax_element(scores.begin(), scores.end());
@@ -227,7 +244,10 @@ int report_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
                           "): no randomised network reached them, so the runs cannot order them. More --runs "
                           "would tell them apart.</p>\n";
             }
-            summary.push_back("Randomised networks (" + null.head.provenance + "): " + thousands(at_smallest) + " of " +
+            const std::string model = option_in(null.head.provenance, "--model");
+            summary.push_back("Randomised networks: " + option_in(null.head.provenance, "--runs") +
+                              (model.empty() ? "" : " of model " + model) + " (" + args.get("null", "") + "): " +
+                              thousands(at_smallest) + " of " +
                               thousands(static_cast<long>(p.size())) + " tested pairs at the smallest p, " +
                               number(smallest) + ".");
         }
@@ -244,10 +264,11 @@ int report_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
             cutoffs = "<h3>Precision at the top</h3>\n" + c.cutoffs;
             const std::size_t head = std::min<std::size_t>(100, in_gold.size());
             const long known_at_top = std::count(in_gold.begin(), in_gold.begin() + static_cast<long>(head), 1);
-            summary.push_back("Known pairs (" + gold_path + "): " + thousands(static_cast<long>(relevant)) +
+            summary.push_back("Pairs in " + gold_name + ": " + thousands(static_cast<long>(relevant)) +
                               " among the candidates, a base rate of " + number(100.0 * base_all, "%.2f") + "%; " +
                               thousands(known_at_top) + " of the top " + std::to_string(head) + ".");
             table.gold = &gold;
+            table.gold_name = gold_name;
         }
 
         // Names of the domains and proteins these inputs have, and no
@@ -272,9 +293,10 @@ int report_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
         }
 
         // Top down: what this is, the pairs, the charts, the details.
+        const std::string title = report_title(args.get("title", ""), args.positional[0], settings);
         std::string html = "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>ddinfer report: " +
-                           escaped(args.positional[0]) + "</title><style>" + page_style + "</style></head><body>\n";
-        html += "<h1>ddinfer report: " + escaped(args.positional[0]) + "</h1>\n<section id=\"summary\"><ul>";
+                           escaped(title) + "</title><style>" + page_style + "</style></head><body>\n";
+        html += "<h1>ddinfer report: " + escaped(title) + "</h1>\n<section id=\"summary\"><ul>";
         for (const std::string& line : summary) html += "<li>" + escaped(line) + "</li>";
         html += "</ul></section>\n";
         const std::size_t shown = std::min(table.rows.size(), static_cast<std::size_t>(top));

@@ -126,14 +126,15 @@ std::string line_chart(const std::string& id, const std::string& title, const Cu
                "\"><title>base rate, " + (std::string(kind) == "all" ? "all" : "heterotypic") + " pairs: " + number(100 * rate, "%.2f") + "%</title></line>";
     }
     if (base.first >= 0) {
-        svg += "<text x=\"460\" y=\"66\">dashed: the base rate (chance)</text>";
+        svg += "<text x=\"605\" y=\"66\" text-anchor=\"end\">dashed: the base rate (chance)</text>";
     }
     svg += "<text x=\"45\" y=\"20\" text-anchor=\"end\">1</text><text x=\"45\" y=\"210\" text-anchor=\"end\">0</text>"
            "<text x=\"610\" y=\"228\" text-anchor=\"end\">" +
            number(x_max) + "</text><text x=\"50\" y=\"228\">1</text><text x=\"330\" y=\"245\" "
            "text-anchor=\"middle\">rank (log scale)</text>";
-    svg += "<text x=\"460\" y=\"30\" class=\"all\">all pairs</text><text x=\"460\" y=\"48\" "
-           "class=\"hetero\">heterotypic</text>";
+    // The legend right-aligned inside the chart, whole at any width.
+    svg += "<text x=\"605\" y=\"30\" class=\"all\" text-anchor=\"end\">all pairs</text><text x=\"605\" y=\"48\" "
+           "class=\"hetero\" text-anchor=\"end\">heterotypic</text>";
     return svg + "</svg></figure>\n";
 }
 

@@ -39,4 +39,23 @@ std::string thousands(long value);
 // `equal_first` the first cut counts equal values only.
 std::string counts_at(const std::vector<double>& values, std::initializer_list<double> cuts, bool equal_first);
 
+// The words of a table's call line, and the value of one of its options
+// ("" when not there).
+std::vector<std::string> words_of(const std::string& line);
+std::string option_in(const std::string& provenance, const std::string& option);
+
+// The ratio of a run, from the call lines of its tables ("0.1"), or "".
+std::string ratio_in(const std::vector<std::string>& provenances);
+
+// The page's title: `given`, or the name of the folder that holds PAIRS
+// (a study's data set), with the ratio where the tables tell it.
+std::string report_title(const std::string& given, const std::string& pairs_path,
+                         const std::vector<std::string>& provenances);
+
+// For a pooled table's call line, one summary line per network: its
+// inputs and candidates, read from its own table where that can be opened,
+// and with a gold list its own average precision.
+std::vector<std::string> pooled_networks(const std::string& provenance, const NamePairs* gold,
+                                         const std::string& gold_name);
+
 }  // namespace ddinfer

@@ -13,7 +13,7 @@ namespace ddinfer {
 namespace {
 
 // The columns shown first, in this order, when the table has them.
-const char* const first_columns[] = {"domain_a", "domain_b", "p_gold", "known", "freq", "support", "score"};
+const char* const first_columns[] = {"domain_a", "domain_b", "p_gold", "gold list", "freq", "support", "score"};
 
 std::string pair_key(const std::string& a, const std::string& b) { return a < b ? a + "\t" + b : b + "\t" + a; }
 
@@ -87,12 +87,18 @@ std::string column_meaning(const std::string& column) {
         {"rank", "the place of the pair in the ranking, best first"},
         {"domain_a", "a domain of the pair, with its name when a names file was given"},
         {"domain_b", "the other domain of the pair"},
-        {"p_gold", "the calibrated chance that the pair is a known interaction: the share of gold pairs among "
-                   "pairs of like score, fitted on the other half of the domains (never on the pair's own label)"},
-        {"known", "known: the gold list holds the pair; new: it does not"},
+        {"p_gold", "the estimated chance that the gold list holds the pair (a lower bound on the chance that the "
+                   "domains interact, the list being incomplete): the share of gold pairs among pairs of like score, "
+                   "fitted apart for homotypic and heterotypic pairs on the other half of the domains, never on the "
+                   "pair's own label; so it need not fall monotonically down the ranking"},
+        {"gold list", "whether the gold list given holds the pair"},
+        {"n_networks", "how many of the pooled networks have the pair as a candidate"},
+        {"p_dc", "the chance of this much support given the domains' degrees (Poisson)"},
         {"freq", "the share of sampled optimal solutions of the programme that infer the pair"},
         {"support", "protein pairs of the network whose proteins carry the two domains"},
-        {"score", "the score the table is ranked by; higher is better"},
+        {"score", "the score the table is ranked by; higher is better in every table (ddinfer-rank: minus the "
+                  "natural log of the product of the pair's ranks, 0 at best and negative below; ddinfer-pool: the sum "
+                  "over the networks of ln(n / rank), positive)"},
         {"homotypic", "1 when both domains are the same domain"},
         {"possible", "protein pairs that could carry the pair: proteins with one domain times proteins with the other"},
         {"ratio", "support over what chance alone gives"},
@@ -108,7 +114,18 @@ std::string column_meaning(const std::string& column) {
                           "those it alone explains first"},
     };
     const auto it = meanings.find(column);
-    return it == meanings.end() ? "" : it->second;
+    if (it != meanings.end()) return it->second;
+    // A pooled table's columns of one network.
+    const std::size_t colon = column.rfind(':');
+    if (colon == std::string::npos || colon == 0) return "";
+    const std::string own = column_meaning(column.substr(colon + 1));
+    return own.empty() ? "" : "in network " + column.substr(0, colon) + ": " + own;
+}
+
+std::string p_gold_text(const std::string& cell) {
+    double value = 0;
+    if (!number_field(cell, value)) return cell;
+    return value > 0.99 ? "> 0.99" : number(value, "%.2g");
 }
 
 std::map<std::string, long> read_classes(const std::string& path) {
@@ -143,7 +160,7 @@ std::string top_table_html(const TopTable& t) {
     };
     std::size_t first = 0;
     for (const char* name : first_columns) {
-        if (std::string(name) == "known") {
+        if (std::string(name) == "gold list") {
             if (t.gold != nullptr) shown.emplace_back(name, -1);
         } else if (at(name) >= 0) {
             shown.emplace_back(name, at(name));
@@ -166,7 +183,8 @@ std::string top_table_html(const TopTable& t) {
     }
 
     // Rows of one class among those shown, by class.
-    const int a_at = at("domain_a"), b_at = at("domain_b"), size_at = at("class_size");
+    const int a_at = at("domain_a"), b_at = at("domain_b"), size_at = at("class_size"), p_gold_at = at("p_gold"),
+              freq_at = at("freq");
     std::map<long, std::vector<std::size_t>> members;
     std::vector<long> class_of(t.rows.size(), 0);
     for (std::size_t i = 0; i < t.rows.size(); ++i) {
@@ -208,7 +226,16 @@ std::string top_table_html(const TopTable& t) {
                 html += "<td class=\"behind\">" + behind_cell(t, t.behind[i]) + "</td>";
             } else if (c < 0) {
                 const bool known = t.gold->contains(row[a_at], row[b_at]);
-                html += std::string(known ? "<td class=\"known\">known" : "<td class=\"new\">new") + "</td>";
+                html += std::string(known ? "<td class=\"in-gold\">in " : "<td class=\"not-in-gold\">not in ") +
+                        escaped(t.gold_name) + "</td>";
+            } else if (c == p_gold_at && !row[c].empty()) {
+                // The full value for sorting; two digits to read.
+                html += "<td data-v=\"" + escaped(row[c]) + "\"" + (s >= first ? " class=\"extra\">" : ">") +
+                        escaped(p_gold_text(row[c])) + "</td>";
+            } else if (c == freq_at && row[c] == "0") {
+                html += open + "0 <span class=\"why\" title=\"no sampled optimal solution chose the pair: it ranks "
+                               "this high by its association and the proteins that carry both domains\">never "
+                               "chosen</span></td>";
             } else if (c == a_at || c == b_at) {
                 const auto it = t.names.find(row[c]);
                 html += open + domain_link(row[c]) +

@@ -28,6 +28,7 @@ struct TopTable {
     std::vector<std::string> header;             // of the table read
     std::vector<std::vector<std::string>> rows;  // its first rows, best first
     const NamePairs* gold = nullptr;             // the gold list, when given
+    std::string gold_name;                       // its file's name, for the marks "in NAME", "not in NAME"
     // Domain id -> (name, description), from a names file.
     std::map<std::string, std::pair<std::string, std::string>> names;
     // "A\tB" (either order) -> class, from the classes table, when there.
@@ -46,8 +47,12 @@ void add_protein_pairs(TopTable& t, const protdom& network, const inter_table& p
 std::string top_table_html(const TopTable& table);
 
 // What a column of a rank, pooled or association table means, for its
-// head's title; "" for a column of no known meaning.
+// head's title ("NET:column" of a pooled table: that column of network NET);
+// "" for a column of no known meaning.
 std::string column_meaning(const std::string& column);
+
+// p_gold as a biologist reads it: two significant digits, "> 0.99" above.
+std::string p_gold_text(const std::string& cell);
 
 // The class of each candidate from a classes table (class, domain_a,
 // domain_b a line); throws Error naming the file and line.

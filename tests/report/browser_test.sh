@@ -52,7 +52,7 @@ check "no script failed" bash -c "! grep -Eq 'Uncaught|CONSOLE.*(ERROR|Error)' b
 requests=$(python3 "$src/tests/report/page_requests.py" net.json)
 check "no request left the page ($requests)" test -z "$requests"
 # The first screen (1400 x 900) shows the summary, the first five rows of
-# the table, its p_gold column and the known or new mark: measured by the
+# the table, its p_gold column and the gold list's mark: measured by the
 # browser itself in a copy of the page with a script that says what is in
 # view.
 measure="<script>(function(){var h=innerHeight,w=innerWidth;function seen(e){if(!e)return false;"
@@ -60,11 +60,11 @@ measure+="var r=e.getBoundingClientRect();return r.width>0&&r.top>=0&&r.bottom<=
 measure+="var rows=document.querySelectorAll('#pairs tbody tr'),heads=Array.from(document.querySelectorAll('#pairs th'));"
 measure+="var p=heads.find(function(t){return t.textContent==='p_gold';});"
 measure+="document.body.setAttribute('data-in-view',[seen(document.getElementById('summary')),seen(rows[0]),"
-measure+="seen(rows[4]),seen(p),seen(rows[0]&&rows[0].querySelector('td.known,td.new'))].join(' '));})();</script>"
+measure+="seen(rows[4]),seen(p),seen(rows[0]&&rows[0].querySelector('td.in-gold,td.not-in-gold'))].join(' '));})();</script>"
 MEASURE=$measure python3 -c 'import os, sys; sys.stdout.write(open("pairs.txt.report.html").read().replace("</body>", os.environ["MEASURE"] + "</body>"))' > measured.html
 timeout 120 "$browser" "${flags[@]}" --window-size=1400,900 --dump-dom "file://$work/measured.html" > measured-dom.html 2> /dev/null
 in_view=$(grep -o 'data-in-view="[^"]*"' measured-dom.html)
-check "summary, rows 1 and 5, p_gold and the known/new mark in the first screen ($in_view)" \
+check "summary, rows 1 and 5, p_gold and the gold mark in the first screen ($in_view)" \
   test "$in_view" = 'data-in-view="true true true true true"'
 # A click on the first row (not on a link) opens the protein pairs behind
 # it, written into the page by the tool.
@@ -83,5 +83,37 @@ check "the precision chart has its base-rate line" grep -q 'class="base all"' do
 timeout 120 "$browser" "${flags[@]}" --window-size=1400,900 --screenshot="$bin/report-screenshot.png" \
   "file://$work/pairs.txt.report.html" > /dev/null 2>&1
 check "the screenshot is kept" test -s "$bin/report-screenshot.png"
+
+# The example's page and a pooled one (the example with a second network
+# made of half its pairs), at 1000 and 1600 pixels: the title holds the data
+# set and the ratio, every chart text lies inside its chart, no cell says
+# "new", and the pooled page names its networks.
+half=$work/half
+mkdir -p "$half"
+{ echo 6919; sed -n '2,6920p' pairs.txt; } > "$half/pairs.txt"
+cp domains.txt "$half/"
+"$bin/ddinfer-rank" -q "$half/pairs.txt" "$half/domains.txt" > /dev/null 2>&1
+"$bin/ddinfer-pool" -q --only pairs.txt.rank.tsv --calibrate gold_ddi.tsv -o pooled.tsv pairs.txt.rank.tsv \
+  "$half/pairs.txt.rank.tsv" 2> pool.err
+"$bin/ddinfer-report" -q --rank pooled.tsv --gold gold_ddi.tsv --title "two halves" -o pooled.html pairs.txt domains.txt
+check "the pooled page names both networks" \
+  bash -c "grep -q '<li>Network pairs.txt: the inputs pairs.txt and domains.txt, 31,456 candidate pairs, its own AP' pooled.html &&
+           grep -q '<li>Network $half/pairs.txt: the inputs' pooled.html"
+look="<script>(function(){var cut=0;document.querySelectorAll('svg.chart text').forEach(function(t){var b=t.getBBox();"
+look+="if(b.x<0||b.x+b.width>620)cut++;});var cells=Array.from(document.querySelectorAll('#pairs td'));"
+look+="var nw=cells.filter(function(c){return /^new\$/.test(c.textContent.trim());}).length;"
+look+="document.body.setAttribute('data-look',[document.querySelector('h1').textContent,cut,nw].join(';'));})();</script>"
+for page in pairs.txt.report.html pooled.html; do
+  LOOK=$look python3 -c 'import os, sys; sys.stdout.write(open(sys.argv[1]).read().replace("</body>", os.environ["LOOK"] + "</body>"))' "$page" > look.html
+  for width in 1000 1600; do
+    timeout 120 "$browser" "${flags[@]}" --window-size=$width,900 --dump-dom "file://$work/look.html" > look-dom.html 2> /dev/null
+    seen=$(grep -o 'data-look="[^"]*"' look-dom.html)
+    expected="ddinfer report: $(basename "$work"), ratio 0.1;0;0"
+    [ "$page" = pooled.html ] && expected='ddinfer report: two halves;0;0'
+    check "$page at $width px: title, whole chart texts, no \"new\" ($seen)" test "$seen" = "data-look=\"$expected\""
+    timeout 120 "$browser" "${flags[@]}" --window-size=$width,900 --screenshot="$bin/${page%%.*}-$width.png" \
+      "file://$work/$page" > /dev/null 2>&1
+  done
+done
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
