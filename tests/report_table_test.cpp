@@ -4,6 +4,7 @@
 #include "report/report_table.h"
 
 #include "report/report_charts.h"
+#include "report/report_page.h"
 
 #include <gtest/gtest.h>
 
@@ -73,6 +74,24 @@ TEST_F(ReadClassesTest, PairsInEitherOrderAndMalformedLines) {
             EXPECT_EQ(std::string(e.what()), path("c.tsv").string() + ":2: " + message);
         }
     }
+}
+
+}  // namespace
+}  // namespace ddinfer::test
+
+namespace ddinfer::test {
+namespace {
+
+// The title's ratio comes from the tables' call lines: a robust or null
+// table's last word, or the table a rank table was made from.
+TEST(ReportTitleTest, TheDataSetAndTheRatioTheTablesTell) {
+    EXPECT_EQ(ratio_in({"ddinfer-rank 1.1.0 --robust res/pairs.txt.0.250000.robust.tsv --evidence all p d"}), "0.25");
+    EXPECT_EQ(ratio_in({"ddinfer-rank 1.1.0 --dint pairs.txt.1.000000.dint --evidence all p d"}), "1");
+    EXPECT_EQ(ratio_in({"ddinfer-rank 1.1.0 --evidence all p d", "ddinfer-null 1.1.0 --runs 9 p d 0.050000"}), "0.05");
+    EXPECT_EQ(ratio_in({"ddinfer-rank 1.1.0 --evidence all p d", "no rank table given"}), "");
+    EXPECT_EQ(report_title("", "results/human_biogrid/pairs.txt", {"ddinfer-robust 1.1.0 --runs 20 p d 0.100000"}),
+              "human_biogrid, ratio 0.1");
+    EXPECT_EQ(report_title("my study", "pairs.txt", {}), "my study");
 }
 
 }  // namespace
