@@ -142,6 +142,7 @@ int report_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
         std::vector<double> scores, p_gold, freq_ranked;
         std::vector<std::string> settings, summary;
         std::string calibrated_on;  // the gold list p_gold was fitted on
+        std::vector<std::string> network_calls;  // of a pooled table's networks: they tell the ratio
         summary.push_back("Inputs: " + thousands(pint.n) + " protein pairs of " + thousands(network.nprot) +
                           " proteins (" + args.positional[0] + "), " + thousands(carriers) + " of them with a domain of " +
                           args.positional[1] + "; " + thousands(dint.n) + " candidate domain pairs.");
@@ -150,7 +151,8 @@ int report_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
             ReadTable rank = read_columns(info, rank_path, candidates, {"score", "p_gold", "freq"}, static_cast<std::size_t>(top),
                                           [&](const std::vector<std::string>& row) { judge(row[0], row[1]); }, 1);
             settings.push_back(rank.head.provenance);
-            const std::vector<std::string> networks = pooled_networks(rank.head.provenance, args.has("gold") ? &gold : nullptr, gold_name);
+            const std::vector<std::string> networks =
+                pooled_networks(rank.head.provenance, args.has("gold") ? &gold : nullptr, gold_name, network_calls);
             const std::string by = words_of(rank.head.provenance).empty() ? "" : words_of(rank.head.provenance)[0];
             summary.push_back("Ranking: " + rank_path +
                               (networks.empty() ? by.empty() ? "." : ", by " + by + " (its call under Settings)."
@@ -293,6 +295,7 @@ int report_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
         }
 
         // Top down: what this is, the pairs, the charts, the details.
+        settings.insert(settings.end(), network_calls.begin(), network_calls.end());
         const std::string title = report_title(args.get("title", ""), args.positional[0], settings);
         std::string html = "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>ddinfer report: " +
                            escaped(title) + "</title><style>" + page_style + "</style></head><body>\n";

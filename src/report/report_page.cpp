@@ -165,7 +165,7 @@ std::string report_title(const std::string& given, const std::string& pairs_path
 }
 
 std::vector<std::string> pooled_networks(const std::string& provenance, const NamePairs* gold,
-                                         const std::string& gold_name) {
+                                         const std::string& gold_name, std::vector<std::string>& calls) {
     std::vector<std::string> words = words_of(provenance), lines;
     if (words.size() < 2 || words[0] != "ddinfer-pool") return lines;
     for (std::size_t i = 2; i < words.size(); ++i) {
@@ -187,6 +187,7 @@ std::vector<std::string> pooled_networks(const std::string& provenance, const Na
         NamePairs seen;
         bool readable = static_cast<bool>(in) && std::getline(in, text) && text.rfind("# ddinfer-rank ", 0) == 0;
         if (readable) {
+            calls.push_back(text.substr(2));
             const std::vector<std::string> first = words_of(text);
             inputs = first.size() >= 2 ? first[first.size() - 2] + " and " + first.back() : "";
             std::getline(in, text);  // the header

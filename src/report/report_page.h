@@ -55,7 +55,8 @@ std::string report_title(const std::string& given, const std::string& pairs_path
 // For a pooled table's call line, one summary line per network: its
 // inputs and candidates, read from its own table where that can be opened,
 // and with a gold list its own average precision.
+// `calls` gets each network table's own call line (without "# ").
 std::vector<std::string> pooled_networks(const std::string& provenance, const NamePairs* gold,
-                                         const std::string& gold_name);
+                                         const std::string& gold_name, std::vector<std::string>& calls);
 
 }  // namespace ddinfer

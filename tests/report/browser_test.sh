@@ -109,7 +109,7 @@ for page in pairs.txt.report.html pooled.html; do
     timeout 120 "$browser" "${flags[@]}" --window-size=$width,900 --dump-dom "file://$work/look.html" > look-dom.html 2> /dev/null
     seen=$(grep -o 'data-look="[^"]*"' look-dom.html)
     expected="ddinfer report: $(basename "$work"), ratio 0.1;0;0"
-    [ "$page" = pooled.html ] && expected='ddinfer report: two halves;0;0'
+    [ "$page" = pooled.html ] && expected='ddinfer report: two halves, ratio 0.1;0;0'
     check "$page at $width px: title, whole chart texts, no \"new\" ($seen)" test "$seen" = "data-look=\"$expected\""
     timeout 120 "$browser" "${flags[@]}" --window-size=$width,900 --screenshot="$bin/${page%%.*}-$width.png" \
       "file://$work/$page" > /dev/null 2>&1
