@@ -21,6 +21,39 @@ RAW_DOMAINS = [ds for ds, spec in DATASETS.items() if "raw_domains" in spec]
 GIVEN_DOMAINS = [ds for ds in DATASETS if ds not in RAW_DOMAINS]
 
 
+# Every file a study names, checked before any job: a typo or a deleted
+# download would otherwise leave the old results standing without a word.
+DATASET_FILES = ("pairs", "domains", "raw_pairs", "raw_domains", "raw_aliases", "gold", "names", "protein_names")
+POOL_FILES = ("map", "gold")
+
+
+def prep_files(options):
+    """The files a *_prep option string names (--aliases FILE)."""
+    words = str(options or "").split()
+    return [words[i + 1] for i, word in enumerate(words[:-1]) if word == "--aliases"]
+
+
+def check_study():
+    missing = []
+    for ds, spec in DATASETS.items():
+        for key in DATASET_FILES:
+            if spec.get(key) and not os.path.exists(spec[key]):
+                missing.append(f"data set {ds}: {key} {spec[key]} does not exist")
+        for key in ("pairs_prep", "domains_prep"):
+            for path in prep_files(spec.get(key)):
+                if not os.path.exists(path):
+                    missing.append(f"data set {ds}: the file {path} in {key} does not exist")
+    for name, spec in POOLS.items():
+        for key in POOL_FILES:
+            if spec.get(key) and not os.path.exists(spec[key]):
+                missing.append(f"pool {name}: {key} {spec[key]} does not exist")
+    if missing:
+        raise WorkflowError("; ".join(missing))
+
+
+check_study()
+
+
 def one_of(names):
     """A wildcard constraint matching exactly these names (none: nothing)."""
     return "|".join(re.escape(name) for name in names) or "(?!)"
@@ -80,9 +113,23 @@ def wanted():
             files += [f"{run}/pairs.txt.{ratio_text(ratio)}.m{m}.null.tsv" for m in MODELS]
             if spec.get("gold"):
                 files.append(f"{run}/eval.txt")
-    for name in POOLS:
-        files += [f"results/pooled/{name}/{ratio}/pooled.tsv" for ratio in RATIOS]
+    for name, spec in POOLS.items():
+        for ratio in RATIOS:
+            files += [f"results/pooled/{name}/{ratio}/pooled.tsv", f"results/pooled/{name}/{ratio}/report.html"]
+            if pool_gold(name):
+                files.append(f"results/pooled/{name}/{ratio}/eval.txt")
     return files
+
+
+def pool_network(name):
+    """The data set whose inputs a pooled table is judged and shown with:
+    its `only`, else its first."""
+    spec = POOLS[name]
+    return spec.get("only") or spec["datasets"][0]
+
+
+def pool_gold(name):
+    return POOLS[name].get("gold") or DATASETS[pool_network(name)].get("gold")
 
 
 def pool_options(w):

@@ -1,6 +1,7 @@
 # The two input files of a data set under results/<dataset>/: each a copy of
 # the file given, or prepared from a raw download by ddinfer-prep (a newer
-# download under the same name prepares it again).
+# download under the same name prepares it again). The logs keep
+# ddinfer-prep's report: the rows skipped and why.
 
 
 rule given_pairs:
@@ -30,19 +31,24 @@ rule given_domains:
 
 
 rule prep_pairs:
+    # The aliases of STRING ids (raw_aliases, or --aliases FILE in
+    # pairs_prep) are an input too: a newer file prepares the pairs again.
     input:
-        lambda w: DATASETS[w.ds]["raw_pairs"],
+        raw=lambda w: DATASETS[w.ds]["raw_pairs"],
+        aliases=lambda w: ([DATASETS[w.ds]["raw_aliases"]] if DATASETS[w.ds].get("raw_aliases") else [])
+        + prep_files(DATASETS[w.ds].get("pairs_prep")),
     output:
         "results/{ds}/pairs.txt",
     wildcard_constraints:
         ds=one_of(RAW_PAIRS),
     params:
         bin=config["bin"],
-        options=lambda w: DATASETS[w.ds].get("pairs_prep", ""),
+        options=lambda w: DATASETS[w.ds].get("pairs_prep", "")
+        + (f" --aliases {DATASETS[w.ds]['raw_aliases']}" if DATASETS[w.ds].get("raw_aliases") else ""),
     log:
         "logs/{ds}/prep_pairs.log",
     shell:
-        "{params.bin}/ddinfer-prep pairs -q {params.options} {input} -o {output} 2> {log}"
+        "{params.bin}/ddinfer-prep pairs {params.options} {input.raw} -o {output} 2> {log}"
 
 
 rule prep_domains:
@@ -59,4 +65,4 @@ rule prep_domains:
     log:
         "logs/{ds}/prep_domains.log",
     shell:
-        "{params.bin}/ddinfer-prep domains -q {params.options} --proteins {input.pairs} {input.raw} -o {output} 2> {log}"
+        "{params.bin}/ddinfer-prep domains {params.options} --proteins {input.pairs} {input.raw} -o {output} 2> {log}"

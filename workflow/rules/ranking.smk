@@ -63,7 +63,7 @@ rule report:
     log:
         "logs/{ds}/{ratio}/report.log",
     shell:
-        "{params.bin}/ddinfer-report -q --rank {input.rank} --robust {input.robust} --null {input.null} "
+        "{params.bin}/ddinfer-report --rank {input.rank} --robust {input.robust} --null {input.null} "
         "{params.options} --top {params.top} -o {output} {input.pairs} {input.domains} 2> {log}"
 
 
@@ -106,4 +106,42 @@ rule pool:
     log:
         "logs/pooled/{pool}/{ratio}/pool.log",
     shell:
-        "{params.bin}/ddinfer-pool -q -o {output} {params.options} {input.tables} 2> {log}"
+        "{params.bin}/ddinfer-pool -o {output} {params.options} {input.tables} 2> {log}"
+
+
+rule pool_eval:
+    # The pooled ranking judged on the inputs of the pool's `only` data set
+    # (else its first), against the pool's gold list (else that data set's).
+    input:
+        pairs=lambda w: f"results/{pool_network(w.pool)}/pairs.txt",
+        domains=lambda w: f"results/{pool_network(w.pool)}/domains.txt",
+        pooled="results/pooled/{pool}/{ratio}/pooled.tsv",
+        gold=lambda w: pool_gold(w.pool),
+    output:
+        "results/pooled/{pool}/{ratio}/eval.txt",
+    params:
+        bin=config["bin"],
+    log:
+        "logs/pooled/{pool}/{ratio}/eval.log",
+    shell:
+        "{params.bin}/ddinfer-eval {input.pairs} {input.domains} {input.pooled} {input.gold} > {output} 2> {log}"
+
+
+rule pool_report:
+    input:
+        pairs=lambda w: f"results/{pool_network(w.pool)}/pairs.txt",
+        domains=lambda w: f"results/{pool_network(w.pool)}/domains.txt",
+        pooled="results/pooled/{pool}/{ratio}/pooled.tsv",
+        tables=lambda w: [f"results/{ds}/{w.ratio}/pairs.txt.rank.tsv" for ds in POOLS[w.pool]["datasets"]],
+        extra=lambda w: [pool_gold(w.pool)] if pool_gold(w.pool) else [],
+    output:
+        "results/pooled/{pool}/{ratio}/report.html",
+    params:
+        bin=config["bin"],
+        top=config.get("report_top", 200),
+        gold=lambda w: f"--gold {pool_gold(w.pool)}" if pool_gold(w.pool) else "",
+    log:
+        "logs/pooled/{pool}/{ratio}/report.log",
+    shell:
+        "{params.bin}/ddinfer-report --rank {input.pooled} {params.gold} --top {params.top} --title {wildcards.pool} "
+        "-o {output} {input.pairs} {input.domains} 2> {log}"
