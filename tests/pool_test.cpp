@@ -14,7 +14,7 @@ std::string row(const std::string& a, const std::string& b, const std::string& s
                 const std::string& freq, const std::string& score, const std::string& log10_p_dc,
                 const std::string& shared) {
     return a + "\t" + b + "\t0\t" + support + "\t10\t1\t0.5\t-0.3\t" + lp + "\t" + freq + "\t" + score + "\t1\t1\t1\t" +
-           log10_p_dc + "\t" + shared + "\n";
+           log10_p_dc + "\t" + shared + "\t0." + support + "\n";  // partner_cosine: 0.SUPPORT
 }
 
 std::string rank_table(const std::string& rows) {
@@ -43,8 +43,8 @@ protected:
 };
 
 const std::string header =
-    "domain_a\tdomain_b\tn_networks\tscore\ta:support\ta:freq\ta:p_dc\ta:shared_proteins\ta:score\tb:support\t"
-    "b:lp_value\tb:p_dc\tb:shared_proteins\tb:score\n";
+    "domain_a\tdomain_b\tn_networks\tscore\ta:support\ta:freq\ta:p_dc\ta:shared_proteins\ta:partner_cosine\ta:score\t"
+    "b:support\tb:lp_value\tb:p_dc\tb:shared_proteins\tb:partner_cosine\tb:score\n";
 
 TEST_F(PoolTest, NormalisedRanksAddUpAndAnAbsentNetworkAddsNothing) {
     RunResult run = pool({"-o", "pooled.tsv", "a.rank.tsv", "b.rank.tsv"});
@@ -52,11 +52,11 @@ TEST_F(PoolTest, NormalisedRanksAddUpAndAnAbsentNetworkAddsNothing) {
     const std::string table = read_file(path("pooled.tsv"));
     EXPECT_EQ(table.substr(0, table.find('\n') + 1), "# ddinfer-pool 1.1.0 a.rank.tsv b.rank.tsv\n");
     EXPECT_EQ(without_provenance(table), header +
-                                             "D1\tD2\t1\t1.38629\t7\t1\t0.001\t0\t1.38629\t\t\t\t\t\n"
-                                             "D2\tD3\t2\t1.16315\t5\t0.5\t0.00316228\t0\t0.470004\t9\t1\t1e-400\t2\t0.693147\n"
-                                             "D1\tD3\t1\t0.470004\t5\t0.5\t0.01\t1\t0.470004\t\t\t\t\t\n"
-                                             "D4\tD4\t1\t0\t1\t0\t0.794328\t0\t0\t\t\t\t\t\n"
-                                             "D3\tD5\t1\t0\t\t\t\t\t\t2\t0\t0.1\t0\t0\n");
+                                             "D1\tD2\t1\t1.38629\t7\t1\t0.001\t0\t0.7\t1.38629\t\t\t\t\t\t\n"
+                                             "D2\tD3\t2\t1.16315\t5\t0.5\t0.00316228\t0\t0.5\t0.470004\t9\t1\t1e-400\t2\t0.9\t0.693147\n"
+                                             "D1\tD3\t1\t0.470004\t5\t0.5\t0.01\t1\t0.5\t0.470004\t\t\t\t\t\t\n"
+                                             "D4\tD4\t1\t0\t1\t0\t0.794328\t0\t0.1\t0\t\t\t\t\t\t\n"
+                                             "D3\tD5\t1\t0\t\t\t\t\t\t\t2\t0\t0.1\t0\t0.2\t0\n");
     EXPECT_EQ(run.err, "wrote pooled.tsv: 5 pairs, 1 of them candidates in more than one of the 2 networks\n");
 
     // ddinfer-eval judges it on the inputs of one network, whose candidates
@@ -77,8 +77,8 @@ TEST_F(PoolTest, NormalisedRanksAddUpAndAnAbsentNetworkAddsNothing) {
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(without_provenance(run.out), header +
-                                               "D2\tD3\t2\t1.16315\t5\t0.5\t0.00316228\t0\t0.470004\t9\t1\t1e-400\t2\t0.693147\n"
-                                               "D3\tD5\t1\t0\t\t\t\t\t\t2\t0\t0.1\t0\t0\n");
+                                               "D2\tD3\t2\t1.16315\t5\t0.5\t0.00316228\t0\t0.5\t0.470004\t9\t1\t1e-400\t2\t0.9\t0.693147\n"
+                                               "D3\tD5\t1\t0\t\t\t\t\t\t\t2\t0\t0.1\t0\t0.2\t0\n");
 
     // Equal pooled scores go in the order of the --only table first: c and
     // d hold D1-D2 and D1-D3 in opposite orders, each pair at ln 2 in all.
@@ -121,7 +121,7 @@ TEST_F(PoolTest, AMapTranslatesTheTablesOfTheOtherIdSystem) {
     }
     EXPECT_EQ(firsts, "D1\tD2\t2\t2.59027\nD1\tD3\t1\t0.470004\nD2\tD3\t1\t0.470004\nD4\tD4\t1\t0\n");
     EXPECT_NE(table.find("\tc:support\tc:lp_value\t"), std::string::npos);
-    EXPECT_NE(table.find("\t3\t1\t0.1\t0\t1.20397\n"), std::string::npos) << table;
+    EXPECT_NE(table.find("\t3\t1\t0.1\t0\t0.3\t1.20397\n"), std::string::npos) << table;
 
     // IPR2 standing for 10 ids: IPR1-IPR2 stands for 10 pairs, IPR2-IPR2 for
     // 10 x 10 (counted before the pairs met twice fold): over a bound of 99
@@ -163,7 +163,7 @@ TEST_F(PoolTest, DamagedTablesAndCallMistakesAreRefused) {
         {rank_table(row("D1", "D2", "1", "1", "", "2", "-1x", "0")),
          "b.rank.tsv:3: expected whole counts of support and shared_proteins and numbers of score, log10_p_dc and "
          "freq or lp_value"},
-        {rank_table("D1\tD2\t1\n"), "b.rank.tsv:3: expected 16 tab-separated fields, found 3"},
+        {rank_table("D1\tD2\t1\n"), "b.rank.tsv:3: expected 17 tab-separated fields, found 3"},
         {rank_table(""), "b.rank.tsv:3: the table holds no pair"},
     };
     for (const Case& c : cases) {

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 
+#include "cli/cli.h"
+#include "evidence/association.h"
 #include "evidence/calibrate.h"
 #include "solve/clp_inprocess.h"
 #include "evidence/evaluate.h"
@@ -263,14 +266,16 @@ TEST(RankTest, SharedProteinsAreTheThirdRank) {
     assoc.shared = {0, 2, 2, 0, 5};
     assoc.modelled = 10;
     assoc.universe = 100;
-    RankedTable t = rank_candidates(dint, assoc, {}, {});
+    RankOptions even;  // every rank weighs 1
+    even.weights.shared = 1;
+    RankedTable t = rank_candidates(dint, assoc, {}, even);
     EXPECT_EQ(t.order, (std::vector<int>{0, 1, 4, 2, 3}));
     const std::vector<double> alone{-std::log(4.5), -std::log(5.0), -std::log(7.5), -std::log(18.0), -std::log(5.0)};
     for (int r = 0; r < 5; ++r) EXPECT_NEAR(t.score[r], alone[r], 1e-12) << r;
 
     // With the programme's evidence, freq ranks 4.5 1 2.5 2.5 4.5.
     const LpEvidence lp{{}, {0, 1, 0.5, 0.5, 0}};
-    t = rank_candidates(dint, assoc, lp, {});
+    t = rank_candidates(dint, assoc, lp, even);
     EXPECT_EQ(t.order, (std::vector<int>{1, 2, 0, 4, 3}));
     const std::vector<double> three{-std::log(20.25), -std::log(5.0), -std::log(18.75), -std::log(45.0),
                                     -std::log(22.5)};
@@ -282,6 +287,53 @@ TEST(RankTest, SharedProteinsAreTheThirdRank) {
     t = rank_candidates(dint, assoc, lp, network);
     EXPECT_EQ(t.order, (std::vector<int>{1, 0, 2, 3, 4}));
     EXPECT_NEAR(t.score[4], -std::log(22.5), 1e-12);
+
+    // The default weights with the partners' likeness, cosines ranking
+    // 5 2.5 2.5 1 4: -(ln association + 1.5 ln shared + ln partners). With
+    // a weight of 1 for the shared proteins the order would be 1 3 2 4 0.
+    assoc.partner_cosine = {0.0, 0.3, 0.3, 0.9, 0.1};
+    t = rank_candidates(dint, assoc, {}, {});
+    EXPECT_EQ(t.order, (std::vector<int>{1, 4, 2, 3, 0}));
+    const std::vector<double> weighted{-(1.5 * std::log(4.5) + std::log(5.0)),
+                                       -(std::log(2.0) + 2.5 * std::log(2.5)),
+                                       -(std::log(3.0) + 2.5 * std::log(2.5)),
+                                       -(std::log(4.0) + 1.5 * std::log(4.5)),
+                                       -(std::log(5.0) + std::log(4.0))};
+    for (int r = 0; r < 5; ++r) EXPECT_NEAR(t.score[r], weighted[r], 1e-12) << r;
+    // The network alone leaves the partners out too.
+    t = rank_candidates(dint, assoc, lp, network);
+    EXPECT_EQ(t.order, (std::vector<int>{1, 0, 2, 3, 4}));
+}
+
+// Weights by name, the others at their defaults; a weight that is no
+// number of at least 0, or a name of nothing, is a mistake of the call.
+TEST(RankTest, WeightsByName) {
+    const RankWeights w = parse_weights("partners=2,lp=0.5");
+    EXPECT_EQ(weights_text(w), "lp=0.5,association=1,shared=1.5,partners=2");
+    for (const char* bad : {"shared=-1", "shared=", "protein=1", "shared=1x", "shared"}) {
+        EXPECT_THROW(parse_weights(bad), UsageError) << bad;
+    }
+}
+
+// Partner profiles worked by hand. Pairs A-B, A-C, B-C, D-D, E-D and A-B
+// again; D1 on A and D, D2 on B, D3 on C and E. Profiles (partner: count):
+// D1 {B 1, C 1, D 1, E 1} (A meets B and C, D meets itself, once, and E),
+// D2 {A 1, C 1}, D3 {A 1, B 1, D 1}: norms 2, sqrt(2), sqrt(3). cos(D1, D2)
+// = 1 / (2 sqrt(2)), cos(D1, D3) = 2 / (2 sqrt(3)), cos(D2, D3) = 1 /
+// (sqrt(2) sqrt(3)); a domain with itself is 1. A self-pair counted twice,
+// or A-B counted twice, or a wrong norm changes them.
+TEST(RankTest, PartnerProfilesAndTheirCosine) {
+    const Net net = make_net("6\nA B\nA C\nB C\nD D\nE D\nA B\n", "3\nD1: A D\nD2: B\nD3: C E\n");
+    const std::vector<double> cosine = partner_cosine(net.network, net.pint, net.dint);
+    std::map<std::string, double> by_pair;
+    for (int r = 0; r < net.dint.n; ++r) {
+        by_pair[net.network.dom[net.dint.list[r].a].name + "-" + net.network.dom[net.dint.list[r].b].name] = cosine[r];
+    }
+    EXPECT_EQ(by_pair.size(), 4u);  // E-D meets D1-D3 again
+    EXPECT_NEAR(by_pair["D1-D2"], 1 / (2 * std::sqrt(2.0)), 1e-12);
+    EXPECT_NEAR(by_pair["D1-D3"], 1 / std::sqrt(3.0), 1e-12);
+    EXPECT_NEAR(by_pair["D2-D3"], 1 / (std::sqrt(2.0) * std::sqrt(3.0)), 1e-12);
+    EXPECT_EQ(by_pair["D1-D1"], 1.0);
 }
 
 TEST(RankTest, TiedRanksAreAveraged) {
@@ -323,16 +375,16 @@ TEST_F(RankCommandTest, TheRankProductOrdersTheTable) {
     EXPECT_EQ(read_file(path("pairs.txt.rank.tsv")).substr(0, 15), "# ddinfer-rank ");
     EXPECT_EQ(without_provenance(read_file(path("pairs.txt.rank.tsv"))),
               "domain_a\tdomain_b\thomotypic\tsupport\tpossible\tratio\tp_assoc\tlog10_p\tlp_value\tfreq\tscore\trank\t"
-              "class_size\texpected\tlog10_p_dc\tshared_proteins\n"
-              "X\tY\t0\t3\t6\t1.875\t0.196653\t-0.7063\t1\t\t-0.693147\t1\t1\t3\t-0.238967\t1\n"
-              "X\tX\t1\t2\t3\t2.5\t0.175407\t-0.755952\t0\t\t-0.916291\t2\t1\t2.25\t-0.182136\t0\n"
-              "Y\tY\t1\t1\t6\t0.625\t0.844472\t-0.0734147\t0\t\t-2.0149\t3\t1\t1\t-0.1992\t0\n");
+              "class_size\texpected\tlog10_p_dc\tshared_proteins\tpartner_cosine\n"
+              "X\tY\t0\t3\t6\t1.875\t0.196653\t-0.7063\t1\t\t-0.693147\t1\t1\t3\t-0.238967\t1\t\n"
+              "X\tX\t1\t2\t3\t2.5\t0.175407\t-0.755952\t0\t\t-0.916291\t2\t1\t2.25\t-0.182136\t0\t\n"
+              "Y\tY\t1\t1\t6\t0.625\t0.844472\t-0.0734147\t0\t\t-2.0149\t3\t1\t1\t-0.1992\t0\t\n");
     EXPECT_EQ(run.err, checked + "wrote pairs.txt.rank.tsv: 3 candidate pairs, 4 modelled protein pairs, density 0.266667\n");
     run = rank({"--evidence", "network", "--dint", "x.dint"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(read_file(path("pairs.txt.rank.tsv")).find("\nX\tY\t0\t3\t6\t1.875\t0.196653\t-0.7063\t1\t\t0\t1\t1\t3\t"
-                                                         "-0.238967\t1\nY\tY\t1\t1\t6\t0.625\t0.844472\t-0.0734147\t0\t\t"
-                                                         "-1.60944\t2\t1\t1\t-0.1992\t0\nX\tX\t"),
+                                                         "-0.238967\t1\t\nY\tY\t1\t1\t6\t0.625\t0.844472\t-0.0734147\t0\t\t"
+                                                         "-1.60944\t2\t1\t1\t-0.1992\t0\t\nX\tX\t"),
               std::string::npos);
     // The preview shows the p of the model in use.
     EXPECT_NE(run.out.find("    1  X                Y                       3     0.57681        1        -         0\n"),
@@ -343,12 +395,12 @@ TEST_F(RankCommandTest, TheRankProductOrdersTheTable) {
     // the association alone.
     ASSERT_EQ(rank({"--evidence", "network", "--association", "binomial", "--homotypic-first", "--dint", "x.dint"}).status, 0);
     std::string table = read_file(path("pairs.txt.rank.tsv"));
-    EXPECT_NE(table.find("\nX\tX\t1\t2\t3\t2.5\t0.175407\t-0.755952\t0\t\t-0.916291\t1\t1\t2.25\t-0.182136\t0\nY\tY\t"),
+    EXPECT_NE(table.find("\nX\tX\t1\t2\t3\t2.5\t0.175407\t-0.755952\t0\t\t-0.916291\t1\t1\t2.25\t-0.182136\t0\t\nY\tY\t"),
               std::string::npos);
     ASSERT_EQ(rank({"--evidence", "network", "--association", "binomial"}).status, 0);
     table = read_file(path("pairs.txt.rank.tsv"));
-    EXPECT_NE(table.find("\nX\tX\t1\t2\t3\t2.5\t0.175407\t-0.755952\t\t\t0\t1\t1\t2.25\t-0.182136\t0\nX\tY\t0\t3\t6\t1.875\t"
-                         "0.196653\t-0.7063\t\t\t-0.693147\t2\t1\t3\t-0.238967\t1\n"),
+    EXPECT_NE(table.find("\nX\tX\t1\t2\t3\t2.5\t0.175407\t-0.755952\t\t\t0\t1\t1\t2.25\t-0.182136\t0\t\nX\tY\t0\t3\t6\t1.875\t"
+                         "0.196653\t-0.7063\t\t\t-0.693147\t2\t1\t3\t-0.238967\t1\t\n"),
               std::string::npos)
         << table;
     // The shared-protein group: {X,Y} (C carries both) after the homotypic
@@ -373,9 +425,9 @@ TEST_F(RankCommandTest, ARobustTableGivesFrequencies) {
     const RunResult run = rank({"--evidence", "network", "--robust", "r.tsv"});
     ASSERT_EQ(run.status, 0) << run.err;
     const std::string table = read_file(path("pairs.txt.rank.tsv"));
-    EXPECT_NE(table.find("\nX\tY\t0\t3\t6\t1.875\t0.196653\t-0.7063\t0\t0.5\t-0.916291\t1\t1\t3\t-0.238967\t1\n"
-                         "X\tX\t1\t2\t3\t2.5\t0.175407\t-0.755952\t1\t0.75\t-1.09861\t2\t1\t2.25\t-0.182136\t0\n"
-                         "Y\tY\t1\t1\t6\t0.625\t0.844472\t-0.0734147\t0.5\t0.5\t-1.60944\t3\t1\t1\t-0.1992\t0\n"),
+    EXPECT_NE(table.find("\nX\tY\t0\t3\t6\t1.875\t0.196653\t-0.7063\t0\t0.5\t-0.916291\t1\t1\t3\t-0.238967\t1\t\n"
+                         "X\tX\t1\t2\t3\t2.5\t0.175407\t-0.755952\t1\t0.75\t-1.09861\t2\t1\t2.25\t-0.182136\t0\t\n"
+                         "Y\tY\t1\t1\t6\t0.625\t0.844472\t-0.0734147\t0.5\t0.5\t-1.60944\t3\t1\t1\t-0.1992\t0\t\n"),
               std::string::npos)
         << table;
     // LP rank 1 with association rank 2 ties with LP rank 2 and association
@@ -383,7 +435,7 @@ TEST_F(RankCommandTest, ARobustTableGivesFrequencies) {
     write_file(path("r.tsv"), "domain_a\tdomain_b\tclassic\tfreq\nX\tY\t1\t1\nX\tX\t0\t0.5\nY\tY\t0\t0\n");
     ASSERT_EQ(rank({"--evidence", "network", "--association", "binomial", "--robust", "r.tsv"}).status, 0);
     const std::string tied = read_file(path("pairs.txt.rank.tsv"));
-    EXPECT_NE(tied.find("\nX\tX\t1\t2\t3\t2.5\t0.175407\t-0.755952\t0\t0.5\t-0.693147\t1\t1\t2.25\t-0.182136\t0\n"
+    EXPECT_NE(tied.find("\nX\tX\t1\t2\t3\t2.5\t0.175407\t-0.755952\t0\t0.5\t-0.693147\t1\t1\t2.25\t-0.182136\t0\t\n"
                         "X\tY\t0\t3\t6\t1.875\t0.196653\t-0.7063\t1\t1\t-0.693147\t2\t"),
               std::string::npos)
         << tied;
@@ -402,21 +454,26 @@ TEST_F(RankCommandTest, ProteinsCarryingBothDomains) {
     // Degrees 2 each, K_X = 6, K_Y = 4, 2M = 6: E = 3, 4 and 16/12.
     EXPECT_EQ(without_provenance(read_file(path("p3.txt.rank.tsv"))),
               std::string(rank_header) +
-                  "\nX\tX\t1\t3\t3\t1\t1\t0\t\t\t-0.405465\t1\t2\t3\t-0.238967\t0\n"
-                  "X\tY\t0\t3\t3\t1\t1\t0\t\t\t-0.405465\t2\t2\t4\t-0.118104\t2\n"
-                  "Y\tY\t1\t1\t1\t1\t1\t0\t\t\t-1.09861\t3\t1\t1.33333\t-0.132885\t0\n");
+                  "\nX\tX\t1\t3\t3\t1\t1\t0\t\t\t-0.405465\t1\t2\t3\t-0.238967\t0\t\n"
+                  "X\tY\t0\t3\t3\t1\t1\t0\t\t\t-0.405465\t2\t2\t4\t-0.118104\t2\t\n"
+                  "Y\tY\t1\t1\t1\t1\t1\t0\t\t\t-1.09861\t3\t1\t1.33333\t-0.132885\t0\t\n");
     EXPECT_EQ(read_file(path("p3.txt.classes.tsv")), "class\tdomain_a\tdomain_b\n1\tX\tX\n1\tX\tY\n");
     // By default the two proteins that carry X and Y put X-Y first: shared
-    // rank 1 against 2.5 for the two pairs that share none.
+    // rank 1 (weight 1.5) against 2.5 for the two pairs that share none; the
+    // partners' likeness ranks X-X and Y-Y (1 each) before X-Y: X's profile
+    // {A 2, B 2, C 2}, Y's {A 1, B 1, C 2}, cosine 8 / (sqrt(12) sqrt(6)).
+    // Scores -(ln 1.5 + ln 3), -(ln 1.5 + 1.5 ln 2.5 + ln 1.5), -(ln 3 +
+    // 1.5 ln 2.5 + ln 1.5).
     run = run_in(dir, {bin("ddinfer-rank"), "--association", "binomial", "p3.txt", "d3.txt"});
     ASSERT_EQ(run.status, 0) << run.err;
     const std::string table = read_file(path("p3.txt.rank.tsv"));
-    EXPECT_NE(table.substr(0, table.find('\n')).find(" --association binomial --evidence all p3.txt d3.txt"),
+    EXPECT_NE(table.substr(0, table.find('\n')).find(" --association binomial --evidence all --weights "
+                                                     "lp=1,association=1,shared=1.5,partners=1 p3.txt d3.txt"),
               std::string::npos);
     EXPECT_EQ(without_provenance(table), std::string(rank_header) +
-                                             "\nX\tY\t0\t3\t3\t1\t1\t0\t\t\t-0.405465\t1\t2\t4\t-0.118104\t2\n"
-                                             "X\tX\t1\t3\t3\t1\t1\t0\t\t\t-1.32176\t2\t2\t3\t-0.238967\t0\n"
-                                             "Y\tY\t1\t1\t1\t1\t1\t0\t\t\t-2.0149\t3\t1\t1.33333\t-0.132885\t0\n");
+                                             "\nX\tY\t0\t3\t3\t1\t1\t0\t\t\t-1.50408\t1\t2\t4\t-0.118104\t2\t0.942809\n"
+                                             "X\tX\t1\t3\t3\t1\t1\t0\t\t\t-2.18537\t2\t2\t3\t-0.238967\t0\t1\n"
+                                             "Y\tY\t1\t1\t1\t1\t1\t0\t\t\t-2.87851\t3\t1\t1.33333\t-0.132885\t0\t1\n");
     EXPECT_EQ(run_in(dir, {bin("ddinfer-rank"), "--evidence", "protein", "p3.txt", "d3.txt"}).status, 2);
 }
 
@@ -477,7 +534,8 @@ TEST_F(RankCommandTest, TheReportIsOnePageOfWhatWasGiven) {
     ASSERT_EQ(run.status, 0) << run.err;
     const std::string all = read_file(path("all.html"));
     const std::string settings = all.substr(all.find("<h2>Settings</h2>"), all.find("</ul>", all.find("<h2>Settings</h2>")) - all.find("<h2>Settings</h2>"));
-    EXPECT_EQ(settings, "<h2>Settings</h2>\n<ul><li><code>ddinfer-rank 1.1.0 --evidence all odd&amp;.txt oddd.txt</code></li>"
+    EXPECT_EQ(settings, "<h2>Settings</h2>\n<ul><li><code>ddinfer-rank 1.1.0 --evidence all --weights "
+                        "lp=1,association=1,shared=1.5,partners=1 odd&amp;.txt oddd.txt</code></li>"
                         "<li><code>classes of candidates no solution tells apart: odd&amp;.txt.classes.tsv</code></li>"
                         "<li><code>ddinfer-robust 1.0.0 --runs 4 odd&amp;.txt oddd.txt 0.100000</code></li>"
                         "<li><code>classic list: 2 pairs; pairs inferred in any run: 3</code></li>"
@@ -512,7 +570,7 @@ TEST_F(RankCommandTest, TheReportIsOnePageOfWhatWasGiven) {
         heads += ' ';
     }
     EXPECT_EQ(heads, "rank domain_a domain_b protein pairs gold list freq support score +homotypic +possible +ratio +p_assoc +log10_p "
-                     "+lp_value +class_size +expected +log10_p_dc +shared_proteins ");
+                     "+lp_value +class_size +expected +log10_p_dc +shared_proteins +partner_cosine ");
     EXPECT_NE(all.find("<tr><td>1 <span class=\"twin\" title=\"no solution tells this pair from the pairs at rank 3: "
                        "they stand in exactly the same protein pairs\">twin of 3</span></td><td>X&lt;b&gt;<br><small>X &amp; "
                        "co</small></td><td>Y</td><td class=\"behind\"><details><summary>3</summary><ul><li>A (gA&lt;1&gt;) &ndash; B <small>its "

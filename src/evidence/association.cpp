@@ -98,6 +98,71 @@ Association count_association(const protdom& network, const inter_table& pint, c
     return a;
 }
 
+std::vector<double> partner_cosine(const protdom& network, const inter_table& pint, const inter_table& dint,
+                                   double homotypic) {
+    const auto nprot = static_cast<std::size_t>(network.nprot), ndom = static_cast<std::size_t>(network.ndom);
+    // Each protein's partners, each distinct pair once.
+    std::vector<std::vector<int>> partners(nprot);
+    for (int k = 0; k < pint.n; ++k) {
+        const inter& pair = pint.list[k];
+        if (pint.index.get(pair.a, pair.b) != k) continue;
+        partners[pair.a].push_back(pair.b);
+        if (pair.b != pair.a) partners[pair.b].push_back(pair.a);
+    }
+    // Each domain's profile, sparse and sorted by protein, and its norm.
+    std::vector<std::vector<std::pair<int, double>>> profile(ndom);
+    std::vector<double> norm(ndom, 0.0), dense(nprot, 0.0);
+    std::vector<int> touched, members;
+    for (std::size_t d = 0; d < ndom; ++d) {
+        const node& domain = network.dom[d];
+        members.assign(domain.links.begin(), domain.links.begin() + domain.n);
+        std::sort(members.begin(), members.end());
+        members.erase(std::unique(members.begin(), members.end()), members.end());
+        for (const int q : members) {
+            for (const int p : partners[q]) {
+                if (dense[p] == 0) touched.push_back(p);
+                dense[p] += 1;
+            }
+        }
+        std::sort(touched.begin(), touched.end());
+        for (const int p : touched) {
+            profile[d].emplace_back(p, dense[p]);
+            norm[d] += dense[p] * dense[p];
+            dense[p] = 0;
+        }
+        norm[d] = std::sqrt(norm[d]);
+        touched.clear();
+    }
+    // Each heterotypic candidate once, through the domain of the larger
+    // profile spread out densely and the smaller one walked.
+    const auto n = static_cast<std::size_t>(dint.n);
+    std::vector<double> cosine(n, 0.0);
+    std::vector<std::vector<int>> by_domain(ndom);
+    for (std::size_t r = 0; r < n; ++r) {
+        const inter& pair = dint.list[r];
+        if (pair.a == pair.b) {
+            cosine[r] = homotypic;
+            continue;
+        }
+        const bool a_larger = profile[pair.a].size() >= profile[pair.b].size();
+        by_domain[a_larger ? pair.a : pair.b].push_back(static_cast<int>(r));
+    }
+    for (std::size_t d = 0; d < ndom; ++d) {
+        if (by_domain[d].empty() || norm[d] == 0) continue;
+        for (const auto& [p, count] : profile[d]) dense[p] = count;
+        for (const int r : by_domain[d]) {
+            const inter& pair = dint.list[r];
+            const int other = pair.a == static_cast<int>(d) ? pair.b : pair.a;
+            if (norm[other] == 0) continue;
+            double dot = 0;
+            for (const auto& [p, count] : profile[other]) dot += dense[p] * count;
+            cosine[r] = dot / (norm[d] * norm[other]);
+        }
+        for (const auto& [p, count] : profile[d]) dense[p] = 0;
+    }
+    return cosine;
+}
+
 double log_binomial_upper(std::int64_t n, std::int64_t k, double rho) {
     constexpr double minus_infinity = -std::numeric_limits<double>::infinity();
     if (k <= 0) return 0.0;

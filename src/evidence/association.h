@@ -22,6 +22,7 @@ struct Association {
     std::vector<std::int64_t> possible;  // N, by record
     std::vector<double> expected;        // E, by record
     std::vector<std::int64_t> shared;    // proteins carrying both domains (0 for a = b), by record
+    std::vector<double> partner_cosine;  // by record, when computed (partner_cosine below)
     std::int64_t modelled = 0;           // distinct protein pairs, both with a domain
     std::int64_t universe = 0;           // possible pairs of proteins with a domain
     bool self_pairs = false;             // a modelled pair is a self-pair
@@ -33,6 +34,15 @@ struct Association {
 // counts and the number of proteins that carry both domains, never by
 // listing pairs).
 Association count_association(const protdom& network, const inter_table& pint, const inter_table& dint);
+
+// How alike the interaction partners of two domains are: a domain's
+// profile counts, for every protein p, the proteins carrying the domain that
+// interact with p (each distinct protein pair once, a protein with itself
+// once); the similarity of two domains is the cosine of their profiles, by
+// record. Two domains whose proteins meet the same partners are far more
+// often in contact. A domain with itself gets `homotypic` (its cosine is 1).
+std::vector<double> partner_cosine(const protdom& network, const inter_table& pint, const inter_table& dint,
+                                   double homotypic = 1.0);
 
 // ln P(X >= k) for X ~ Binomial(n, rho), accurate far into the tail.
 double log_binomial_upper(std::int64_t n, std::int64_t k, double rho);

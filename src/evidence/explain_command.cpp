@@ -332,7 +332,8 @@ int explain_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
             }
         } else {
             // Ranked here, as ddinfer-rank ranks with the same evidence.
-            const Association assoc = count_association(network, pint, dint);
+            Association assoc = count_association(network, pint, dint);
+            assoc.partner_cosine = partner_cosine(network, pint, dint);
             LpEvidence lp;
             if (!evidence.chosen.empty()) lp.lp_value.assign(evidence.chosen.begin(), evidence.chosen.end());
             const RankedTable ranked = rank_candidates(dint, assoc, lp, RankOptions{});

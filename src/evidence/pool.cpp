@@ -102,6 +102,8 @@ PoolTable read_pool_table(std::istream& in, const std::string& path, DomainIds& 
     };
     const std::size_t support = column("support"), lp_value = column("lp_value"), freq = column("freq"),
                       score = column("score"), p_dc = column("log10_p_dc"), shared = column("shared_proteins");
+    const auto cosine_at = std::find(columns.begin(), columns.end(), "partner_cosine");
+    const std::size_t cosine = static_cast<std::size_t>(cosine_at - columns.begin());
 
     // Names numbered within the table first: whether the map applies
     // depends on all of them.
@@ -133,7 +135,8 @@ PoolTable read_pool_table(std::istream& in, const std::string& path, DomainIds& 
         v.has_evidence = !evidence.empty();
         if (!parse_count(fields[support], v.support) || !parse_count(fields[shared], v.shared) ||
             !parse_number(fields[score], v.score) || !parse_number(fields[p_dc], v.log10_p_dc) ||
-            (v.has_evidence && !parse_number(evidence, v.evidence))) {
+            (v.has_evidence && !parse_number(evidence, v.evidence)) ||
+            (cosine < columns.size() && !fields[cosine].empty() && !parse_number(fields[cosine], v.partner_cosine))) {
             throw input_error(path, line_no,
                               "expected whole counts of support and shared_proteins and numbers of score, "
                               "log10_p_dc and freq or lp_value");

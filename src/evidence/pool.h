@@ -50,6 +50,7 @@ struct PoolTable {
         int a = 0, b = 0;  // DomainIds, a <= b
         std::int64_t support = 0, shared = 0;
         double evidence = 0, log10_p_dc = 0, score = 0;
+        double partner_cosine = -1;  // -1: the table has no such column (an earlier version)
         bool has_evidence = false;  // the freq or lp_value field is not empty
     };
     std::string path;

@@ -31,7 +31,8 @@ const char* const help_text =
     "  networks, and a network where the pair is no candidate adds 0.\n"
     "  Columns: domain_a, domain_b, n_networks, score, then for each network\n"
     "  (named by its table) its support, freq or lp_value, p_dc,\n"
-    "  shared_proteins and score; empty where the pair is no candidate there.\n"
+    "  shared_proteins, partner_cosine and score; empty where the pair is no\n"
+    "  candidate there (partner_cosine also for a table of an earlier version).\n"
     "  -o FILE           the pooled table (- for standard output)\n"
     "  --only TABLE      rank exactly the candidates of TABLE, one of the tables\n"
     "  --map MAP         two ids a line: an id of one system and one of another\n"
@@ -90,7 +91,8 @@ bool write_pooled(std::FILE* file, const std::string& first_line, const std::vec
     TextOut out(file);
     out << first_line << "domain_a\tdomain_b\tn_networks\tscore";
     for (const PoolTable& table : tables) {
-        for (const std::string column : {"support", table.evidence.c_str(), "p_dc", "shared_proteins", "score"}) {
+        for (const std::string column :
+             {"support", table.evidence.c_str(), "p_dc", "shared_proteins", "partner_cosine", "score"}) {
             out << '\t' << table.name << ':' << column;
         }
     }
@@ -103,13 +105,14 @@ bool write_pooled(std::FILE* file, const std::string& first_line, const std::vec
         for (std::size_t t = 0; t < tables.size(); ++t) {
             const int r = pooled.row[t][u];
             if (r < 0) {
-                out << "\t\t\t\t\t";
+                out << "\t\t\t\t\t\t";
                 continue;
             }
             const PoolTable::Row& row = tables[t].rows[static_cast<std::size_t>(r)];
             out << '\t' << static_cast<long long>(row.support) << '\t'
                 << (row.has_evidence ? format_g(row.evidence) : std::string()) << '\t'
                 << power_of_ten(row.log10_p_dc) << '\t' << static_cast<long long>(row.shared) << '\t'
+                << (row.partner_cosine < 0 ? std::string() : format_g(row.partner_cosine)) << '\t'
                 << format_g(pooled.network_score[pooled.offset[t] + static_cast<std::size_t>(r)]);
         }
         if (!p_gold.empty()) out << '\t' << (std::isnan(p_gold[i]) ? std::string() : format_g(p_gold[i]));

@@ -49,19 +49,23 @@ RankedTable rank_candidates(const inter_table& dint, const Association& assoc, c
     // first with ties at their mid-rank; the score is -ln of the product,
     // so that equal products are equal scores (a sum of logarithms would
     // break such ties by rounding).
-    std::vector<double> product = assoc_rank;
-    auto multiply_rank = [&](const auto& values) {
+    const RankWeights& w = options.weights;
+    std::vector<double> product(n);
+    for (std::size_t r = 0; r < n; ++r) product[r] = w.association == 1 ? assoc_rank[r] : std::pow(assoc_rank[r], w.association);
+    auto multiply_rank = [&](const auto& values, double weight) {
+        if (weight == 0) return;
         std::vector<int> by(n);
         std::iota(by.begin(), by.end(), 0);
         std::stable_sort(by.begin(), by.end(), [&](int x, int y) { return values[x] > values[y]; });
         const std::vector<double> rank = tied_ranks(by, [&](int x, int y) { return values[x] == values[y]; });
-        for (std::size_t r = 0; r < n; ++r) product[r] *= rank[r];
+        for (std::size_t r = 0; r < n; ++r) product[r] *= weight == 1 ? rank[r] : std::pow(rank[r], weight);
     };
     const std::vector<double>& evidence = !lp.freq.empty() ? lp.freq : lp.lp_value;
-    if (!evidence.empty()) multiply_rank(evidence);
+    if (!evidence.empty()) multiply_rank(evidence, w.lp);
     // Pairs that no protein carries together all share one mid-rank, so
     // their order among themselves stays that of the other evidence.
-    if (!options.network_only) multiply_rank(assoc.shared);
+    if (!options.network_only) multiply_rank(assoc.shared, w.shared);
+    if (!options.network_only && !assoc.partner_cosine.empty()) multiply_rank(assoc.partner_cosine, w.partners);
     t.score.resize(n);
     for (std::size_t r = 0; r < n; ++r) t.score[r] = 0.0 - std::log(product[r]);
 
@@ -85,6 +89,38 @@ RankedTable rank_candidates(const inter_table& dint, const Association& assoc, c
     return t;
 }
 
+RankWeights parse_weights(const std::string& text) {
+    RankWeights weights;
+    std::size_t at = 0;
+    while (at <= text.size()) {
+        const std::size_t comma = std::min(text.find(',', at), text.size());
+        const std::string item = text.substr(at, comma - at);
+        const std::size_t eq = item.find('=');
+        const std::string name = item.substr(0, eq);
+        double* target = name == "lp"            ? &weights.lp
+                         : name == "association" ? &weights.association
+                         : name == "shared"      ? &weights.shared
+                         : name == "partners"    ? &weights.partners
+                                                 : nullptr;
+        char* end = nullptr;
+        const std::string value = eq == std::string::npos ? "" : item.substr(eq + 1);
+        const double number = std::strtod(value.c_str(), &end);
+        if (target == nullptr || value.empty() || end != value.c_str() + value.size() || !std::isfinite(number) ||
+            number < 0) {
+            throw UsageError("--weights takes NAME=WEIGHT,... with the names lp, association, shared and partners "
+                             "and weights of at least 0, not \"" + item + "\"");
+        }
+        *target = number;
+        at = comma + 1;
+    }
+    return weights;
+}
+
+std::string weights_text(const RankWeights& w) {
+    return "lp=" + format_g(w.lp) + ",association=" + format_g(w.association) + ",shared=" + format_g(w.shared) +
+           ",partners=" + format_g(w.partners);
+}
+
 bool write_rank_table(std::FILE* file, const std::string& first_line, const protdom& network,
                       const inter_table& dint, const Association& assoc, const LpEvidence& lp,
                       const RankedTable& ranked, const std::vector<int>& class_size,
@@ -106,7 +142,8 @@ bool write_rank_table(std::FILE* file, const std::string& first_line, const prot
             << (lp.freq.empty() ? std::string() : format_g(lp.freq[r])) << '\t'
             << format_g(ranked.score[r]) << '\t' << ++rank << '\t' << class_size[r] << '\t'
             << format_g(assoc.expected[r]) << '\t' << format_g(ranked.log_p_dc[r] / std::log(10.0)) << '\t'
-            << static_cast<long long>(assoc.shared[r]);
+            << static_cast<long long>(assoc.shared[r]) << '\t'
+            << (assoc.partner_cosine.empty() ? std::string() : format_g(assoc.partner_cosine[r]));
         if (!p_gold.empty()) out << '\t' << (std::isnan(p_gold[r]) ? std::string() : format_g(p_gold[r]));
         out << '\n';
     }
@@ -121,7 +158,7 @@ namespace {
 
 const char* const usage_line =
     "usage: ddinfer-rank [--robust ROBUST_TSV] [--dint DINT] [--association degree|binomial] [--homotypic-first] "
-    "[--shared-first] [--evidence all|network] [--calibrate GOLD] [--outdir DIR] [-q] PAIRS DOMAINS\n";
+    "[--shared-first] [--evidence all|network] [--weights W] [--calibrate GOLD] [--outdir DIR] [-q] PAIRS DOMAINS\n";
 const char* const help_text =
     "  Ranks every candidate domain pair of PAIRS and DOMAINS, best first, and\n"
     "  writes PAIRS.rank.tsv (its first line records the call), and\n"
@@ -140,8 +177,12 @@ const char* const help_text =
     "  --homotypic-first   list pairs of one domain with itself first\n"
     "  --shared-first      then (or first) pairs of two domains found on one protein\n"
     "  --evidence all      (default) all three kinds of evidence\n"
-    "  --evidence network  leave out the proteins that carry both domains: only\n"
-    "                      contacts between proteins count\n"
+    "  --evidence network  leave out the proteins that carry both domains and\n"
+    "                      the partners' likeness: only the programme and the\n"
+    "                      association count\n"
+    "  --weights W         how much each rank weighs in the score, as\n"
+    "                      lp=1,association=1,shared=1.5,partners=1 (the\n"
+    "                      defaults; any of the names, each at least 0)\n"
     "  --calibrate GOLD    add p_gold: the estimated chance that the pair is in\n"
     "                      GOLD, never fitted on the pair's own label; the\n"
     "                      reliability table goes to standard error\n"
@@ -219,6 +260,7 @@ int rank_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
                                {"association", true},
                                {"evidence", true},
                                {"calibrate", true},
+                               {"weights", true},
                                {"outdir", true}},
                               2};
     ParsedArgs args;
@@ -240,6 +282,7 @@ int rank_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
             throw UsageError("--evidence takes all or network, not \"" + evidence + "\"");
         }
         options.network_only = evidence == "network";
+        if (args.has("weights")) options.weights = parse_weights(args.get("weights", ""));
         refuse_output_over_input({stem + ".rank.tsv", stem + ".classes.tsv"},
                                  given_values(args, args.positional, {"robust", "dint", "calibrate"}));
     } catch (const UsageError& e) {
@@ -255,6 +298,7 @@ int rank_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
     }
     // Always recorded, so that a table tells which score it holds.
     call.insert(call.end(), {"--evidence", options.network_only ? "network" : "all"});
+    call.insert(call.end(), {"--weights", weights_text(options.weights)});
     call.insert(call.end(), {pairs_path, args.positional[1]});
     try {
         InterruptGuard interrupts("ddinfer-rank");
@@ -263,7 +307,8 @@ int rank_main(int argc, char** argv, std::ostream& out, std::ostream& err) {
         InfoStream info(err, args.has("quiet"));
         readdata(network, pint, pairs_path, args.positional[1], Streams{out, info}, true);
         construct_dint(network, pint, dint, out);
-        const Association assoc = count_association(network, pint, dint);
+        Association assoc = count_association(network, pint, dint);
+        if (!options.network_only) assoc.partner_cosine = partner_cosine(network, pint, dint);
         LpEvidence lp;
         const CandidateRecords records(network, dint);
         if (args.has("dint")) read_dint_evidence(args.get("dint", ""), network, dint, records, lp);

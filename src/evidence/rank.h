@@ -55,11 +55,27 @@ struct RankedTable {
     std::vector<double> log_p, log_p_dc, score;  // ln p binomial, ln p degree-corrected
 };
 
+// How much each kind of evidence weighs in the score: the score is
+// -sum(weight x ln rank).
+struct RankWeights {
+    double lp = 1.0;
+    double association = 1.0;
+    double shared = 1.5;
+    double partners = 1.0;
+};
+
+// "lp=1,association=1,shared=1.5,partners=1", any of the names, in any
+// order, each a number of at least 0; the others keep their defaults.
+// Throws UsageError naming what is wrong.
+RankWeights parse_weights(const std::string& text);
+std::string weights_text(const RankWeights& weights);
+
 struct RankOptions {
     bool binomial = false;         // rank the association by the binomial p, not the degree-corrected one
     bool homotypic_first = false;  // pairs of a domain with itself first
     bool shared_first = false;     // then heterotypic pairs whose domains share a protein
-    bool network_only = false;     // leave out the rank of the proteins that carry both domains
+    bool network_only = false;     // leave out the ranks of the shared proteins and the partners
+    RankWeights weights;
 };
 
 // Scores and orders the candidates: the rank product of the LP evidence
@@ -72,7 +88,7 @@ RankedTable rank_candidates(const inter_table& dint, const Association& assoc, c
 
 constexpr const char* rank_header =
     "domain_a\tdomain_b\thomotypic\tsupport\tpossible\tratio\tp_assoc\tlog10_p\tlp_value\tfreq\tscore\trank\t"
-    "class_size\texpected\tlog10_p_dc\tshared_proteins";
+    "class_size\texpected\tlog10_p_dc\tshared_proteins\tpartner_cosine";
 
 // The table's header line and rows, tab-separated; false when a write
 // failed.

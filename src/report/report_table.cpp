@@ -109,6 +109,8 @@ std::string column_meaning(const std::string& column) {
         {"expected", "support expected from the domains' degrees alone"},
         {"log10_p_dc", "log10 of the chance of this much support given the domains' degrees (Poisson)"},
         {"shared_proteins", "proteins that carry both domains"},
+        {"partner_cosine", "how alike the interaction partners of the two domains' proteins are: the cosine of the "
+                           "domains' partner profiles (1 for a domain with itself)"},
         {"networks", "networks whose tables rank the pair"},
         {"protein pairs", "interacting protein pairs that the domain pair can explain (click a row to see them): "
                           "those it alone explains first"},
