@@ -96,6 +96,12 @@ TEST(CalibrateTest, IsotonicFitPoolsAdjacentViolators) {
     // Weighted: 1 then 0 (weight 2) pool to 1/3, then 0 pulls to 1/4.
     EXPECT_EQ(isotonic_fit({0, 1, 0, 0, 1}, {1, 1, 2, 1, 1}), (std::vector<double>{0, 0.25, 0.25, 0.25, 1}));
     EXPECT_EQ(isotonic_fit({2, 1}, {3, 1}), (std::vector<double>{1.75, 1.75}));
+    // Blocks of weight 1, 2 and 1 (0, 0.25 pooled of 0.5 and 0, 1): with a
+    // minimum of 2 the top block joins the one below, (0.5 + 0 + 1) / 3;
+    // the lowest, of weight 1, then joins it too. Blocks of weight 2 each
+    // stay as they are.
+    EXPECT_EQ(isotonic_fit({0, 0.5, 0, 1}, {1, 1, 1, 1}, 2), (std::vector<double>{0.375, 0.375, 0.375, 0.375}));
+    EXPECT_EQ(isotonic_fit({0, 0.5, 0, 1}, {2, 1, 1, 2}, 2), (std::vector<double>{0, 0.25, 0.25, 1}));
 }
 
 // A pair's p_gold never depends on its own label: a gold pair changed in
@@ -137,7 +143,8 @@ TEST(CalibrateTest, NoPairIsCalibratedWithItsOwnLabel) {
         moved_other += half(r, 1) && before.p_gold[r] != after.p_gold[r];
     }
     EXPECT_GT(moved_other, 0);
-    EXPECT_NE(after.reliability.find("  predicted      pairs  mean predicted  observed\n"), std::string::npos);
+    EXPECT_NE(after.reliability.find("  pairs          predicted      pairs  mean predicted  observed (s.e.)\n"),
+              std::string::npos);
 }
 
 // Exact estimates on a hand-made case. Three domains in each half; each
@@ -180,17 +187,21 @@ TEST(CalibrateTest, EachPairTakesTheFitsOfWhatItIsNot) {
         score.push_back(p.score);
         if (p.gold) gold.add(names[p.x], names[p.y]);
     }
-    const Calibration c = calibrate(names, list, score, gold, 1);
+    const Calibration c = calibrate(names, list, score, gold, 1, 0);  // no minimum block: the fits as worked
     for (std::size_t r = 0; r < std::size(pairs); ++r) {
         EXPECT_EQ(c.p_gold[r], pairs[r].expected) << names[pairs[r].x] << " " << names[pairs[r].y];
     }
-    // 0 holds 5 pairs (3 known), 0.25 one (none), 0.5 to 1 seven (3 known).
+    // Homotypic and heterotypic apart: homotypic 0 holds 1 (known), 2/3 to
+    // 1 four (2 known); heterotypic 0 four (2 known), 0.25 one (none), 0.5
+    // to 1 three (1 known); each observed share with its standard error.
     EXPECT_EQ(c.reliability,
               "calibration against the gold list (no pair predicted from its own label):\n"
-              "  predicted      pairs  mean predicted  observed\n"
-              "     0-  1%          5            0.0%     60.0%\n"
-              "    20- 50%          1           25.0%      0.0%\n"
-              "    50-100%          7           79.8%     42.9%\n");
+              "  pairs          predicted      pairs  mean predicted  observed (s.e.)\n"
+              "  homotypic       0-  1%          1            0.0%    100.0% (0.0)\n"
+              "  homotypic      50-100%          4           83.3%     50.0% (25.0)\n"
+              "  heterotypic     0-  1%          4            0.0%     50.0% (25.0)\n"
+              "  heterotypic    20- 50%          1           25.0%      0.0% (0.0)\n"
+              "  heterotypic    50-100%          3           75.0%     33.3% (27.2)\n");
 }
 
 // ln P(X >= k) by summing the terms in long double, each from lgamma, up

@@ -19,8 +19,14 @@ namespace ddinfer {
 class NamePairs;
 
 // Pool adjacent violators: the non-decreasing fit of y (in order of
-// increasing x, weights w) that is closest in weighted squares.
-std::vector<double> isotonic_fit(const std::vector<double>& y, const std::vector<double>& w);
+// increasing x, weights w) that is closest in weighted squares. Blocks that
+// weigh less than `min_weight` are then pooled with the block below (the
+// lowest with the one above): a top block of a few dozen pairs, chosen for
+// being high, would claim more than pairs of its score hold.
+std::vector<double> isotonic_fit(const std::vector<double>& y, const std::vector<double>& w, double min_weight = 0);
+
+// The fewest pairs a block of the calibration's fit holds.
+constexpr double min_calibration_block = 100;
 
 // The fit at `score` of a step function fitted at the increasing scores x:
 // the value at the highest x not above it, the lowest below them all.
@@ -35,11 +41,12 @@ struct Calibration {
 };
 
 Calibration calibrate(const protdom& network, const inter_table& dint, const std::vector<double>& score,
-                      const NamePairs& gold, std::uint64_t seed = 1);
+                      const NamePairs& gold, std::uint64_t seed = 1, double min_block = min_calibration_block);
 
 // The same over any list of domain pairs: indices into `names`, one score
 // by pair.
 Calibration calibrate(const std::vector<std::string>& names, const std::vector<std::pair<int, int>>& pairs,
-                      const std::vector<double>& score, const NamePairs& gold, std::uint64_t seed = 1);
+                      const std::vector<double>& score, const NamePairs& gold, std::uint64_t seed = 1,
+                      double min_block = min_calibration_block);
 
 }  // namespace ddinfer
