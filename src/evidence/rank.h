@@ -3,7 +3,7 @@
 // calibration against a gold list and the judging of ddinfer-eval.
 //
 // ddinfer-rank: every candidate domain pair with the evidence for it, best
-// first. Three kinds of evidence are combined:
+// first. Four kinds of evidence are combined:
 //  - association: how many modelled protein pairs the domain pair could
 //    explain (support I) against what chance gives: by default the
 //    degree-corrected expectation E as a Poisson upper tail, or (binomial)
@@ -12,9 +12,10 @@
 //  - the programme: the classic solution value, or the pair's frequency
 //    across sampled optima (ddinfer-robust).
 //  - the proteins themselves: how many proteins carry both domains; two
-//    domains found together on a protein are far more often in contact.
-// The default order is the rank product of the three; `--evidence network`
-// leaves the third out.
+//    domains found together on a protein are far more often in contact;
+//  - the partners: the cosine of the two domains' partner profiles.
+// The default order is the weighted rank product of the four;
+// `--evidence network` leaves the last two out.
 #pragma once
 
 #include <cstdint>
