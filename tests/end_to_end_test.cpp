@@ -87,6 +87,8 @@ TEST_F(EndToEndTest, ABudgetOfTwoLeavesTheCheapestRowsUnexplained) {
     const RunResult clp = ddinfer({"--solver", "clp", "pairs.txt", "domains.txt", "0.5"});
     EXPECT_EQ(clp.status, 0) << clp.err;
     EXPECT_EQ(read_file(path("pairs.txt.0.500000.dint")), "D0\tD1\n");
+    // Standard output holds the four counts and nothing of CLP's own log.
+    EXPECT_EQ(clp.out, counts);
     // So does every optimum the face sampler draws: a single row is at most
     // once unexplained, whatever the run's costs.
     ASSERT_EQ(run_in(dir, {bin("ddinfer-robust"), "-q", "--solver", "clp", "--runs", "10", "pairs.txt", "domains.txt", "0.5"}).status, 0);

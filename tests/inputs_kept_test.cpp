@@ -110,6 +110,19 @@ TEST_F(InputsKeptTest, TablesEndWithTheirRowCountAndAreCheckedWhole) {
         << old.err;
 }
 
+// A table that cannot be written (a folder in its place) is a failure, not
+// a run that ends well with nothing written.
+TEST_F(InputsKeptTest, CompanionTablesThatCannotBeWrittenFail) {
+    for (const auto& [command, table] : {std::pair{"ddinfer-robust", "pairs.txt.0.000000.robust.tsv"},
+                                         std::pair{"ddinfer-null", "pairs.txt.0.000000.m2.null.tsv"}}) {
+        fs::create_directory(path(table));
+        const RunResult run = run_in(dir, {bin(command), "-q", "--runs", "2", "pairs.txt", "domains.txt", "0"});
+        EXPECT_EQ(run.status, 1) << command;
+        EXPECT_NE(run.err.find(std::string(command) + ": " + table + ": cannot write: Is a directory"), std::string::npos)
+            << run.err;
+    }
+}
+
 // A gold list none of whose pairs is a candidate would mark every pair
 // "new" and chart a precision of 0: refused as ddinfer-rank refuses it.
 TEST_F(InputsKeptTest, TheReportRefusesAGoldListOfOtherIds) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
+#include "evidence/calibrate.h"
 #include "evidence/rank.h"
 #include "test_util.h"
 
@@ -107,7 +110,9 @@ TEST_F(PoolTest, AMapTranslatesTheTablesOfTheOtherIdSystem) {
     EXPECT_FALSE(fs::exists(path("p.tsv")));
 
     // D4 is in the map too, but a's other three ids are not: a stays as it is.
-    write_file(path("map.txt"), "# entry\tsignature\nIPR1\tD1\nIPR2 D2\nIPR2\tD9\nD4\tPF4\n\n");
+    // A line given twice stands for one pair: IPR1-IPR2 gives D1-D2 and
+    // D1-D9 once each.
+    write_file(path("map.txt"), "# entry\tsignature\nIPR1\tD1\nIPR2 D2\nIPR2\tD9\nD4\tPF4\nIPR1 D1\n\n");
     run = pool({"-o", "p.tsv", "--map", "map.txt", "--only", "a.rank.tsv", "a.rank.tsv", "c.rank.tsv"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "c.rank.tsv: 2 domain ids translated by map.txt, 1 pairs that another row stood for already "
@@ -134,6 +139,25 @@ TEST_F(PoolTest, AMapTranslatesTheTablesOfTheOtherIdSystem) {
     EXPECT_EQ(run.err, "ddinfer-pool: c.rank.tsv:4: through the map this row stands for 100 pairs, over the 99 allowed: "
                        "\"IPR2\" stands for 10 ids (--max-fan-out raises the bound)\n");
     EXPECT_EQ(pool({"-q", "-o", "p.tsv", "--map", "wide.txt", "a.rank.tsv", "c.rank.tsv"}).status, 0);
+
+    // Quiet, the translation's note is not said.
+    run = pool({"-q", "-o", "p.tsv", "--map", "map.txt", "a.rank.tsv", "c.rank.tsv"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    // Without --only every pair of both: the pairs a mapped row stands for,
+    // of equal score in c, in a's order first, then by name.
+    const std::string all = without_provenance(read_file(path("p.tsv")));
+    std::string pairs;
+    for (std::size_t at = all.find('\n') + 1; at < all.size(); at = all.find('\n', at) + 1) {
+        pairs += all.substr(at, all.find('\t', all.find('\t', at) + 1) - at) + " ";
+    }
+    EXPECT_EQ(pairs, "D1\tD2 D1\tD9 D1\tD3 D2\tD3 D2\tD2 D2\tD9 D9\tD9 D4\tD4 ");
+    // A map that knows exactly half of c's ids leaves c as it is: it then
+    // shares no id with a.
+    write_file(path("half.txt"), "IPR1\tD1\n");
+    run = pool({"-o", "p.tsv", "--map", "half.txt", "a.rank.tsv", "c.rank.tsv"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("share no domain id"), std::string::npos) << run.err;
 }
 
 TEST_F(PoolTest, DamagedTablesAndCallMistakesAreRefused) {
@@ -143,6 +167,12 @@ TEST_F(PoolTest, DamagedTablesAndCallMistakesAreRefused) {
     };
     const std::string d1d2 = row("D1", "D2", "1", "1", "", "2", "-1", "0");
     const std::string head = rank_table("").substr(0, rank_table("").find("# end"));
+    // Two rows and their end line, the first row then lost; one row whose
+    // homotypic mark was changed after its end line was written.
+    const std::string two = rank_table(d1d2 + row("D1", "D3", "1", "1", "", "2", "-1", "0"));
+    const std::string lost = head + two.substr(head.size() + d1d2.size());
+    std::string changed = rank_table(d1d2);
+    changed[head.size() + 6] = '2';
     const Case cases[] = {
         {"# ddinfer-robust 1.0.0 pairs.txt domains.txt 0.1\ndomain_a\tdomain_b\tclassic\tfreq\nD1\tD2\t1\t1\n",
          "b.rank.tsv:1: expected a table of ddinfer-rank (its first line \"# ddinfer-rank ...\")"},
@@ -151,9 +181,8 @@ TEST_F(PoolTest, DamagedTablesAndCallMistakesAreRefused) {
         {head + d1d2 + d1d2.substr(0, d1d2.size() - 1), "b.rank.tsv:4: the line has no line end: the table was cut short"},
         // Cut at a line end, a row lost, a row changed: the end line tells.
         {head + d1d2, "b.rank.tsv: no end line (\"# end rows R checksum HEX\"): the table was cut short at a line end"},
-        {rank_table(d1d2 + row("D1", "D3", "1", "1", "", "2", "-1", "0")).replace(head.size(), d1d2.size(), ""),
-         "b.rank.tsv:4: the end line counts 2 rows, the table holds 1: rows were lost or added"},
-        {rank_table(d1d2).replace(head.size() + 6, 1, "2"),
+        {lost, "b.rank.tsv:4: the end line counts 2 rows, the table holds 1: rows were lost or added"},
+        {changed,
          "b.rank.tsv:4: the rows do not match the checksum of the end line: the table was changed"},
         {rank_table(d1d2 + row("D2", "D1", "1", "1", "", "2", "-1", "0")),
          "b.rank.tsv:4: the pair \"D1\" with \"D2\" stands already on line 3"},
@@ -215,6 +244,51 @@ TEST_F(PoolTest, OneNetworkTwiceADamagedNumberAndAGoldListOfOtherIds) {
     EXPECT_NE(run.err.find("no pair of gold.tsv is a pair of the pooled tables (gold.tsv has \"IPR1-IPR2\""),
               std::string::npos)
         << run.err;
+}
+
+}  // namespace
+}  // namespace ddinfer::test
+
+namespace ddinfer::test {
+namespace {
+
+// p_gold of a pooled table, on the row of its own pair: the domains fall in
+// two halves; pairs within half 0 take the gold share among the pairs
+// within half 1 (2 of 3) and the other way round (1 of 3), a pair across
+// them the mean of both.
+TEST_F(PoolTest, PooledCalibrationFollowsEachRow) {
+    std::vector<std::string> in[2];
+    for (int i = 0; in[0].size() < 3 || in[1].size() < 3; ++i) {
+        const std::string name = numbered("Q", i, "");
+        std::vector<std::string>& mine = in[domain_half(name, 1)];
+        if (mine.size() < 3) mine.push_back(name);
+    }
+    const auto& h0 = in[0];
+    const auto& h1 = in[1];
+    std::string rows;
+    int score = 20;
+    for (const auto* h : {&h0, &h1}) {
+        for (const auto& [x, y] : {std::pair{0, 1}, std::pair{0, 2}, std::pair{1, 2}}) {
+            rows += row((*h)[x], (*h)[y], "3", "1", "", std::to_string(score--), "-1", "0");
+        }
+    }
+    write_file(path("q.rank.tsv"), rank_table(rows));
+    write_file(path("r.rank.tsv"), rank_table(row(h0[0], h1[0], "2", "1", "", "5", "-1", "0")));
+    write_file(path("gold.tsv"), h0[0] + " " + h0[1] + "\n" + h1[0] + " " + h1[1] + "\n" + h1[0] + " " + h1[2] + "\n");
+    const RunResult run = pool({"-q", "--calibrate", "gold.tsv", "-o", "p.tsv", "q.rank.tsv", "r.rank.tsv"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::map<std::string, std::string> p_gold;  // "A B" -> the last cell
+    const std::string table = without_provenance(read_file(path("p.tsv")));
+    for (std::size_t at = table.find('\n') + 1; at < table.size(); at = table.find('\n', at) + 1) {
+        const std::string line = table.substr(at, table.find('\n', at) - at);
+        const std::size_t tab = line.find('\t');
+        p_gold[line.substr(0, tab) + " " + line.substr(tab + 1, line.find('\t', tab + 1) - tab - 1)] =
+            line.substr(line.rfind('\t') + 1);
+    }
+    EXPECT_EQ(p_gold[h0[0] + " " + h0[1]], "0.666667");
+    EXPECT_EQ(p_gold[h0[1] + " " + h0[2]], "0.666667");
+    EXPECT_EQ(p_gold[h1[0] + " " + h1[2]], "0.333333");
+    EXPECT_EQ(p_gold[h0[0] + " " + h1[0]], "0.5");
 }
 
 }  // namespace

@@ -41,6 +41,23 @@ TEST_F(PrepTest, InteractionListsFromEachFormat) {
     EXPECT_EQ(prep("pairs", {"--format", "biogrid-tab3", "--id", "entrez", "--self", sample("biogrid.tab3.txt")})
                   .substr(0, 30),
               "13\n6416 2318\n84665 88\n90 2339\n");
+    // Side B without an accession in either column: that row alone skipped.
+    const std::string sample_text = read_file(where);
+    std::string first_row = sample_text.substr(sample_text.find('\n') + 1);
+    first_row.resize(first_row.find('\n'));
+    std::vector<std::string> cells;
+    for (std::size_t at = 0;; at = first_row.find('\t', at) + 1) {
+        cells.push_back(first_row.substr(at, first_row.find('\t', at) - at));
+        if (first_row.find('\t', at) == std::string::npos) break;
+    }
+    cells[26] = cells[27] = "-";  // SWISS-PROT and TREMBL Accessions Interactor B
+    std::string no_b = cells[0];
+    for (std::size_t c = 1; c < cells.size(); ++c) no_b += "\t" + cells[c];
+    write_file(path("no_b.tab3.txt"), sample_text.substr(0, sample_text.find('\n') + 1) + first_row + "\n" + no_b + "\n");
+    EXPECT_EQ(prep("pairs", {"--format", "biogrid-tab3", "no_b.tab3.txt"}), "1\nP45985 Q14315\n");
+    EXPECT_NE(run.err.find("  1 an interactor without a SWISS-PROT or TREMBL accession, the first no_b.tab3.txt:3:"),
+              std::string::npos)
+        << run.err;
     // CRLF line ends; the first uniprotkb: id, from the alternative ids
     // too; isoform suffixes stripped; no small molecules, other taxa on
     // either side.

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "core/error.h"
+#include "core/lines.h"
+#include "evidence/evaluate.h"
 #include "test_util.h"
 
 namespace ddinfer::test {
@@ -254,6 +256,56 @@ TEST(CheckInputsTest, SummaryAndWarnings) {
     EXPECT_EQ(checked("1\nP1 P2\n", "1\nPF1,PF2: P1 P2\n"),
               "input check: 2 of 2 proteins carry a domain; 1 of 1 pairs are modelled; repeated pairs (either order): 0\n"
               "warning: d.txt: the domain name \"PF1,PF2\" holds a comma\n");
+}
+
+}  // namespace
+}  // namespace ddinfer::test
+
+namespace ddinfer::test {
+namespace {
+
+// The line bound, exactly: a line of 1 MiB is read, one byte more is
+// refused with its line number, also where a chunk of the reader ends on
+// the line's last byte; and the same through the bounded getline that the
+// gold lists, names and tables go through.
+TEST(LineBoundTest, OneMebibyteIsReadOneByteMoreIsNot) {
+    const std::size_t bound = std::size_t{1} << 20;
+    for (const std::size_t chunk : {bound, std::size_t{1} << 18}) {
+        std::istringstream in(std::string(bound, 'x') + "\ny\n");
+        Lines lines(in, "t.txt", chunk);
+        std::string_view line;
+        ASSERT_TRUE(lines.next(line));
+        EXPECT_EQ(line.size(), bound);
+        ASSERT_TRUE(lines.next(line));
+        EXPECT_EQ(line, "y");
+        std::istringstream over("a\n" + std::string(bound + 1, 'x') + "\n");
+        Lines too_long(over, "t.txt", chunk);
+        ASSERT_TRUE(too_long.next(line));
+        try {
+            too_long.next(line);
+            ADD_FAILURE() << "a line of 1 MiB + 1 was read";
+        } catch (const Error& e) {
+            EXPECT_STREQ(e.what(), "t.txt:2: a line of over 1 MiB: not a text file of the kind expected");
+        }
+    }
+    std::istringstream in("a\n" + std::string(bound, 'x') + "\n" + std::string(bound + 1, 'x') + "\n");
+    std::string line;
+    ASSERT_TRUE(getline_bounded(in, line, "g.txt", 1));
+    ASSERT_TRUE(getline_bounded(in, line, "g.txt", 2));
+    EXPECT_EQ(line.size(), bound);
+    try {
+        getline_bounded(in, line, "g.txt", 3);
+        ADD_FAILURE() << "a line of 1 MiB + 1 was read";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), "g.txt:3: a line of over 1 MiB: not a text file of the kind expected");
+    }
+    std::istringstream gold("D1 D2\n" + std::string(bound + 1, 'x') + "\n");
+    try {
+        read_gold(gold, "gold.tsv");
+        ADD_FAILURE() << "a gold list with a line of 1 MiB + 1 was read";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), "gold.tsv:2: a line of over 1 MiB: not a text file of the kind expected");
+    }
 }
 
 }  // namespace

@@ -121,6 +121,17 @@ TEST_F(ShardTest, PartsThatDoNotBelongTogetherAreRefused) {
     EXPECT_EQ(merge({part + "1-of-3.tsv", "other/" + part + "2-of-3.tsv", part + "3-of-3.tsv"}).err,
               "ddinfer-merge: other/" + part + "2-of-3.tsv: not a part of the same run as " + part +
                   "1-of-3.tsv (other inputs or settings)\n");
+    // The same call on a domain file changed between two shards: the call
+    // lines agree, the fingerprints do not.
+    fs::create_directory(path("same"));
+    const std::string kept = read_file(path("domains.txt"));
+    write_file(path("domains.txt"), kept + "D9: P1 P2\n");
+    ASSERT_EQ(run({"ddinfer-robust", "-q", "--runs", "6", "--shard", "2/3", "--outdir", "same", "pairs.txt",
+                   "domains.txt", "0.2"}).status, 0);
+    write_file(path("domains.txt"), kept);
+    EXPECT_EQ(merge({part + "1-of-3.tsv", "same/" + part + "2-of-3.tsv", part + "3-of-3.tsv"}).err,
+              "ddinfer-merge: same/" + part + "2-of-3.tsv: not a part of the same run as " + part +
+                  "1-of-3.tsv (other inputs or settings)\n");
     EXPECT_EQ(run({"ddinfer-robust", "--runs", "6", "--shard", "4/3", "pairs.txt", "domains.txt", "0.2"}).status, 2);
     EXPECT_EQ(run({"ddinfer-robust", "--runs", "2", "--shard", "1/3", "pairs.txt", "domains.txt", "0.2"}).status, 2);
     // Without -o the table goes under the unsharded name beside the first part.
