@@ -259,6 +259,15 @@ TEST(MergePartsTest, RecordsInRangeAndPartsThatAgree) {
     const PartialTable emptied = read(partial_table(null_head, two, "f", {}, 5), "n2");
     EXPECT_EQ(message([&] { merge_partial_tables({n1, emptied}); }),
               "n2: lists 0 tested pairs, n1 2; every part of ddinfer-null lists the same ones (a part emptied or cut?)");
+    const PartialTable other_pairs =
+        read(partial_table(null_head, two, "f", {{0, "A", "B", "1", 1}, {4, "B", "B", "1", 0}}, 5), "n3");
+    EXPECT_EQ(message([&] { merge_partial_tables({n1, other_pairs}); }),
+              "n3: lists 2 tested pairs, n1 2; every part of ddinfer-null lists the same ones (a part emptied or cut?)");
+    // A row added before the end line: the count says so first.
+    std::string added = partial_table(head, one, "f", {{0, "A", "B", "1", 1}}, 5);
+    added.insert(added.rfind("# end"), "3\tA\tC\t1\t1\n");
+    EXPECT_EQ(message([&] { read(added, "added"); }),
+              "added:6: the end line counts 1 rows, the part holds 2: lines were lost or added");
     // A part whose checksum covers its rows alone, as an earlier version wrote.
     std::string text = partial_table(head, one, "f", {{0, "A", "B", "1", 1}}, 5);
     std::uint64_t h = 1469598103934665603ULL;
