@@ -88,11 +88,13 @@ TEST_F(InputsKeptTest, TablesEndWithTheirRowCountAndAreCheckedWhole) {
     const std::size_t last_row = table.rfind('\n', end - 2) + 1;
     write_file(path("cut.tsv"), table.substr(0, last_row));
     write_file(path("lost.tsv"), table.substr(0, last_row) + table.substr(end));
+    write_file(path("after.tsv"), table + table.substr(last_row, end - last_row));
     write_file(path("old.tsv"), "# ddinfer-rank 1.0.0 --evidence all pairs.txt domains.txt\n" +
                                     table.substr(table.find('\n') + 1, end - table.find('\n') - 1));
     for (const auto& [file, message] :
          {std::pair{"cut.tsv", "cut.tsv: no end line (\"# end rows R checksum HEX\"): the table was cut short at a line end"},
-          {"lost.tsv", "lost.tsv:4: the end line counts 2 rows, the table holds 1: rows were lost or added"}}) {
+          {"lost.tsv", "lost.tsv:4: the end line counts 2 rows, the table holds 1: rows were lost or added"},
+          {"after.tsv", "after.tsv:6: expected nothing after the end line"}}) {
         for (const char* command : {"ddinfer-eval", "ddinfer-report", "ddinfer-explain"}) {
             const RunResult run =
                 std::string(command) == "ddinfer-eval"
