@@ -298,11 +298,11 @@ TEST(RankedEvaluationTest, ThresholdsBesideTheClassicList) {
               "freq >= 0.5         3        2   66.7%  1.33\n"
               "freq >= 0.25        4        2   50.0%  1.00\n"
               "freq > 0            4        2   50.0%  1.00\n");
-    std::istringstream bad("D0\tD2\t1\t1\nD0\tD2\t1\n");
+    std::istringstream bad("domain_a\tdomain_b\tclassic\tfreq\nD0\tD2\t1\t1\nD0\tD2\t1\n");
     NamePairs candidate_names;
     candidate_names.add("D0", "D2");
     try {
-        read_ranked(bad, "r.tsv", candidate_names);
+        ranked_pairs(read_table(bad, "r.tsv", candidate_names), "r.tsv");
         FAIL() << "no error";
     } catch (const Error& e) {
         EXPECT_STREQ(e.what(), "r.tsv:3: expected 4 tab-separated fields, found 3");

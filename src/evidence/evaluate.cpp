@@ -167,17 +167,6 @@ std::size_t visit_rows(std::istream& in, const std::string& file, const NamePair
     return passed_over;
 }
 
-Table read_rows(std::istream& in, const std::string& file, const NamePairs& candidates,
-                std::vector<std::string> header, long line_no) {
-    Table table;
-    table.header = std::move(header);
-    visit_rows(in, file, candidates, table.header.size(), line_no, false, [&](std::vector<std::string>& fields, long at) {
-        table.rows.push_back(std::move(fields));
-        table.line_numbers.push_back(at);
-    });
-    return table;
-}
-
 }  // namespace
 
 std::vector<std::string> table_header(const std::string& line) {
@@ -260,11 +249,6 @@ std::vector<RankedPair> ranked_pairs(const Table& table, const std::string& file
         ranked.push_back(std::move(pair));
     }
     return ranked;
-}
-
-std::vector<RankedPair> read_ranked(std::istream& in, const std::string& file, const NamePairs& candidates,
-                                    long header_line) {
-    return ranked_pairs(read_rows(in, file, candidates, split_tabs(robust_header), header_line), file);
 }
 
 NamePairs shared_domain_pairs(const protdom& network) {

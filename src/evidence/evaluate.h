@@ -144,11 +144,6 @@ struct RankedPair {
 // Throws Error naming file:line.
 std::vector<RankedPair> ranked_pairs(const Table& table, const std::string& file);
 
-// Reads a ddinfer-robust table whose header line, line `header_line`, has
-// been read.
-std::vector<RankedPair> read_ranked(std::istream& in, const std::string& file, const NamePairs& candidates,
-                                    long header_line = 1);
-
 // Precision at the top 250, 500, 1000, 2000 and 5000 pairs of a ranking
 // (a pair listed again counts once, at its first place) and the average
 // precision over the whole ranking, whose denominator is the number of gold

@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
                 break;
             }
             case 3:
-                read_ranked(in, "robust", candidates());
+                ranked_pairs(read_table(in, "robust", candidates()), "robust");
                 break;
             default: {
                 // A part that passes its checks merges (as the one part of 1/1
