@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/error.h"
+
 namespace ddinfer {
 
 class TableEnd {
@@ -37,6 +39,27 @@ public:
 
     static bool is_end(std::string_view line) { return line.rfind("# end rows ", 0) == 0; }
 
+    // A reader's line below the header: a row is counted (false), the end
+    // line is checked against the rows (true). Throws Error naming file:line
+    // for an end line that does not match, or any line after it.
+    bool take(std::string_view text, const std::string& file, long line_no) {
+        if (ended_) throw input_error(file, line_no, "expected nothing after the end line");
+        if (!is_end(text)) {
+            row(text);
+            return false;
+        }
+        if (const std::string wrong = check(text); !wrong.empty()) throw input_error(file, line_no, wrong);
+        ended_ = true;
+        return true;
+    }
+    bool ended() const { return ended_; }
+    // At the table's end: throws when it must have had an end line.
+    void finish(bool required, const std::string& file) const {
+        if (required && !ended_) {
+            throw Error(file + ": no end line (\"# end rows R checksum HEX\"): the table was cut short at a line end");
+        }
+    }
+
     // What is wrong with `end`, an end line read after the rows seen; "" when
     // it matches them.
     std::string check(std::string_view end) const {
@@ -57,6 +80,7 @@ public:
 private:
     std::uint64_t hash_ = 1469598103934665603ULL;
     long rows_ = 0;
+    bool ended_ = false;
 };
 
 // Whether a table's first line ("# ddinfer-rank 1.1.0 ...", without the

@@ -131,18 +131,11 @@ std::size_t visit_rows(std::istream& in, const std::string& file, const NamePair
     std::size_t passed_over = 0;
     std::string line;
     TableEnd end;
-    bool end_seen = false;
     while (getline_bounded(in, line, file, line_no + 1)) {
         ++line_no;
         if (in.eof()) throw input_error(file, line_no, "the line has no line end: the table was cut short");
-        if (end_seen) throw input_error(file, line_no, "expected nothing after the end line");
-        if (TableEnd::is_end(line)) {
-            if (const std::string wrong = end.check(line); !wrong.empty()) throw input_error(file, line_no, wrong);
-            end_seen = true;
-            continue;
-        }
-        if (!line.empty() && line[0] == '#') continue;
-        end.row(line);
+        if (!end.ended() && !TableEnd::is_end(line) && !line.empty() && line[0] == '#') continue;
+        if (end.take(line, file, line_no)) continue;
         std::vector<std::string> fields = split_tabs(line);
         if (fields.size() != fields_per_row) {
             throw input_error(file, line_no,
@@ -160,10 +153,8 @@ std::size_t visit_rows(std::istream& in, const std::string& file, const NamePair
         take(fields, line_no);
     }
     if (in.bad()) throw Error(read_failure(file, in));
-    if (end_required && !end_seen) {
-        throw Error(file + ": no end line (\"# end rows R checksum HEX\"): the table was cut short at a line end");
-    }
-    if (ended != nullptr) *ended = end_seen;
+    end.finish(end_required, file);
+    if (ended != nullptr) *ended = end.ended();
     return passed_over;
 }
 

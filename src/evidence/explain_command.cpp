@@ -108,18 +108,11 @@ bool read_rank_evidence(const std::string& path, const CandidateRecords& records
     std::string a, b;
     std::vector<std::string_view> fields;
     TableEnd end;
-    bool end_seen = false;
     while (lines.next(line, &ended)) {
         const long line_no = lines.number();
         if (!ended) throw input_error(path, line_no, "the line has no line end: the table was cut short");
-        if (end_seen) throw input_error(path, line_no, "expected nothing after the end line");
-        if (TableEnd::is_end(line)) {
-            if (const std::string wrong = end.check(line); !wrong.empty()) throw input_error(path, line_no, wrong);
-            end_seen = true;
-            continue;
-        }
-        if (!line.empty() && line[0] == '#') continue;
-        end.row(line);
+        if (!end.ended() && !TableEnd::is_end(line) && !line.empty() && line[0] == '#') continue;
+        if (end.take(line, path, line_no)) continue;
         fields = tab_fields(line);
         if (fields.size() != width) {
             throw input_error(path, line_no, "expected " + std::to_string(width) + " tab-separated fields, found " +
@@ -157,10 +150,8 @@ bool read_rank_evidence(const std::string& path, const CandidateRecords& records
         });
     }
     if (lines.bad()) throw Error(read_failure(path, in));
-    if (end_required && !end_seen) {
-        throw Error(path + ": no end line (\"# end rows R checksum HEX\"): the table was cut short at a line end");
-    }
-    return !end_seen && ours;
+    end.finish(end_required, path);
+    return !end.ended() && ours;
 }
 
 // Protein ids asked for, from --protein and --proteins; an id that names

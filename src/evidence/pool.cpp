@@ -111,17 +111,10 @@ PoolTable read_pool_table(std::istream& in, const std::string& path, DomainIds& 
     std::vector<RawRow> raw;
     bool any_freq = false;
     TableEnd end;
-    bool end_seen = false;
     while (lines.next(line, &ended)) {
         ++line_no;
         if (!ended) throw input_error(path, line_no, "the line has no line end: the table was cut short");
-        if (end_seen) throw input_error(path, line_no, "expected nothing after the end line");
-        if (TableEnd::is_end(line)) {
-            if (const std::string wrong = end.check(line); !wrong.empty()) throw input_error(path, line_no, wrong);
-            end_seen = true;
-            continue;
-        }
-        end.row(line);
+        if (end.take(line, path, line_no)) continue;
         const std::vector<std::string_view> fields = tab_fields(line);
         if (fields.size() != columns.size()) {
             throw input_error(path, line_no,
@@ -144,10 +137,8 @@ PoolTable read_pool_table(std::istream& in, const std::string& path, DomainIds& 
         raw.push_back(row);
     }
     if (lines.bad()) throw Error(read_failure(path, in));
-    if (end_required && !end_seen) {
-        throw Error(path + ": no end line (\"# end rows R checksum HEX\"): the table was cut short at a line end");
-    }
-    table.unchecked = !end_seen;
+    end.finish(end_required, path);
+    table.unchecked = !end.ended();
     if (raw.empty()) throw input_error(path, line_no, "the table holds no pair");
     table.evidence = any_freq ? "freq" : "lp_value";
 
