@@ -19,10 +19,6 @@
 namespace ddinfer {
 namespace {
 
-// A simplex value on the grid of the simplex's own tolerance: 0.4999996 is
-// the 0.5 it stands for and meets the 0.5 threshold, 1.0000003 is 1.
-double settled(double value) { return std::round(value / simplex_tolerance) * simplex_tolerance; }
-
 // The folded rows of one cost and weight as one column each: on the
 // networks of a proteome, the simplex then sees a few columns where it saw
 // hundreds of thousands.
@@ -36,99 +32,6 @@ std::string solve_reduced(const Reduced& red, ReducedSolution& solution, Start s
 }
 
 }  // namespace
-
-FaceSampler::FaceSampler(const protdom& network, const inter_table& pint, const inter_table& dint, float err_ratio)
-    : full_(build_programme(network, pint, dint, err_ratio, {})), reduced_(presolve(full_)),
-      face_(std::make_unique<ClpSimplex>()), records_(static_cast<std::size_t>(dint.n)) {
-    ClpSimplex& model = *face_;
-    load_reduced(model, reduced_);
-    if (const std::string failure = solve_model(model, Start::lightweight_idiot); !failure.empty()) {
-        throw Error(failure);
-    }
-    ReducedSolution solution;
-    read_solution(model, reduced_, solution);
-    std::vector<double> e;
-    if (const std::string failure = map_back(full_, reduced_, solution, records_, classic_, e); !failure.empty()) {
-        throw Error("the solution of the reduced programme fails the full one: " + failure);
-    }
-    for (std::size_t r = 0; r < records_; ++r) optimum_ += full_.cost[r] * classic_[r];
-
-    // Every optimal solution keeps a column of positive reduced cost at its
-    // bound and a row of non-zero dual tight: fixing those leaves the face
-    // of optimal solutions, on which any objective may be minimised.
-    constexpr double tolerance = 1e-6;
-    const int ncols = model.getNumCols(), nrows = model.getNumRows();
-    const double* reduced_cost = model.getReducedCost();
-    const double* dual = model.getRowPrice();
-    std::vector<double> lower(model.getColLower(), model.getColLower() + ncols);
-    std::vector<double> upper(model.getColUpper(), model.getColUpper() + ncols);
-    for (int c = 0; c < ncols; ++c) {
-        if (reduced_cost[c] > tolerance) upper[c] = lower[c];
-        if (reduced_cost[c] < -tolerance) lower[c] = upper[c];
-    }
-    std::vector<double> row_lower(model.getRowLower(), model.getRowLower() + nrows);
-    std::vector<double> row_upper(model.getRowUpper(), model.getRowUpper() + nrows);
-    for (int r = 0; r < nrows; ++r) {
-        if (std::fabs(dual[r]) <= tolerance) continue;
-        if (row_lower[r] > -COIN_DBL_MAX) row_upper[r] = row_lower[r];
-        else row_lower[r] = row_upper[r];
-    }
-    model.chgColumnLower(lower.data());
-    model.chgColumnUpper(upper.data());
-    model.chgRowLower(row_lower.data());
-    model.chgRowUpper(row_upper.data());
-
-    // The candidates each column stands for: its class, or itself.
-    std::unordered_map<int, const std::vector<int>*> class_of;
-    for (const std::vector<int>& cls : reduced_.classes) class_of[cls.front()] = &cls;
-    auto members = [&](int record) {
-        const auto it = class_of.find(record);
-        return it == class_of.end() ? std::vector<int>{record} : *it->second;
-    };
-    for (int record : reduced_.column_record) column_members_.push_back(members(record));
-    for (int record : reduced_.folded_record) folded_members_.push_back(members(record));
-}
-
-FaceSampler::~FaceSampler() = default;
-
-std::string FaceSampler::sample(const std::vector<double>& u, std::vector<double>& x) const {
-    std::unique_ptr<ClpSimplex> model;
-    {
-        std::lock_guard lock(mutex_);
-        model = std::make_unique<ClpSimplex>(*face_);
-    }
-    // Of candidates that stand for one another, the cheapest takes the value.
-    auto cheapest = [&](const std::vector<int>& members) {
-        int best = members.front();
-        for (int m : members) {
-            if (u[m] < u[best]) best = m;
-        }
-        return best;
-    };
-    const std::size_t nx = column_members_.size(), ne = reduced_.row_columns.size();
-    std::vector<int> chosen(nx), folded_chosen(folded_members_.size());
-    for (std::size_t c = 0; c < nx; ++c) {
-        chosen[c] = cheapest(column_members_[c]);
-        model->setObjectiveCoefficient(static_cast<int>(c), u[chosen[c]]);
-    }
-    for (std::size_t f = 0; f < folded_members_.size(); ++f) {
-        folded_chosen[f] = cheapest(folded_members_[f]);
-        model->setObjectiveCoefficient(static_cast<int>(nx + ne + f), -u[folded_chosen[f]]);
-    }
-    if (std::string failure = solve_model(*model, Start::dual_slack); !failure.empty()) return failure;
-    ReducedSolution solution;
-    read_solution(*model, reduced_, solution);
-    // On the face the sum of x is the classic optimum.
-    solution.full_objective = optimum_;
-    std::vector<double> e;
-    if (std::string failure = map_back(full_, reduced_, solution, records_, x, e); !failure.empty()) {
-        return "the sampled solution is no optimum of the classic programme: " + failure;
-    }
-    for (double& value : x) value = settled(value);
-    for (std::size_t c = 0; c < nx; ++c) std::swap(x[reduced_.column_record[c]], x[chosen[c]]);
-    for (std::size_t f = 0; f < folded_chosen.size(); ++f) std::swap(x[reduced_.folded_record[f]], x[folded_chosen[f]]);
-    return "";
-}
 
 namespace {
 

@@ -5,8 +5,6 @@
 #pragma once
 
 #include <iosfwd>
-#include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -15,8 +13,6 @@
 #include "solve/presolve.h"
 #include "core/solution_report.h"
 #include "solve/solver.h"
-
-class ClpSimplex;
 
 namespace ddinfer {
 
@@ -31,38 +27,6 @@ namespace ddinfer {
 int clp_in_process(const protdom& network, const inter_table& pint, inter_table& dint, const RunFiles& files,
                    float err_ratio, const Costs& costs, bool write_mps, std::ostream& err, ReportSums* sums,
                    Start start = Start::idiot);
-
-// Samples the optimal face of the classic (unit-cost) programme: solves it
-// once, reduced by the presolve, then fixes every column whose reduced cost
-// exceeds 1e-6 in size at its bound and makes every row whose dual exceeds
-// 1e-6 in size an equality. Each sample minimises sum u x over that face;
-// of candidates that the presolve found identical the one with the
-// smallest u takes the value. Every sample is checked as an optimum of the
-// full classic programme (every row satisfied, the budget kept, the sum of
-// x equal to the optimum within 1e-6 relative). Candidates that the
-// presolve dropped as dominated stay 0 in every sample.
-class FaceSampler {
-public:
-    // Throws Error when the classic programme has no optimum.
-    FaceSampler(const protdom& network, const inter_table& pint, const inter_table& dint, float err_ratio);
-    ~FaceSampler();
-    double optimum() const { return optimum_; }
-    // The classic solution, by candidate record.
-    const std::vector<double>& classic() const { return classic_; }
-    // x by candidate record for costs u by candidate record; "" or what
-    // failed. May run on several threads at once.
-    std::string sample(const std::vector<double>& u, std::vector<double>& x) const;
-
-private:
-    Programme full_;
-    Reduced reduced_;
-    std::unique_ptr<ClpSimplex> face_;
-    std::size_t records_;
-    std::vector<double> classic_;
-    double optimum_ = 0;
-    std::vector<std::vector<int>> column_members_, folded_members_;
-    mutable std::mutex mutex_;
-};
 
 // Sets of two or more candidates that stand in exactly the same rows of
 // the programme (the domain pairs the data cannot tell apart), each in

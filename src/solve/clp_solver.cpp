@@ -7,6 +7,7 @@
 #include <ostream>
 
 #include "solve/clp_inprocess.h"
+#include "solve/face_sampler.h"
 #include "solve/solver.h"
 
 namespace ddinfer {

@@ -18,6 +18,7 @@
 // solution of the full one.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -88,6 +89,10 @@ struct ReducedSolution {
 // The feasibility tolerance the simplex works to: a row covered to within
 // it of 1, or a budget or optimum met to within it relatively, is met.
 constexpr double simplex_tolerance = 1e-6;
+
+// A simplex value on the grid of the simplex's own tolerance: 0.4999996 is
+// the 0.5 it stands for and meets the 0.5 threshold, 1.0000003 is 1.
+inline double settled(double value) { return std::round(value / simplex_tolerance) * simplex_tolerance; }
 
 // Maps back to the full programme: x by candidate record (records not in
 // the programme 0), e by row. Then checks every row (simplex_tolerance
