@@ -8,6 +8,11 @@
 namespace ddinfer {
 
 void construct_dint(const protdom& network, inter_table& pint, inter_table& dint, std::ostream& out) {
+    index_pint(pint);
+    build_dint(network, pint, dint, out);
+}
+
+void index_pint(inter_table& pint) {
     // Protein index: a pair met again, in either orientation, names the
     // later record.
     pint.index.clear();
@@ -17,7 +22,9 @@ void construct_dint(const protdom& network, inter_table& pint, inter_table& dint
         pint.index.set(record.a, record.b, k);
         record.active = 1;
     }
+}
 
+void build_dint(const protdom& network, const inter_table& pint, inter_table& dint, std::ostream& out) {
     // Numbering, from the protein side of the memberships.
     dint.nnode = network.ndom;
     dint.index.clear();

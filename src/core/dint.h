@@ -16,4 +16,10 @@ namespace ddinfer {
 // the domains' member lists say. Prints "Available domain pairs: %d".
 void construct_dint(const protdom& network, inter_table& pint, inter_table& dint, std::ostream& out);
 
+// The two steps of construct_dint apart: a null model that keeps the
+// interactions builds its candidates over the real network's indexed pairs,
+// shared by every run, instead of indexing a copy of them each run.
+void index_pint(inter_table& pint);
+void build_dint(const protdom& network, const inter_table& pint, inter_table& dint, std::ostream& out);
+
 }  // namespace ddinfer

@@ -23,7 +23,7 @@ namespace ddinfer {
 // programme goes to files.mps too.
 // Returns 0, or 1 after one message on `err`.
 // `start`: how CLP starts (Start::idiot on a real network, measured faster
-// there; Start::lightweight_idiot on a null model's).
+// there; Start::lightweight_idiot_bare on a null model's).
 int clp_in_process(const protdom& network, const inter_table& pint, inter_table& dint, const RunFiles& files,
                    float err_ratio, const Costs& costs, bool write_mps, std::ostream& err, ReportSums* sums,
                    Start start = Start::idiot);

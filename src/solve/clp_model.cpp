@@ -122,7 +122,7 @@ void load_reduced(ClpSimplex& model, const Reduced& red, const FoldedGroups* gro
 std::string solve_model(ClpSimplex& model, Start start) {
     if (start == Start::idiot) return solve_idiot(model);
     ClpSolve options;
-    options.setPresolveType(ClpSolve::presolveOn);
+    options.setPresolveType(start == Start::lightweight_idiot_bare ? ClpSolve::presolveOff : ClpSolve::presolveOn);
     options.setSpecialOption(2, 1);  // no interrupt handler of CLP's own
     if (start == Start::dual_slack) {
         model.allSlackBasis(true);

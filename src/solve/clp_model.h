@@ -21,7 +21,7 @@ namespace ddinfer {
 // the basis inverse dense).
 void load_reduced(ClpSimplex& model, const Reduced& red, const FoldedGroups* groups = nullptr);
 
-// How a programme is solved, in every case after CLP's presolve and with no
+// How a programme is solved, after CLP's presolve unless said otherwise, with no
 // SIGINT handler of CLP's own (the commands handle signals themselves, and
 // solves run on several threads at once):
 //  - idiot: the idiot crash of 4 full passes, then the primal simplex
@@ -29,16 +29,20 @@ void load_reduced(ClpSimplex& model, const Reduced& red, const FoldedGroups* gro
 //    was measured).
 //  - lightweight_idiot: CLP's own driver with an idiot crash of 3 passes,
 //    which it runs as its lightweight variant, then the primal simplex: the
-//    null models' solves and the classic solve of the optimal face (whose
-//    folded rows are not grouped). There it was the faster: on human
-//    BioGRID scaled to 4x, ddinfer-null --runs 2 took 62 s of CPU with it
-//    and 78 s with the full passes, ddinfer-robust --runs 5 53 s and 62 s;
-//    on human BioGRID itself the two cost the same.
+//    classic solve of the optimal face (whose folded rows are not grouped).
+//    There, and on the null models, it was the faster: on human BioGRID
+//    scaled to 4x, ddinfer-null --runs 2 took 62 s of CPU with it and 78 s
+//    with the full passes, ddinfer-robust --runs 5 53 s and 62 s; on human
+//    BioGRID itself the two cost the same.
+//  - lightweight_idiot_bare: the same without CLP's presolve: the null
+//    models' grouped programmes, where the exact presolve has left it
+//    nothing to do (on human BioGRID scaled to 4x it removed 10 of 538,000
+//    rows of a null model, in 2-3 s of CPU).
 //  - dual_slack: the dual simplex from the slack basis, which is dual
 //    feasible for any objective of non-negative costs on x (every x at 0,
 //    every folded e at whichever bound its cost prefers): the face samples,
 //    40-80x faster than starting from the classic optimal basis.
-enum class Start { idiot, lightweight_idiot, dual_slack };
+enum class Start { idiot, lightweight_idiot, lightweight_idiot_bare, dual_slack };
 
 // "" once the model holds an optimum, or why not.
 std::string solve_model(ClpSimplex& model, Start start);
