@@ -30,7 +30,8 @@ namespace ddinfer {
 // a sample's optimum leaves a folded row unexplained exactly when its u per
 // unit of budget exceeds the budget's price. The price hardly moves from
 // one sample to the next, so a sample fixes the folded rows far from the
-// last price found (at 1 above it, at 0 below) and solves only the rest;
+// last price found, or an estimate of it before the first, (at 1 above it,
+// at 0 below) and solves only the rest;
 // the reduced costs of the fixed ones then prove the optimum that of the
 // whole face, or the band is widened around the new price and the sample
 // solved again.
@@ -46,10 +47,13 @@ public:
     // failed. May run on several threads at once.
     std::string sample(const std::vector<double>& u, std::vector<double>& x) const;
 
-    // How far from the price a folded row is fixed, at first.
+    // How far from the price a folded row is fixed, at first; and from the
+    // estimated price before one is known.
     static constexpr double first_band = 0.01;
+    static constexpr double estimate_band = 0.05;
 
 private:
+    double price_estimate(const std::vector<double>& ratio) const;
     std::string solve_sample(const std::vector<double>& objective, const std::vector<double>& ratio,
                              std::vector<double>& face_values) const;
 
@@ -65,6 +69,7 @@ private:
     std::vector<double> fixed_;      // value of every column of the whole face that face_ leaves out
     std::vector<int> folded_column_; // column of face_ of each folded row's e, -1 when fixed
     int budget_row_ = -1;            // the budget's row in face_, -1 when it is settled
+    double folded_budget_ = 0;
     mutable std::mutex mutex_;
     mutable double price_ = -1;      // the budget's last price found (-dual), -1 before the first
 };
