@@ -53,6 +53,9 @@ public:
         return true;
     }
     bool ended() const { return ended_; }
+    // For a table that allows comments: a '#' line above the end line,
+    // which is neither a row nor the end.
+    bool comment(std::string_view text) const { return !ended_ && !is_end(text) && !text.empty() && text[0] == '#'; }
     // At the table's end: throws when it must have had an end line.
     void finish(bool required, const std::string& file) const {
         if (required && !ended_) {

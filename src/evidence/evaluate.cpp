@@ -134,7 +134,7 @@ std::size_t visit_rows(std::istream& in, const std::string& file, const NamePair
     while (getline_bounded(in, line, file, line_no + 1)) {
         ++line_no;
         if (in.eof()) throw input_error(file, line_no, "the line has no line end: the table was cut short");
-        if (!end.ended() && !TableEnd::is_end(line) && !line.empty() && line[0] == '#') continue;
+        if (end.comment(line)) continue;
         if (end.take(line, file, line_no)) continue;
         std::vector<std::string> fields = split_tabs(line);
         if (fields.size() != fields_per_row) {

@@ -111,7 +111,7 @@ bool read_rank_evidence(const std::string& path, const CandidateRecords& records
     while (lines.next(line, &ended)) {
         const long line_no = lines.number();
         if (!ended) throw input_error(path, line_no, "the line has no line end: the table was cut short");
-        if (!end.ended() && !TableEnd::is_end(line) && !line.empty() && line[0] == '#') continue;
+        if (end.comment(line)) continue;
         if (end.take(line, path, line_no)) continue;
         fields = tab_fields(line);
         if (fields.size() != width) {
