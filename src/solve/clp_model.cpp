@@ -150,5 +150,50 @@ void read_solution(const ClpSimplex& model, const Reduced& red, ReducedSolution&
     solution.objective = model.objectiveValue();
 }
 
+bool duals_from_grouped(const ClpSimplex& grouped, const ClpSimplex& model, const ReducedSolution& solution,
+                        double dual_tolerance, double primal_tolerance, std::vector<double>& dual,
+                        std::vector<double>& reduced_cost) {
+    const int ncols = model.getNumCols(), nrows = model.getNumRows();
+    const std::size_t nx = solution.x.size(), ne = solution.e.size(), nf = solution.folded_e.size();
+    const double* grouped_dual = grouped.getRowPrice();
+    const double budget_dual = grouped_dual[grouped.getNumRows() - 1];
+    dual.assign(static_cast<std::size_t>(nrows), budget_dual);
+    std::copy(grouped_dual, grouped_dual + ne, dual.begin());
+    const CoinPackedMatrix& matrix = *model.matrix();
+    reduced_cost.assign(static_cast<std::size_t>(ncols), 0.0);
+    matrix.transposeTimes(dual.data(), reduced_cost.data());
+    const double* cost = model.getObjCoefficients();
+    for (int c = 0; c < ncols; ++c) reduced_cost[c] = cost[c] - reduced_cost[c];
+
+    // The solution's value of every column; each block's column carries
+    // what its block row gathers.
+    std::vector<double> value(static_cast<std::size_t>(ncols), 0.0), activity(static_cast<std::size_t>(nrows));
+    std::copy(solution.x.begin(), solution.x.end(), value.begin());
+    std::copy(solution.e.begin(), solution.e.end(), value.begin() + static_cast<std::ptrdiff_t>(nx));
+    std::copy(solution.folded_e.begin(), solution.folded_e.end(), value.begin() + static_cast<std::ptrdiff_t>(nx + ne));
+    matrix.times(value.data(), activity.data());
+    for (std::size_t c = nx + ne + nf; c < static_cast<std::size_t>(ncols); ++c) {
+        value[c] = activity[ne + (c - nx - ne - nf)];
+    }
+    matrix.times(value.data(), activity.data());
+
+    const double* lower = model.getColLower();
+    const double* upper = model.getColUpper();
+    for (int c = 0; c < ncols; ++c) {
+        if (reduced_cost[c] > dual_tolerance && value[c] > lower[c] + primal_tolerance) return false;
+        if (reduced_cost[c] < -dual_tolerance && value[c] < upper[c] - primal_tolerance) return false;
+    }
+    const double* row_lower = model.getRowLower();
+    const double* row_upper = model.getRowUpper();
+    for (int r = 0; r < nrows; ++r) {
+        if (dual[r] > dual_tolerance && !(row_lower[r] > -COIN_DBL_MAX && activity[r] <= row_lower[r] + primal_tolerance)) {
+            return false;
+        }
+        if (dual[r] < -dual_tolerance && !(row_upper[r] < COIN_DBL_MAX && activity[r] >= row_upper[r] - primal_tolerance)) {
+            return false;
+        }
+    }
+    return true;
+}
 
 }  // namespace ddinfer

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "solve/presolve.h"
 
@@ -29,7 +30,8 @@ void load_reduced(ClpSimplex& model, const Reduced& red, const FoldedGroups* gro
 //    was measured).
 //  - lightweight_idiot: CLP's own driver with an idiot crash of 3 passes,
 //    which it runs as its lightweight variant, then the primal simplex: the
-//    classic solve of the optimal face (whose folded rows are not grouped).
+//    optimal face's programme (whose folded rows are not grouped) when the
+//    grouped solve's duals do not carry over to it (duals_from_grouped).
 //    There, and on the null models, it was the faster: on human BioGRID
 //    scaled to 4x, ddinfer-null --runs 2 took 62 s of CPU with it and 78 s
 //    with the full passes, ddinfer-robust --runs 5 53 s and 62 s; on human
@@ -51,5 +53,15 @@ std::string solve_model(ClpSimplex& model, Start start);
 // each group's value split among its folded rows.
 void read_solution(const ClpSimplex& model, const Reduced& red, ReducedSolution& solution,
                    const FoldedGroups* groups = nullptr);
+
+// Duals of the programme loaded without groups (`model`, solved or not) from
+// an optimum of the one loaded with them (`grouped`), whose solution split
+// among the folded rows is `solution`: the grouped rows' duals, and every
+// budget block's the budget's. Fills both and returns true when they prove
+// that solution optimal for `model` too (complementary slackness on every
+// column and row, within the tolerances); false when `model` must be solved.
+bool duals_from_grouped(const ClpSimplex& grouped, const ClpSimplex& model, const ReducedSolution& solution,
+                        double dual_tolerance, double primal_tolerance, std::vector<double>& dual,
+                        std::vector<double>& reduced_cost);
 
 }  // namespace ddinfer

@@ -99,13 +99,26 @@ std::vector<char> settle_face(const CoinPackedMatrix& matrix, std::vector<double
 FaceSampler::FaceSampler(const protdom& network, const inter_table& pint, const inter_table& dint, float err_ratio)
     : full_(build_programme(network, pint, dint, err_ratio, {})), reduced_(presolve(full_)),
       records_(static_cast<std::size_t>(dint.n)) {
+    // The classic optimum as the classic command finds it, the folded rows
+    // of one cost and weight one column each; its duals then hold for the
+    // programme that keeps each folded row's e apart, which the samples need.
+    const FoldedGroups groups = group_folded(reduced_);
+    ClpSimplex grouped;
+    load_reduced(grouped, reduced_, &groups);
+    if (const std::string failure = solve_model(grouped, Start::idiot); !failure.empty()) throw Error(failure);
+    ReducedSolution solution;
+    read_solution(grouped, reduced_, solution, &groups);
     ClpSimplex model;
     load_reduced(model, reduced_);
-    if (const std::string failure = solve_model(model, Start::lightweight_idiot); !failure.empty()) {
-        throw Error(failure);
+    std::vector<double> dual, reduced_cost;
+    if (!duals_from_grouped(grouped, model, solution, face_tolerance, check_tolerance, dual, reduced_cost)) {
+        if (const std::string failure = solve_model(model, Start::lightweight_idiot); !failure.empty()) {
+            throw Error(failure);
+        }
+        read_solution(model, reduced_, solution);
+        dual.assign(model.getRowPrice(), model.getRowPrice() + model.getNumRows());
+        reduced_cost.assign(model.getReducedCost(), model.getReducedCost() + model.getNumCols());
     }
-    ReducedSolution solution;
-    read_solution(model, reduced_, solution);
     std::vector<double> e;
     if (const std::string failure = map_back(full_, reduced_, solution, records_, classic_, e); !failure.empty()) {
         throw Error("the solution of the reduced programme fails the full one: " + failure);
@@ -116,8 +129,6 @@ FaceSampler::FaceSampler(const protdom& network, const inter_table& pint, const 
     // bound and a row of non-zero dual tight: fixing those leaves the face
     // of optimal solutions, on which any objective may be minimised.
     const int ncols = model.getNumCols(), nrows = model.getNumRows();
-    const double* reduced_cost = model.getReducedCost();
-    const double* dual = model.getRowPrice();
     std::vector<double> lower(model.getColLower(), model.getColLower() + ncols);
     std::vector<double> upper(model.getColUpper(), model.getColUpper() + ncols);
     for (int c = 0; c < ncols; ++c) {

@@ -15,9 +15,13 @@ class ClpSimplex;
 namespace ddinfer {
 
 // Samples the optimal face of the classic (unit-cost) programme: solves it
-// once, reduced by the presolve, then fixes every column whose reduced cost
-// exceeds 1e-6 in size at its bound and makes every row whose dual exceeds
-// 1e-6 in size an equality. Each sample minimises sum u x over that face;
+// once, reduced by the presolve, as the classic command does (the folded
+// rows of one cost and weight one column each, so its classic solution is
+// the command's), carries the duals over to the programme that keeps every
+// folded row's e apart, then fixes every column whose reduced cost exceeds
+// 1e-6 in size at its bound and makes every row whose dual exceeds 1e-6 in
+// size an equality. Any optimal duals give the same face: a solution is
+// optimal exactly when it is complementary to them. Each sample minimises sum u x over that face;
 // of candidates that the presolve found identical the one with the
 // smallest u takes the value. Every sample is checked as an optimum of the
 // full classic programme (every row satisfied, the budget kept, the sum of
@@ -50,7 +54,7 @@ public:
     // How far from the price a folded row is fixed, at first; and from the
     // estimated price before one is known.
     static constexpr double first_band = 0.01;
-    static constexpr double estimate_band = 0.05;
+    static constexpr double estimate_band = 0.1;
 
 private:
     double price_estimate(const std::vector<double>& ratio) const;
