@@ -75,26 +75,73 @@ TEST_F(PoolTest, NormalisedRanksAddUpAndAnAbsentNetworkAddsNothing) {
     EXPECT_NE(run.out.find("\nall                  2       -       -       -       -       -   50.0%\n"),
               std::string::npos) << run.out;
 
-    // Exactly b's candidates, to standard output.
+    // Exactly b's candidates, to standard output; b's partners' term,
+    // ln(2 / 1) for D2-D3 (its partner_cosine is b's highest), added once.
     run = pool({"--only", "b.rank.tsv", "-q", "-o", "-", "a.rank.tsv", "b.rank.tsv"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(without_provenance(run.out), header +
-                                               "D2\tD3\t2\t1.16315\t5\t0.5\t0.00316228\t0\t0.5\t0.470004\t9\t1\t1e-400\t2\t0.9\t0.693147\n"
+                                               "D2\tD3\t2\t1.8563\t5\t0.5\t0.00316228\t0\t0.5\t0.470004\t9\t1\t1e-400\t2\t0.9\t0.693147\n"
                                                "D3\tD5\t1\t0\t\t\t\t\t\t\t2\t0\t0.1\t0\t0.2\t0\n");
 
     // Equal pooled scores go in the order of the --only table first: c and
-    // d hold D1-D2 and D1-D3 in opposite orders, each pair at ln 2 in all.
+    // d hold D1-D2 and D1-D3 in opposite orders, each pair at ln 2 in all,
+    // and both at ln(2 / 1.5) by the partners (equal cosines).
     write_file(path("c.rank.tsv"), rank_table(row("D1", "D2", "1", "1", "", "2", "-1", "0") +
                                               row("D1", "D3", "1", "0", "", "1", "-1", "0")));
     write_file(path("d.rank.tsv"), rank_table(row("D1", "D3", "2", "1", "", "2", "-1", "0") +
                                               row("D1", "D2", "2", "0", "", "1", "-1", "0")));
-    for (const auto& [only, first] : {std::pair{"c.rank.tsv", "D1\tD2\t2\t0.693147\t"},
-                                      std::pair{"d.rank.tsv", "D1\tD3\t2\t0.693147\t"}}) {
+    for (const auto& [only, first] : {std::pair{"c.rank.tsv", "D1\tD2\t2\t0.980829\t"},
+                                      std::pair{"d.rank.tsv", "D1\tD3\t2\t0.980829\t"}}) {
         run = pool({"--only", only, "-q", "-o", "-", "c.rank.tsv", "d.rank.tsv"});
         const std::string rows = without_provenance(run.out);
         EXPECT_EQ(rows.substr(rows.find('\n') + 1, 17), first) << only;
     }
+}
+
+// With --only, each network counts by its score without the partners'
+// term, and the --only network's partners' term, with the weight its first
+// line records, is added once. f (partners=2): D1-D2 score 4, cosine 0.2;
+// D1-D3 score 3, cosine 0.8 (partner ranks 2 and 1): without the term 4 +
+// 2 ln 2 and 3, so ln 2 and 0, and f's term adds 0 and 2 ln 2. e: D1-D2
+// score 3, cosine 0.9; D1-D3 2.9, 0.1: without the term 3 and 2.9 + ln 2,
+// which turns e's order round: 0 and ln 2. Pooled: D1-D3 3 ln 2, D1-D2
+// ln 2. With --evidence network e's score holds no such term: ln 2 and 0,
+// and both pairs 2 ln 2.
+TEST_F(PoolTest, OnlyTheRankedNetworksPartnersCount) {
+    const std::string f_line = "# ddinfer-rank 1.1.0 --evidence all --weights lp=1,association=1,shared=1.5,partners=2 p d\n";
+    auto table = [](const std::string& first, const std::string& rows) {
+        return first + std::string(rank_header) + "\n" + with_end(rows);
+    };
+    auto cosine = [](std::string row, const std::string& value) {
+        return row.replace(row.rfind('\t') + 1, std::string::npos, value + "\n");
+    };
+    write_file(path("f.rank.tsv"), table(f_line, cosine(row("D1", "D2", "3", "1", "", "4", "-1", "0"), "0.2") +
+                                                     cosine(row("D1", "D3", "3", "0", "", "3", "-1", "0"), "0.8")));
+    const std::string e_rows = cosine(row("D1", "D2", "2", "1", "", "3", "-1", "0"), "0.9") +
+                               cosine(row("D1", "D3", "2", "0", "", "2.9", "-1", "0"), "0.1");
+    write_file(path("e.rank.tsv"), table("# ddinfer-rank 1.1.0 --evidence all p d\n", e_rows));
+    write_file(path("n.rank.tsv"), table("# ddinfer-rank 1.1.0 --evidence network p d\n", e_rows));
+    auto scores = [&](const std::string& other) {
+        const RunResult run = pool({"--only", "f.rank.tsv", "--same-network", "-q", "-o", "-", other, "f.rank.tsv"});
+        EXPECT_EQ(run.status, 0) << run.err;
+        std::string out;
+        const std::string rows = without_provenance(run.out);
+        for (std::size_t at = rows.find('\n') + 1; at < rows.size(); at = rows.find('\n', at) + 1) {
+            std::size_t end = at;
+            for (int tab = 0; tab < 4; ++tab) end = rows.find('\t', end) + 1;
+            out += rows.substr(at, end - at - 1) + "\n";
+        }
+        return out;
+    };
+    EXPECT_EQ(scores("e.rank.tsv"), "D1\tD3\t2\t2.07944\nD1\tD2\t2\t0.693147\n");
+    EXPECT_EQ(scores("n.rank.tsv"), "D1\tD2\t2\t1.38629\nD1\tD3\t2\t1.38629\n");  // f's order
+
+    // A weight the first line cannot hold is a damaged table.
+    write_file(path("f.rank.tsv"), table("# ddinfer-rank 1.1.0 --weights partners=x p d\n", e_rows));
+    const RunResult run = pool({"--only", "f.rank.tsv", "-o", "-", "e.rank.tsv", "f.rank.tsv"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err.rfind("ddinfer-pool: f.rank.tsv:1: --weights takes NAME=WEIGHT", 0), 0u) << run.err;
 }
 
 // c uses other ids: IPR1 stands for D1, IPR2 for D2 and D9. Its first row
@@ -124,7 +171,8 @@ TEST_F(PoolTest, AMapTranslatesTheTablesOfTheOtherIdSystem) {
         for (int tab = 0; tab < 4; ++tab) end = table.find('\t', end) + 1;
         firsts += table.substr(at, end - at - 1) + "\n";
     }
-    EXPECT_EQ(firsts, "D1\tD2\t2\t2.59027\nD1\tD3\t1\t0.470004\nD2\tD3\t1\t0.470004\nD4\tD4\t1\t0\n");
+    // a's partners' term (cosines 0.7, 0.5, 0.5, 0.1) adds ln 4, ln 1.6, ln 1.6, 0.
+    EXPECT_EQ(firsts, "D1\tD2\t2\t3.97656\nD1\tD3\t1\t0.940007\nD2\tD3\t1\t0.940007\nD4\tD4\t1\t0\n");
     EXPECT_NE(table.find("\tc:support\tc:lp_value\t"), std::string::npos);
     EXPECT_NE(table.find("\t3\t1\t0.1\t0\t0.3\t1.20397\n"), std::string::npos) << table;
 

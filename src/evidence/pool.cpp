@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <exception>
 #include <numeric>
 
 #include "core/error.h"
@@ -62,6 +63,28 @@ std::string table_name(std::string path) {
     return path;
 }
 
+// The weight of the partners' rank in the score of a table whose first
+// line is `line`: 0 with --evidence network, else that of --weights.
+double partner_weight(const std::string& line, const std::string& path) {
+    std::vector<std::string> words;
+    for (std::size_t at = 0; at < line.size();) {
+        const std::size_t space = std::min(line.find(' ', at), line.size());
+        if (space > at) words.push_back(line.substr(at, space - at));
+        at = space + 1;
+    }
+    double weight = RankWeights().partners;
+    for (std::size_t i = 0; i + 1 < words.size(); ++i) {
+        if (words[i] == "--evidence" && words[i + 1] == "network") return 0;
+        if (words[i] != "--weights") continue;
+        try {
+            weight = parse_weights(words[i + 1]).partners;
+        } catch (const std::exception& error) {  // the weights' own message
+            throw input_error(path, 1, error.what());
+        }
+    }
+    return weight;
+}
+
 // A row as read, before the map: the two names as local numbers.
 struct RawRow {
     int a, b;
@@ -83,6 +106,7 @@ PoolTable read_pool_table(std::istream& in, const std::string& path, DomainIds& 
         throw input_error(path, 1, "expected a table of ddinfer-rank (its first line \"# ddinfer-rank ...\")");
     }
     const bool end_required = table_has_end(line.substr(2));
+    const std::string first_line(line);
     ++line_no;
     std::vector<std::string_view> header;
     while (lines.next(line, &ended)) {
@@ -104,6 +128,7 @@ PoolTable read_pool_table(std::istream& in, const std::string& path, DomainIds& 
                       score = column("score"), p_dc = column("log10_p_dc"), shared = column("shared_proteins");
     const auto cosine_at = std::find(columns.begin(), columns.end(), "partner_cosine");
     const std::size_t cosine = static_cast<std::size_t>(cosine_at - columns.begin());
+    if (cosine < columns.size()) table.partner_weight = partner_weight(first_line, path);
 
     // Names numbered within the table first: whether the map applies
     // depends on all of them.
@@ -198,11 +223,37 @@ PoolTable read_pool_table(std::istream& in, const std::string& path, DomainIds& 
     return table;
 }
 
-std::vector<double> network_scores(const PoolTable& table) {
-    std::vector<int> order(table.rows.size());
+namespace {
+
+// Ranks of `value` by row, highest first, equal values at their mid-rank.
+std::vector<double> ranks_of(const std::vector<double>& value) {
+    std::vector<int> order(value.size());
     std::iota(order.begin(), order.end(), 0);
-    const std::vector<double> rank =
-        tied_ranks(order, [&](int x, int y) { return table.rows[x].score == table.rows[y].score; });
+    std::stable_sort(order.begin(), order.end(), [&](int x, int y) { return value[x] > value[y]; });
+    return tied_ranks(order, [&](int x, int y) { return value[x] == value[y]; });
+}
+
+std::vector<double> partner_ranks(const PoolTable& table) {
+    std::vector<double> cosine;
+    for (const PoolTable::Row& row : table.rows) cosine.push_back(row.partner_cosine);
+    return ranks_of(cosine);
+}
+
+}  // namespace
+
+std::vector<double> network_scores(const PoolTable& table, bool without_partners) {
+    std::vector<double> rank;
+    if (without_partners && table.partner_weight > 0) {
+        std::vector<double> score = partner_ranks(table);
+        for (std::size_t i = 0; i < score.size(); ++i) {
+            score[i] = table.rows[i].score + table.partner_weight * std::log(score[i]);
+        }
+        rank = ranks_of(score);
+    } else {
+        std::vector<int> order(table.rows.size());
+        std::iota(order.begin(), order.end(), 0);
+        rank = tied_ranks(order, [&](int x, int y) { return table.rows[x].score == table.rows[y].score; });
+    }
     const auto n = static_cast<double>(table.rows.size());
     std::vector<double> score(rank.size());
     for (std::size_t i = 0; i < rank.size(); ++i) score[i] = std::log(n / rank[i]);
@@ -246,13 +297,22 @@ Pooled pool_tables(const std::vector<PoolTable>& tables, const DomainIds& ids, i
     p.row.assign(tables.size(), std::vector<int>(n, -1));
     for (std::size_t t = 0; t < tables.size(); ++t) {
         p.offset.push_back(p.network_score.size());
-        const std::vector<double> score = network_scores(tables[t]);
+        const std::vector<double> score = network_scores(tables[t], only >= 0);
         p.network_score.insert(p.network_score.end(), score.begin(), score.end());
         for (std::size_t i = 0; i < pair_of[t].size(); ++i) {
             const auto u = static_cast<std::size_t>(pair_of[t][i]);
             p.row[t][u] = static_cast<int>(i);
             p.score[u] += score[i];
             ++p.networks[u];
+        }
+    }
+    if (only >= 0 && tables[static_cast<std::size_t>(only)].partner_weight > 0) {
+        const PoolTable& table = tables[static_cast<std::size_t>(only)];
+        const std::vector<double> rank = partner_ranks(table);
+        const auto rows = static_cast<double>(rank.size());
+        for (std::size_t i = 0; i < rank.size(); ++i) {
+            p.score[static_cast<std::size_t>(pair_of[static_cast<std::size_t>(only)][i])] +=
+                table.partner_weight * std::log(rows / rank[i]);
         }
     }
 

@@ -57,6 +57,10 @@ struct PoolTable {
     std::string name;      // the path without ".rank.tsv": names its columns
     std::string evidence;  // "freq" when the table has frequencies, else "lp_value"
     std::vector<Row> rows;
+    // The weight of the partners' rank in the table's score (its first
+    // line's --weights, 1 by default); 0 when the score leaves it out
+    // (--evidence network, or no partner_cosine column).
+    double partner_weight = 0;
     std::size_t translated = 0;  // domain ids translated by the map
     std::size_t collapsed = 0;   // rows whose translated pair an earlier row holds
     bool unchecked = false;      // of a version before tables ended with a check line
@@ -70,8 +74,10 @@ struct PoolTable {
 PoolTable read_pool_table(std::istream& in, const std::string& path, DomainIds& ids, const DomainMap* map);
 
 // ln(n / rank) by row: rank the row's place, rows of equal score at their
-// mid-rank.
-std::vector<double> network_scores(const PoolTable& table);
+// mid-rank. `without_partners`: ranked instead by the score without the
+// partners' term (score + w ln rank of partner_cosine, the ranks of equal
+// values at their mid-rank).
+std::vector<double> network_scores(const PoolTable& table, bool without_partners = false);
 
 struct Pooled {
     std::vector<std::pair<int, int>> pairs;  // every pair of any table, by first appearance
@@ -84,9 +90,12 @@ struct Pooled {
 };
 
 // Pools the tables; with `only` >= 0 the ranking holds exactly that table's
-// pairs. Equal scores go in the order of the `only` table, then of the
-// tables as given, then by name. Throws Error when two tables share no
-// domain id.
+// pairs, each network's term is its rank without the partners' term, and
+// the `only` network's partners' term, w ln(n / rank), is added once after
+// pooling: the likeness of partners is a property of the network ranked,
+// which the other networks' likeness of their own partners only blurs.
+// Equal scores go in the order of the `only` table, then of the tables as
+// given, then by name. Throws Error when two tables share no domain id.
 Pooled pool_tables(const std::vector<PoolTable>& tables, const DomainIds& ids, int only);
 
 // Exit statuses: 0 done, 1 bad input or a file that cannot be written, 2 a
