@@ -17,7 +17,7 @@ class ClpFace : public OptimalFace {
 public:
     ClpFace(const protdom& network, const inter_table& pint, const inter_table& dint, float err_ratio)
         : sampler_(network, pint, dint, err_ratio) {
-        for (double value : sampler_.classic()) classic_.push_back(std::min(1.0, value));
+        for (double value : sampler_.classic()) classic_.push_back(std::min(1.0, settled(value)));
     }
     const std::vector<double>& classic() const override { return classic_; }
     std::string sample(int, const std::vector<double>& u, std::vector<double>& x) const override {
