@@ -7,8 +7,10 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/error.h"
 
@@ -89,6 +91,22 @@ private:
 // Whether a table's first line ("# ddinfer-rank 1.1.0 ...", without the
 // "# ") says it ends with an end line: written by version 1.1 or later.
 // Tables of earlier versions, and tables made by hand, have none.
+// The words of a table's call line, and the value of one of its options
+// ("" when not there).
+inline std::vector<std::string> words_of(const std::string& line) {
+    std::istringstream in(line);
+    std::vector<std::string> words;
+    for (std::string word; in >> word;) words.push_back(word);
+    return words;
+}
+inline std::string option_in(const std::string& provenance, const std::string& option) {
+    const std::vector<std::string> words = words_of(provenance);
+    for (std::size_t i = 0; i + 1 < words.size(); ++i) {
+        if (words[i] == option) return words[i + 1];
+    }
+    return "";
+}
+
 inline bool table_has_end(std::string_view provenance) {
     if (provenance.rfind("ddinfer", 0) != 0) return false;
     const std::size_t space = provenance.find(' ');

@@ -10,6 +10,7 @@
 #include "core/error.h"
 #include "core/input_file.h"
 #include "core/lines.h"
+#include "core/table_end.h"
 #include "evidence/evaluate.h"
 #include "evidence/rank.h"
 
@@ -66,23 +67,13 @@ std::string table_name(std::string path) {
 // The weight of the partners' rank in the score of a table whose first
 // line is `line`: 0 with --evidence network, else that of --weights.
 double partner_weight(const std::string& line, const std::string& path) {
-    std::vector<std::string> words;
-    for (std::size_t at = 0; at < line.size();) {
-        const std::size_t space = std::min(line.find(' ', at), line.size());
-        if (space > at) words.push_back(line.substr(at, space - at));
-        at = space + 1;
+    if (option_in(line, "--evidence") == "network") return 0;
+    const std::string weights = option_in(line, "--weights");
+    try {
+        return weights.empty() ? RankWeights().partners : parse_weights(weights).partners;
+    } catch (const std::exception& error) {  // the weights' own message
+        throw input_error(path, 1, error.what());
     }
-    double weight = RankWeights().partners;
-    for (std::size_t i = 0; i + 1 < words.size(); ++i) {
-        if (words[i] == "--evidence" && words[i + 1] == "network") return 0;
-        if (words[i] != "--weights") continue;
-        try {
-            weight = parse_weights(words[i + 1]).partners;
-        } catch (const std::exception& error) {  // the weights' own message
-            throw input_error(path, 1, error.what());
-        }
-    }
-    return weight;
 }
 
 // A row as read, before the map: the two names as local numbers.

@@ -108,20 +108,6 @@ std::string counts_at(const std::vector<double>& values, std::initializer_list<d
 }
 
 
-std::vector<std::string> words_of(const std::string& line) {
-    std::istringstream in(line);
-    std::vector<std::string> words;
-    for (std::string word; in >> word;) words.push_back(word);
-    return words;
-}
-
-std::string option_in(const std::string& provenance, const std::string& option) {
-    const std::vector<std::string> words = words_of(provenance);
-    for (std::size_t i = 0; i + 1 < words.size(); ++i) {
-        if (words[i] == option) return words[i + 1];
-    }
-    return "";
-}
 
 std::string ratio_in(const std::vector<std::string>& provenances) {
     for (const std::string& provenance : provenances) {

@@ -39,10 +39,6 @@ std::string thousands(long value);
 // `equal_first` the first cut counts equal values only.
 std::string counts_at(const std::vector<double>& values, std::initializer_list<double> cuts, bool equal_first);
 
-// The words of a table's call line, and the value of one of its options
-// ("" when not there).
-std::vector<std::string> words_of(const std::string& line);
-std::string option_in(const std::string& provenance, const std::string& option);
 
 // The ratio of a run, from the call lines of its tables ("0.1"), or "".
 std::string ratio_in(const std::vector<std::string>& provenances);

@@ -19,22 +19,6 @@
 namespace ddinfer {
 namespace {
 
-// The folded rows of one cost and weight as one column each: on the
-// networks of a proteome, the simplex then sees a few columns where it saw
-// hundreds of thousands.
-std::string solve_reduced(const Reduced& red, ReducedSolution& solution, Start start) {
-    const FoldedGroups groups = group_folded(red);
-    ClpSimplex model;
-    load_reduced(model, red, &groups);
-    if (std::string failure = solve_model(model, start); !failure.empty()) return failure;
-    read_solution(model, red, solution, &groups);
-    return "";
-}
-
-}  // namespace
-
-namespace {
-
 void write_listing(const std::string& path, const inter_table& dint,
                    const Programme& full, const std::vector<double>& x, const std::vector<double>& e,
                    double objective) {
@@ -72,7 +56,10 @@ int clp_in_process(const protdom& network, const inter_table& pint, inter_table&
     const Programme full = build_programme(network, pint, dint, err_ratio, costs);
     const Reduced reduced = presolve(full);
     ReducedSolution solution;
-    if (const std::string failure = solve_reduced(reduced, solution, start); !failure.empty()) {
+    // The folded rows grouped: on the networks of a proteome the simplex
+    // then sees a few columns where it saw hundreds of thousands.
+    ClpSimplex model;
+    if (const std::string failure = solve_grouped(model, reduced, solution, start); !failure.empty()) {
         err << failure << "\n";
         return 1;
     }

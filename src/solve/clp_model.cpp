@@ -150,6 +150,14 @@ void read_solution(const ClpSimplex& model, const Reduced& red, ReducedSolution&
     solution.objective = model.objectiveValue();
 }
 
+std::string solve_grouped(ClpSimplex& model, const Reduced& red, ReducedSolution& solution, Start start) {
+    const FoldedGroups groups = group_folded(red);
+    load_reduced(model, red, &groups);
+    if (std::string failure = solve_model(model, start); !failure.empty()) return failure;
+    read_solution(model, red, solution, &groups);
+    return "";
+}
+
 bool duals_from_grouped(const ClpSimplex& grouped, const ClpSimplex& model, const ReducedSolution& solution,
                         double dual_tolerance, double primal_tolerance, std::vector<double>& dual,
                         std::vector<double>& reduced_cost) {

@@ -54,6 +54,11 @@ std::string solve_model(ClpSimplex& model, Start start);
 void read_solution(const ClpSimplex& model, const Reduced& red, ReducedSolution& solution,
                    const FoldedGroups* groups = nullptr);
 
+// The folded rows of one cost and weight as one column each (group_folded),
+// loaded into `model` and solved; the solution read with each group's value
+// split among its rows. "" or why it failed.
+std::string solve_grouped(ClpSimplex& model, const Reduced& red, ReducedSolution& solution, Start start);
+
 // Duals of the programme loaded without groups (`model`, solved or not) from
 // an optimum of the one loaded with them (`grouped`), whose solution split
 // among the folded rows is `solution`: the grouped rows' duals, and every

@@ -102,12 +102,11 @@ FaceSampler::FaceSampler(const protdom& network, const inter_table& pint, const 
     // The classic optimum as the classic command finds it, the folded rows
     // of one cost and weight one column each; its duals then hold for the
     // programme that keeps each folded row's e apart, which the samples need.
-    const FoldedGroups groups = group_folded(reduced_);
     ClpSimplex grouped;
-    load_reduced(grouped, reduced_, &groups);
-    if (const std::string failure = solve_model(grouped, Start::idiot); !failure.empty()) throw Error(failure);
     ReducedSolution solution;
-    read_solution(grouped, reduced_, solution, &groups);
+    if (const std::string failure = solve_grouped(grouped, reduced_, solution, Start::idiot); !failure.empty()) {
+        throw Error(failure);
+    }
     ClpSimplex model;
     load_reduced(model, reduced_);
     std::vector<double> dual, reduced_cost;

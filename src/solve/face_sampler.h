@@ -21,7 +21,8 @@ namespace ddinfer {
 // folded row's e apart, then fixes every column whose reduced cost exceeds
 // 1e-6 in size at its bound and makes every row whose dual exceeds 1e-6 in
 // size an equality. Any optimal duals give the same face: a solution is
-// optimal exactly when it is complementary to them. Each sample minimises sum u x over that face;
+// optimal exactly when it is complementary to them. Each sample minimises
+// sum u x over that face;
 // of candidates that the presolve found identical the one with the
 // smallest u takes the value. Every sample is checked as an optimum of the
 // full classic programme (every row satisfied, the budget kept, the sum of
