@@ -3,13 +3,18 @@
 //   ddinfer-bench gen PAIRS SEED DIR      writes DIR/pairs.txt, DIR/domains.txt
 //   ddinfer-bench run PAIRS DOMAINS RATIO [SOLVER_LIMIT_S]
 //   ddinfer-bench presolve PAIRS DOMAINS RATIO
+//   ddinfer-bench null PAIRS DOMAINS RATIO [SEED]
 //
 // "gen" draws a network like a real interactome: power-law protein degrees,
 // a quarter of the proteins without domains, 1 to 6 domains for most of the
 // rest, and a skewed domain popularity. "run" times each stage in this
 // process and prints one markdown table row; the solvers run under
 // `timeout`, and a solver that does not finish is shown as "> limit".
+// "null" times the stages of one run of the default null model (its
+// shuffle, candidates, programme, presolve, clp) and the memory resident
+// after each.
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -24,15 +29,19 @@
 #include <vector>
 
 #include "core/dint.h"
+#include "core/heap.h"
 #include "core/lp_out.h"
 #include "core/out_doms.h"
 #include "solve/clp_inprocess.h"
+#include "solve/clp_model.h"
 #include "core/permut.h"
 #include "solve/presolve.h"
 #include "solve/process.h"
 #include "core/readers.h"
 #include "core/solution_report.h"
 #include "solve/solver.h"
+
+#include <ClpSimplex.hpp>
 
 namespace fs = std::filesystem;
 using namespace ddinfer;
@@ -212,6 +221,64 @@ int presolve_sizes(const std::string& pairs, const std::string& domains, float r
     return 0;
 }
 
+double resident_mb() {
+    std::ifstream statm("/proc/self/statm");
+    long size = 0, resident = 0;
+    statm >> size >> resident;
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// One run of null model 2 on the network, stage by stage: seconds, and the
+// memory resident after the stage (MB).
+int null_stages(const std::string& pairs, const std::string& domains, float ratio, std::uint64_t seed) {
+    protdom network;
+    inter_table pint, dint;
+    std::ostringstream quiet;
+    readdata(network, pint, pairs, domains, Streams{quiet, quiet}, true);
+    construct_dint(network, pint, dint, quiet);
+    dint = inter_table();
+    std::cout << "| stage | s | resident MB |\n| --- | ---: | ---: |\n| read | | " << cell(resident_mb(), "%.0f")
+              << " |\n";
+    auto start = std::chrono::steady_clock::now();
+    auto stage = [&](const char* name) {
+        std::cout << "| " << name << " | " << cell(seconds_since(start), "%.2f") << " | "
+                  << cell(resident_mb(), "%.0f") << " |\n";
+        start = std::chrono::steady_clock::now();
+    };
+    protdom shuffled = network;
+    SeededRandom random(seed, 1);
+    if (permut_test2(shuffled, random) != 0) return 1;
+    stage("copy and shuffle");
+    build_dint(shuffled, pint, dint, quiet);
+    stage("candidates");
+    const Programme full = build_programme(shuffled, pint, dint, ratio, {});
+    stage("programme");
+    const Reduced reduced = presolve(full);
+    stage("presolve");
+    ClpSimplex model;
+    const FoldedGroups groups = group_folded(reduced);
+    load_reduced(model, reduced, &groups);
+    stage("clp model");
+    if (const std::string failure = solve_model(model, Start::lightweight_idiot_bare); !failure.empty()) {
+        std::cerr << failure << "\n";
+        return 1;
+    }
+    ReducedSolution solution;
+    read_solution(model, reduced, solution, &groups);
+    stage("clp solve");
+    std::vector<double> x, e;
+    if (const std::string failure = map_back(full, reduced, solution, static_cast<std::size_t>(dint.n), x, e);
+        !failure.empty()) {
+        std::cerr << failure << "\n";
+        return 1;
+    }
+    stage("map back");
+    std::cout << "\ncandidates " << dint.n << ", rows " << full.row_terms.size() << " -> "
+              << reduced.row_columns.size() << " x " << reduced.column_record.size() << " columns, "
+              << reduced.folded_record.size() << " folded; peak " << cell(peak_mb(), "%.0f") << " MB\n";
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -224,7 +291,12 @@ int main(int argc, char** argv) {
     if (args.size() == 4 && args[0] == "presolve") {
         return presolve_sizes(args[1], args[2], static_cast<float>(std::atof(args[3].c_str())));
     }
+    if ((args.size() == 4 || args.size() == 5) && args[0] == "null") {
+        keep_freed_memory();  // as the commands do
+        return null_stages(args[1], args[2], static_cast<float>(std::atof(args[3].c_str())),
+                           args.size() == 5 ? std::stoull(args[4]) : 1);
+    }
     std::cerr << "usage: ddinfer-bench gen PAIRS SEED DIR | run PAIRS DOMAINS RATIO [SOLVER_LIMIT_S] | presolve PAIRS "
-                 "DOMAINS RATIO\n";
+                 "DOMAINS RATIO | null PAIRS DOMAINS RATIO [SEED]\n";
     return 2;
 }

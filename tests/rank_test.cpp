@@ -267,7 +267,7 @@ TEST(ReportChartsTest, HeterotypicPrecisionCountsHeterotypicPairsAlone) {
 TEST(RankTest, SharedProteinsAreTheThirdRank) {
     inter_table dint;
     for (const auto& [a, b] : std::vector<std::pair<int, int>>{{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}}) {
-        dint.list.push_back(inter{a, b, "", "", 0.0, 1});
+        dint.list.push_back(inter{a, b, {}, {}, 0.0, 1});
     }
     dint.n = 5;
     Association assoc;

@@ -38,6 +38,33 @@ TEST(ReadpintTest, NumbersProteinsByFirstAppearanceAndIgnoresExtraColumns) {
     EXPECT_EQ(net.err, "");
 }
 
+// Names of up to seven bytes are kept in the record itself, longer ones
+// apart: both, and the step between them, must survive every copy the null
+// models make of the table.
+TEST(ReadpintTest, NamesAsWrittenSurviveCopiesAndMovesAtEveryLength) {
+    const std::string eight = "ABCDEFGH", long_name(300, 'x');
+    const Net net = make_net("3\nABCDEFG " + eight + "\nQ " + long_name + "\n" + eight + " ABCDEFG\n", "0\n", false);
+    std::vector<std::pair<std::string, std::string>> expected{
+        {"ABCDEFG", eight}, {"Q", long_name}, {eight, "ABCDEFG"}};
+    auto names = [](const inter_table& t) {
+        std::vector<std::pair<std::string, std::string>> v;
+        for (const inter& r : t.list) v.emplace_back(r.name_a.view(), r.name_b.view());
+        return v;
+    };
+    EXPECT_EQ(names(net.pint), expected);
+    inter_table copy = net.pint;
+    copy.list[0] = copy.list[1];  // a long name over a short one
+    copy.list[1] = copy.list[2];  // and back
+    copy.list[2] = copy.list[2];
+    expected[0] = expected[1];
+    expected[1] = expected[2];
+    EXPECT_EQ(names(copy), expected);
+    inter moved = std::move(copy.list[0]);
+    EXPECT_EQ(moved.name_b, long_name);
+    EXPECT_TRUE(copy.list[0].name_b.empty());
+    EXPECT_EQ(names(net.pint)[1].second, long_name);  // the copies were deep
+}
+
 TEST(ReadpintTest, KeepsRepeatsBothOrientationsAndSelfPairs) {
     const Net net = make_net("4\nP P\nP Q\nQ P\nP Q\n", "0\n", false);
     EXPECT_EQ(records(net.pint), (Pairs{{0, 0}, {0, 1}, {1, 0}, {0, 1}}));

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/pair_index.h"
+#include "core/short_name.h"
 
 namespace ddinfer {
 
@@ -40,8 +41,8 @@ struct protdom {
 struct inter {
     int a = 0;
     int b = 0;
-    std::string name_a;  // pint only: the names as written on the line
-    std::string name_b;
+    ShortName name_a;  // pint only: the names as written on the line
+    ShortName name_b;
     double value = 0.0;  // pint: 1.0; dint: the solution value in [0, 1]
     int active = 0;
 };

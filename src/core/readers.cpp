@@ -108,8 +108,8 @@ void readpint(protdom& network, inter_table& pint, std::istream& in, const std::
         inter record;
         record.a = lookup(t1);
         record.b = lookup(t2);
-        record.name_a = std::string(t1);
-        record.name_b = std::string(t2);
+        record.name_a = ShortName(t1);
+        record.name_b = ShortName(t2);
         record.value = 1.0;
         pint.list.push_back(std::move(record));
     }
