@@ -5,12 +5,15 @@
 #include <cstdio>
 #include <cstring>
 #include <numeric>
+#include <span>
 #include <unordered_map>
 
 namespace ddinfer {
 namespace {
 
-std::uint64_t hash_of(const std::vector<int>& items) {
+using Items = std::span<const int>;
+
+std::uint64_t hash_of(Items items) {
     std::uint64_t h = 1469598103934665603ULL ^ items.size();
     for (int v : items) {
         h ^= static_cast<std::uint64_t>(v) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
@@ -18,6 +21,8 @@ std::uint64_t hash_of(const std::vector<int>& items) {
     }
     return h;
 }
+
+bool equal(Items x, Items y) { return std::equal(x.begin(), x.end(), y.begin(), y.end()); }
 
 // Groups the alive items by equal lists; calls merge(first, other) for
 // every later item of a group, the first being the one of lowest index.
@@ -36,11 +41,12 @@ bool merge_equal(std::size_t count, Alive alive, List list, Merge merge) {
     std::vector<int> firsts;  // of one hash: the first item of each list
     for (std::size_t a = 0, b = 0; a < keyed.size(); a = b) {
         for (b = a + 1; b < keyed.size() && keyed[b].first == keyed[a].first;) ++b;
+        if (b == a + 1) continue;  // a hash of its own: no other list to be equal to
         firsts.clear();
         for (std::size_t k = a; k < b; ++k) {
             const int item = keyed[k].second;
             const auto same = std::find_if(firsts.begin(), firsts.end(), [&](int first) {
-                return list(static_cast<std::size_t>(first)) == list(static_cast<std::size_t>(item));
+                return equal(list(static_cast<std::size_t>(first)), list(static_cast<std::size_t>(item)));
             });
             if (same == firsts.end()) {
                 firsts.push_back(item);
@@ -53,9 +59,7 @@ bool merge_equal(std::size_t count, Alive alive, List list, Merge merge) {
     return merged;
 }
 
-bool subset(const std::vector<int>& small, const std::vector<int>& large) {
-    return std::includes(large.begin(), large.end(), small.begin(), small.end());
-}
+bool subset(Items small, Items large) { return std::includes(large.begin(), large.end(), small.begin(), small.end()); }
 
 }  // namespace
 
@@ -84,14 +88,23 @@ Programme build_programme(const protdom& network, const inter_table& pint, const
 
 Reduced presolve(const Programme& full) {
     const std::size_t nrows = full.row_terms.size(), ncols = full.cost.size();
-    std::vector<std::vector<int>> row_cols = full.row_terms;
+    // Each row's columns and each column's rows, flat: a list apiece costs
+    // an allocation a row on a proteome's million rows. A row's list
+    // shrinks in place as its columns go; the columns' lists are rebuilt.
+    std::vector<std::size_t> row_start(nrows + 1, 0);
+    for (std::size_t r = 0; r < nrows; ++r) row_start[r + 1] = row_start[r] + full.row_terms[r].size();
+    std::vector<int> row_items(row_start[nrows]), row_length(nrows);
+    for (std::size_t r = 0; r < nrows; ++r) {
+        std::copy(full.row_terms[r].begin(), full.row_terms[r].end(),
+                  row_items.begin() + static_cast<std::ptrdiff_t>(row_start[r]));
+        row_length[r] = static_cast<int>(full.row_terms[r].size());
+    }
+    auto row_cols = [&](std::size_t r) { return Items(row_items.data() + row_start[r], row_length[r]); };
     std::vector<double> weight(nrows, 1.0);
     std::vector<int> row_parent(nrows);  // a merged row points to the row it joined
     std::iota(row_parent.begin(), row_parent.end(), 0);
     std::vector<char> row_alive(nrows, 1), col_alive(ncols, 0);
-    for (const auto& terms : row_cols) {
-        for (int c : terms) col_alive[c] = 1;
-    }
+    for (int c : row_items) col_alive[c] = 1;
     std::vector<int> joined_to(ncols);  // an identical column points to the one kept for it
     std::iota(joined_to.begin(), joined_to.end(), 0);
     std::vector<char> joined(ncols, 0);
@@ -99,15 +112,24 @@ Reduced presolve(const Programme& full) {
         while (joined_to[c] != c) c = joined_to[c];
         return c;
     };
-    std::vector<std::vector<int>> col_rows(ncols);
+    std::vector<std::size_t> col_start(ncols + 1);
+    std::vector<int> col_items;
+    auto col_rows = [&](std::size_t c) { return Items(col_items.data() + col_start[c], col_items.data() + col_start[c + 1]); };
 
     auto rebuild_columns = [&] {
-        for (auto& rows : col_rows) rows.clear();
+        std::fill(col_start.begin(), col_start.end(), 0);
         for (std::size_t r = 0; r < nrows; ++r) {
             if (!row_alive[r]) continue;
-            auto& cols = row_cols[r];
-            cols.erase(std::remove_if(cols.begin(), cols.end(), [&](int c) { return !col_alive[c]; }), cols.end());
-            for (int c : cols) col_rows[c].push_back(static_cast<int>(r));
+            int* const begin = row_items.data() + row_start[r];
+            row_length[r] = static_cast<int>(std::remove_if(begin, begin + row_length[r], [&](int c) { return !col_alive[c]; }) - begin);
+            for (int c : row_cols(r)) ++col_start[static_cast<std::size_t>(c) + 1];
+        }
+        for (std::size_t c = 0; c < ncols; ++c) col_start[c + 1] += col_start[c];
+        col_items.resize(col_start[ncols]);
+        std::vector<std::size_t> next(col_start.begin(), col_start.end() - 1);
+        for (std::size_t r = 0; r < nrows; ++r) {  // rows in order: each column's list comes sorted
+            if (!row_alive[r]) continue;
+            for (int c : row_cols(r)) col_items[next[static_cast<std::size_t>(c)]++] = static_cast<int>(r);
         }
     };
 
@@ -116,8 +138,7 @@ Reduced presolve(const Programme& full) {
         rebuild_columns();
         // Rows with the same columns.
         changed |= merge_equal(
-            nrows, [&](std::size_t r) { return row_alive[r] != 0; },
-            [&](std::size_t r) -> const std::vector<int>& { return row_cols[r]; },
+            nrows, [&](std::size_t r) { return row_alive[r] != 0; }, row_cols,
             [&](int first, int other) {
                 weight[first] += weight[other];
                 row_alive[other] = 0;
@@ -127,8 +148,7 @@ Reduced presolve(const Programme& full) {
         // Columns with the same rows: the cheapest stays.
         std::vector<std::pair<int, int>> joins;
         const bool identical = merge_equal(
-            ncols, [&](std::size_t c) { return col_alive[c] != 0; },
-            [&](std::size_t c) -> const std::vector<int>& { return col_rows[c]; },
+            ncols, [&](std::size_t c) { return col_alive[c] != 0; }, col_rows,
             [&](int first, int other) { joins.emplace_back(first, other); });
         for (auto [first, other] : joins) {
             // `first` may itself have been joined to a cheaper one already.
@@ -142,14 +162,14 @@ Reduced presolve(const Programme& full) {
         if (identical) rebuild_columns();
         // Columns whose rows another column covers at no more cost.
         for (std::size_t j = 0; j < ncols; ++j) {
-            if (!col_alive[j] || col_rows[j].empty()) continue;
-            int shortest = col_rows[j].front();
-            for (int r : col_rows[j]) {
-                if (row_cols[r].size() < row_cols[shortest].size()) shortest = r;
+            if (!col_alive[j] || col_rows(j).empty()) continue;
+            int shortest = col_rows(j).front();
+            for (int r : col_rows(j)) {
+                if (row_length[r] < row_length[shortest]) shortest = r;
             }
-            for (int i : row_cols[shortest]) {
-                if (i == static_cast<int>(j) || !col_alive[i] || col_rows[i].size() <= col_rows[j].size() ||
-                    full.cost[i] > full.cost[j] || !subset(col_rows[j], col_rows[i])) {
+            for (int i : row_cols(static_cast<std::size_t>(shortest))) {
+                if (i == static_cast<int>(j) || !col_alive[i] || col_rows(i).size() <= col_rows(j).size() ||
+                    full.cost[i] > full.cost[j] || !subset(col_rows(j), col_rows(i))) {
                     continue;
                 }
                 col_alive[j] = 0;
@@ -166,8 +186,8 @@ Reduced presolve(const Programme& full) {
     // Fold rows whose one column is in no other row.
     std::vector<int> folded_of(nrows, -1);
     for (std::size_t r = 0; r < nrows; ++r) {
-        if (!row_alive[r] || row_cols[r].size() != 1 || col_rows[row_cols[r][0]].size() != 1) continue;
-        const int c = row_cols[r][0];
+        if (!row_alive[r] || row_length[r] != 1 || col_rows(static_cast<std::size_t>(row_cols(r)[0])).size() != 1) continue;
+        const int c = row_cols(r)[0];
         folded_of[r] = static_cast<int>(red.folded_record.size());
         red.folded_record.push_back(c);
         red.folded_cost.push_back(full.cost[c]);
@@ -185,7 +205,8 @@ Reduced presolve(const Programme& full) {
         if (!row_alive[r] || folded_of[r] >= 0) continue;
         row_index[r] = static_cast<int>(red.row_columns.size());
         std::vector<int> cols;
-        for (int c : row_cols[r]) cols.push_back(column_index[c]);
+        cols.reserve(static_cast<std::size_t>(row_length[r]));
+        for (int c : row_cols(r)) cols.push_back(column_index[c]);
         red.row_columns.push_back(std::move(cols));
         red.row_weight.push_back(weight[r]);
     }
