@@ -215,7 +215,7 @@ int presolve_sizes(const std::string& pairs, const std::string& domains, float r
     const ddinfer::Programme full = ddinfer::build_programme(network, pint, dint, ratio, {});
     const ddinfer::Reduced reduced = ddinfer::presolve(full);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::cout << "| " << full.row_terms.size() << " x " << dint.n << " | " << reduced.row_columns.size() << " x "
+    std::cout << "| " << full.rows() << " x " << dint.n << " | " << reduced.rows() << " x "
               << reduced.column_record.size() << " | " << reduced.folded_record.size() << " | "
               << reduced.classes.size() << " | " << seconds << " |\n";
     return 0;
@@ -273,8 +273,8 @@ int null_stages(const std::string& pairs, const std::string& domains, float rati
         return 1;
     }
     stage("map back");
-    std::cout << "\ncandidates " << dint.n << ", rows " << full.row_terms.size() << " -> "
-              << reduced.row_columns.size() << " x " << reduced.column_record.size() << " columns, "
+    std::cout << "\ncandidates " << dint.n << ", rows " << full.rows() << " -> "
+              << reduced.rows() << " x " << reduced.column_record.size() << " columns, "
               << reduced.folded_record.size() << " folded; peak " << cell(peak_mb(), "%.0f") << " MB\n";
     return 0;
 }

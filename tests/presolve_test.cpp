@@ -20,8 +20,7 @@ namespace {
 
 Programme programme(std::vector<std::vector<int>> rows, std::vector<double> cost, std::int64_t budget) {
     Programme p;
-    for (std::size_t r = 0; r < rows.size(); ++r) p.row_pair.push_back(static_cast<int>(r));
-    p.row_terms = std::move(rows);
+    for (std::size_t r = 0; r < rows.size(); ++r) p.add_row(static_cast<int>(r), rows[r]);
     p.cost = std::move(cost);
     p.budget = budget;
     return p;
@@ -41,7 +40,9 @@ TEST(PresolveTest, MergesRowsAndColumnsDropsDominatedAndFoldsSingleRows) {
     EXPECT_EQ(r.column_record, (Ints{0, 4}));
     EXPECT_EQ(r.classes, (Rows{{0, 1}}));
     // Rows: {0} twice (weight 2), then {0, 4}, then {4}.
-    EXPECT_EQ(r.row_columns, (Rows{{0}, {0, 1}, {1}}));
+    Rows kept;
+    for (std::size_t k = 0; k < r.rows(); ++k) kept.emplace_back(r.row(k).begin(), r.row(k).end());
+    EXPECT_EQ(kept, (Rows{{0}, {0, 1}, {1}}));
     EXPECT_EQ(r.row_weight, (Doubles{2, 1, 1}));
     EXPECT_EQ(r.folded_record, (Ints{3}));
     EXPECT_EQ(r.folded_weight, (Doubles{1}));
@@ -172,13 +173,13 @@ double cheapest_optimum(const Programme& full, const Reduced& reduced, double op
     for (const std::vector<int>& cls : reduced.classes) {
         if (allowed.count(cls.front())) allowed.insert(cls.begin(), cls.end());  // not when the set was dropped
     }
-    const int records = static_cast<int>(full.cost.size()), rows = static_cast<int>(full.row_terms.size());
+    const int records = static_cast<int>(full.cost.size()), rows = static_cast<int>(full.rows());
     CoinPackedMatrix matrix(false, 0, 0);
     matrix.setDimensions(rows + 2, 0);
     std::vector<double> lower, upper, cost;
     std::vector<CoinPackedVector> columns(static_cast<std::size_t>(records));
     for (int r = 0; r < rows; ++r) {
-        for (int c : full.row_terms[r]) columns[c].insert(r, 1.0);
+        for (int c : full.row(static_cast<std::size_t>(r))) columns[c].insert(r, 1.0);
     }
     for (int c = 0; c < records; ++c) {
         CoinPackedVector& column = columns[c];

@@ -63,7 +63,7 @@ std::string solve_idiot(ClpSimplex& model) {
 
 void load_reduced(ClpSimplex& model, const Reduced& red, const FoldedGroups* groups) {
     const int nx = static_cast<int>(red.column_record.size());
-    const int ne = static_cast<int>(red.row_columns.size());
+    const int ne = static_cast<int>(red.rows());
     const int nf = static_cast<int>(groups != nullptr ? groups->size.size() : red.folded_record.size());
     const int terms = ne + nf;
     const int block = std::max(64, static_cast<int>(std::ceil(std::sqrt(static_cast<double>(terms)))));
@@ -72,22 +72,21 @@ void load_reduced(ClpSimplex& model, const Reduced& red, const FoldedGroups* gro
     const int budget = nrows - 1;
     // The row of a budget term: e first, then the folded columns.
     auto budget_row = [&](int term) { return blocks == 0 ? budget : ne + term / block; };
-    std::vector<std::vector<int>> column_rows(static_cast<std::size_t>(nx));
-    for (int r = 0; r < ne; ++r) {
-        for (int c : red.row_columns[r]) column_rows[c].push_back(r);
-    }
-    std::vector<CoinBigIndex> starts{0};
-    std::vector<int> rows;
-    std::vector<double> elements, lower(static_cast<std::size_t>(ncols), 0.0),
-        upper(static_cast<std::size_t>(ncols), COIN_DBL_MAX), objective(static_cast<std::size_t>(ncols), 0.0);
-    for (int c = 0; c < nx; ++c) {
-        for (int r : column_rows[c]) {
-            rows.push_back(r);
-            elements.push_back(1.0);
+    // The x columns' rows, counted out of the rows' columns (in row order,
+    // so each column's rows come sorted).
+    std::vector<CoinBigIndex> starts(static_cast<std::size_t>(nx) + 1, 0);
+    for (int c : red.row_items) ++starts[static_cast<std::size_t>(c) + 1];
+    for (int c = 0; c < nx; ++c) starts[c + 1] += starts[c];
+    std::vector<int> rows(red.row_items.size());
+    {
+        std::vector<CoinBigIndex> next(starts.begin(), starts.end() - 1);
+        for (int r = 0; r < ne; ++r) {
+            for (int c : red.row(static_cast<std::size_t>(r))) rows[static_cast<std::size_t>(next[c]++)] = r;
         }
-        starts.push_back(static_cast<CoinBigIndex>(rows.size()));
-        objective[c] = red.column_cost[c];
     }
+    std::vector<double> elements(rows.size(), 1.0), lower(static_cast<std::size_t>(ncols), 0.0),
+        upper(static_cast<std::size_t>(ncols), COIN_DBL_MAX), objective(static_cast<std::size_t>(ncols), 0.0);
+    for (int c = 0; c < nx; ++c) objective[c] = red.column_cost[c];
     for (int r = 0; r < ne; ++r) {
         rows.push_back(r);
         elements.push_back(1.0);
@@ -140,7 +139,7 @@ std::string solve_model(ClpSimplex& model, Start start) {
 void read_solution(const ClpSimplex& model, const Reduced& red, ReducedSolution& solution,
                    const FoldedGroups* groups) {
     const auto nx = static_cast<std::ptrdiff_t>(red.column_record.size());
-    const auto ne = static_cast<std::ptrdiff_t>(red.row_columns.size());
+    const auto ne = static_cast<std::ptrdiff_t>(red.rows());
     const double* x = model.getColSolution();
     solution.x.assign(x, x + nx);
     solution.e.assign(x + nx, x + nx + ne);

@@ -188,7 +188,7 @@ FaceSampler::FaceSampler(const protdom& network, const inter_table& pint, const 
         starts.push_back(static_cast<CoinBigIndex>(rows.size()));
     }
     const int nx = static_cast<int>(reduced_.column_record.size());
-    const int ne = static_cast<int>(reduced_.row_columns.size());
+    const int ne = static_cast<int>(reduced_.rows());
     // Only an e still free in [0, 1] is fixed by the band.
     for (std::size_t f = 0; f < reduced_.folded_record.size(); ++f) {
         const std::size_t c = static_cast<std::size_t>(nx + ne) + f;
@@ -314,7 +314,7 @@ std::string FaceSampler::sample(const std::vector<double>& u, std::vector<double
         }
         return best;
     };
-    const std::size_t nx = column_members_.size(), ne = reduced_.row_columns.size(), nf = folded_members_.size();
+    const std::size_t nx = column_members_.size(), ne = reduced_.rows(), nf = folded_members_.size();
     std::vector<int> chosen(nx), folded_chosen(nf);
     std::vector<double> ratio(nf);
     for (std::size_t c = 0; c < nx; ++c) chosen[c] = cheapest(column_members_[c]);

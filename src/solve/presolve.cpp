@@ -70,35 +70,29 @@ Programme build_programme(const protdom& network, const inter_table& pint, const
     for (int r = 0; r < dint.n; ++r) {
         if (dint.list[r].active == 1) p.cost[r] = costs.empty() ? 1.0 : costs[r];
     }
+    std::vector<int> records;
     const std::int64_t rows = for_each_row(network, pint, [&](int k, const std::vector<std::pair<int, int>>& terms) {
-        std::vector<int> records;
-        records.reserve(terms.size());
+        records.clear();
         for (const auto& [a, b] : terms) {
             const int r = dint.index.get(a, b);
             if (r >= 0) records.push_back(r);
         }
         std::sort(records.begin(), records.end());
         records.erase(std::unique(records.begin(), records.end()), records.end());
-        p.row_pair.push_back(k);
-        p.row_terms.push_back(std::move(records));
+        p.add_row(k, records);
     });
     p.budget = error_bound(rows, err_ratio);
     return p;
 }
 
 Reduced presolve(const Programme& full) {
-    const std::size_t nrows = full.row_terms.size(), ncols = full.cost.size();
+    const std::size_t nrows = full.rows(), ncols = full.cost.size();
     // Each row's columns and each column's rows, flat: a list apiece costs
     // an allocation a row on a proteome's million rows. A row's list
     // shrinks in place as its columns go; the columns' lists are rebuilt.
-    std::vector<std::size_t> row_start(nrows + 1, 0);
-    for (std::size_t r = 0; r < nrows; ++r) row_start[r + 1] = row_start[r] + full.row_terms[r].size();
-    std::vector<int> row_items(row_start[nrows]), row_length(nrows);
-    for (std::size_t r = 0; r < nrows; ++r) {
-        std::copy(full.row_terms[r].begin(), full.row_terms[r].end(),
-                  row_items.begin() + static_cast<std::ptrdiff_t>(row_start[r]));
-        row_length[r] = static_cast<int>(full.row_terms[r].size());
-    }
+    const std::vector<std::size_t>& row_start = full.row_start;
+    std::vector<int> row_items = full.terms, row_length(nrows);
+    for (std::size_t r = 0; r < nrows; ++r) row_length[r] = static_cast<int>(full.row(r).size());
     auto row_cols = [&](std::size_t r) { return Items(row_items.data() + row_start[r], row_length[r]); };
     std::vector<double> weight(nrows, 1.0);
     std::vector<int> row_parent(nrows);  // a merged row points to the row it joined
@@ -203,11 +197,9 @@ Reduced presolve(const Programme& full) {
     }
     for (std::size_t r = 0; r < nrows; ++r) {
         if (!row_alive[r] || folded_of[r] >= 0) continue;
-        row_index[r] = static_cast<int>(red.row_columns.size());
-        std::vector<int> cols;
-        cols.reserve(static_cast<std::size_t>(row_length[r]));
-        for (int c : row_cols(r)) cols.push_back(column_index[c]);
-        red.row_columns.push_back(std::move(cols));
+        row_index[r] = static_cast<int>(red.rows());
+        for (int c : row_cols(r)) red.row_items.push_back(column_index[c]);
+        red.row_start.push_back(red.row_items.size());
         red.row_weight.push_back(weight[r]);
     }
     red.row_place.resize(nrows);
@@ -275,7 +267,7 @@ std::string map_back(const Programme& full, const Reduced& red, const ReducedSol
         x[red.folded_record[f]] = std::max(0.0, 1.0 - s.folded_e[f]);
         moved += red.folded_cost[f] * (x[red.folded_record[f]] - (1.0 - s.folded_e[f]));
     }
-    const std::size_t nrows = full.row_terms.size();
+    const std::size_t nrows = full.rows();
     e.assign(nrows, 0.0);
     for (std::size_t r = 0; r < nrows; ++r) {
         const int place = red.row_place[r];
@@ -285,7 +277,7 @@ std::string map_back(const Programme& full, const Reduced& red, const ReducedSol
     double used = 0;
     for (std::size_t r = 0; r < nrows; ++r) {
         double covered = e[r];
-        for (int c : full.row_terms[r]) covered += x[c];
+        for (int c : full.row(r)) covered += x[c];
         if (covered < 1.0 - tolerance) {
             char text[160];
             std::snprintf(text, sizeof text, "row %zu (protein pair %d) is covered to %.10g only", r + 2,

@@ -21,6 +21,7 @@
 #include <cmath>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -29,12 +30,25 @@
 
 namespace ddinfer {
 
-// The full programme, by candidate record numbers.
+// The full programme, by candidate record numbers. The rows' records sit
+// in one array (a list apiece costs an allocation a row on a proteome).
 struct Programme {
-    std::vector<int> row_pair;                // pint record of each row
-    std::vector<std::vector<int>> row_terms;  // candidate records of each row, sorted, distinct
-    std::vector<double> cost;                 // by candidate record (0 for one not in the objective)
+    std::vector<int> row_pair;                 // pint record of each row
+    std::vector<std::size_t> row_start{0};     // row r's records: terms[row_start[r], row_start[r + 1])
+    std::vector<int> terms;                    // candidate records of each row, sorted, distinct
+    std::vector<double> cost;                  // by candidate record (0 for one not in the objective)
     std::int64_t budget = 0;
+
+    std::size_t rows() const { return row_pair.size(); }
+    std::span<const int> row(std::size_t r) const {
+        return {terms.data() + row_start[r], terms.data() + row_start[r + 1]};
+    }
+    // Appends the row of pint record `pair` (records sorted, distinct).
+    void add_row(int pair, std::span<const int> records) {
+        row_pair.push_back(pair);
+        terms.insert(terms.end(), records.begin(), records.end());
+        row_start.push_back(terms.size());
+    }
 };
 
 // The programme that LP_out writes, as rows of candidate records.
@@ -44,7 +58,8 @@ Programme build_programme(const protdom& network, const inter_table& pint, const
 struct Reduced {
     std::vector<int> column_record;           // candidate record of each kept x column
     std::vector<double> column_cost;
-    std::vector<std::vector<int>> row_columns;  // kept x columns of each kept row
+    std::vector<std::size_t> row_start{0};    // kept row k's x columns: row_items[row_start[k], row_start[k + 1])
+    std::vector<int> row_items;
     std::vector<double> row_weight;           // copies of each kept row (its e's budget coefficient)
     std::vector<int> folded_record;           // the x of each folded row
     std::vector<double> folded_cost;
@@ -57,6 +72,11 @@ struct Reduced {
     // Sets of two or more identical columns, by candidate record, the kept
     // one first.
     std::vector<std::vector<int>> classes;
+
+    std::size_t rows() const { return row_weight.size(); }
+    std::span<const int> row(std::size_t k) const {
+        return {row_items.data() + row_start[k], row_items.data() + row_start[k + 1]};
+    }
 };
 
 Reduced presolve(const Programme& full);
