@@ -217,7 +217,7 @@ int presolve_sizes(const std::string& pairs, const std::string& domains, float r
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::cout << "| " << full.rows() << " x " << dint.n << " | " << reduced.rows() << " x "
               << reduced.column_record.size() << " | " << reduced.folded_record.size() << " | "
-              << reduced.classes.size() << " | " << seconds << " |\n";
+              << reduced.classes() << " | " << seconds << " |\n";
     return 0;
 }
 
@@ -275,7 +275,7 @@ int null_stages(const std::string& pairs, const std::string& domains, float rati
     stage("map back");
     std::cout << "\ncandidates " << dint.n << ", rows " << full.rows() << " -> "
               << reduced.rows() << " x " << reduced.column_record.size() << " columns, "
-              << reduced.folded_record.size() << " folded; peak " << cell(peak_mb(), "%.0f") << " MB\n";
+              << reduced.folded_record.size() << " folded, " << reduced.classes() << " sets of identical columns; peak " << cell(peak_mb(), "%.0f") << " MB\n";
     return 0;
 }
 

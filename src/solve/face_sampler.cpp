@@ -202,11 +202,13 @@ FaceSampler::FaceSampler(const protdom& network, const inter_table& pint, const 
                        kept_lower.data(), kept_upper.data());
 
     // The candidates each column stands for: its class, or itself.
-    std::unordered_map<int, const std::vector<int>*> class_of;
-    for (const std::vector<int>& cls : reduced_.classes) class_of[cls.front()] = &cls;
+    std::unordered_map<int, std::size_t> class_of;
+    for (std::size_t k = 0; k < reduced_.classes(); ++k) class_of[reduced_.members(k).front()] = k;
     auto members = [&](int record) {
         const auto it = class_of.find(record);
-        return it == class_of.end() ? std::vector<int>{record} : *it->second;
+        if (it == class_of.end()) return std::vector<int>{record};
+        const std::span<const int> set = reduced_.members(it->second);
+        return std::vector<int>(set.begin(), set.end());
     };
     for (int record : reduced_.column_record) column_members_.push_back(members(record));
     for (int record : reduced_.folded_record) folded_members_.push_back(members(record));

@@ -70,12 +70,19 @@ struct Reduced {
     // folded row f (-1 - f).
     std::vector<int> row_place;
     // Sets of two or more identical columns, by candidate record, the kept
-    // one first.
-    std::vector<std::vector<int>> classes;
+    // one first, the others in record order; set k is
+    // class_items[class_start[k], class_start[k + 1]). The sets come in the
+    // order of their lowest record.
+    std::vector<std::size_t> class_start{0};
+    std::vector<int> class_items;
 
     std::size_t rows() const { return row_weight.size(); }
     std::span<const int> row(std::size_t k) const {
         return {row_items.data() + row_start[k], row_items.data() + row_start[k + 1]};
+    }
+    std::size_t classes() const { return class_start.size() - 1; }
+    std::span<const int> members(std::size_t k) const {
+        return {class_items.data() + class_start[k], class_items.data() + class_start[k + 1]};
     }
 };
 
