@@ -3,7 +3,7 @@
 //   ddinfer-bench gen PAIRS SEED DIR      writes DIR/pairs.txt, DIR/domains.txt
 //   ddinfer-bench run PAIRS DOMAINS RATIO [SOLVER_LIMIT_S]
 //   ddinfer-bench presolve PAIRS DOMAINS RATIO
-//   ddinfer-bench null PAIRS DOMAINS RATIO [SEED]
+//   ddinfer-bench null PAIRS DOMAINS RATIO [SEED [idiot|lightweight|bare]]
 //
 // "gen" draws a network like a real interactome: power-law protein degrees,
 // a quarter of the proteins without domains, 1 to 6 domains for most of the
@@ -11,8 +11,8 @@
 // process and prints one markdown table row; the solvers run under
 // `timeout`, and a solver that does not finish is shown as "> limit".
 // "null" times the stages of one run of the default null model (its
-// shuffle, candidates, programme, presolve, clp) and the memory resident
-// after each.
+// shuffle, candidates, programme, presolve, clp with the given start,
+// "bare" by default) and the memory resident after each.
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -230,7 +230,7 @@ double resident_mb() {
 
 // One run of null model 2 on the network, stage by stage: seconds, and the
 // memory resident after the stage (MB).
-int null_stages(const std::string& pairs, const std::string& domains, float ratio, std::uint64_t seed) {
+int null_stages(const std::string& pairs, const std::string& domains, float ratio, std::uint64_t seed, Start clp_start) {
     protdom network;
     inter_table pint, dint;
     std::ostringstream quiet;
@@ -259,7 +259,7 @@ int null_stages(const std::string& pairs, const std::string& domains, float rati
     const FoldedGroups groups = group_folded(reduced);
     load_reduced(model, reduced, &groups);
     stage("clp model");
-    if (const std::string failure = solve_model(model, Start::lightweight_idiot_bare); !failure.empty()) {
+    if (const std::string failure = solve_model(model, clp_start); !failure.empty()) {
         std::cerr << failure << "\n";
         return 1;
     }
@@ -291,12 +291,15 @@ int main(int argc, char** argv) {
     if (args.size() == 4 && args[0] == "presolve") {
         return presolve_sizes(args[1], args[2], static_cast<float>(std::atof(args[3].c_str())));
     }
-    if ((args.size() == 4 || args.size() == 5) && args[0] == "null") {
+    if (args.size() >= 4 && args.size() <= 6 && args[0] == "null") {
         keep_freed_memory();  // as the commands do
+        const std::string start = args.size() == 6 ? args[5] : "bare";
         return null_stages(args[1], args[2], static_cast<float>(std::atof(args[3].c_str())),
-                           args.size() == 5 ? std::stoull(args[4]) : 1);
+                           args.size() >= 5 ? std::stoull(args[4]) : 1,
+                           start == "idiot" ? Start::idiot : start == "lightweight" ? Start::lightweight_idiot
+                                                                                      : Start::lightweight_idiot_bare);
     }
     std::cerr << "usage: ddinfer-bench gen PAIRS SEED DIR | run PAIRS DOMAINS RATIO [SOLVER_LIMIT_S] | presolve PAIRS "
-                 "DOMAINS RATIO | null PAIRS DOMAINS RATIO [SEED]\n";
+                 "DOMAINS RATIO | null PAIRS DOMAINS RATIO [SEED [idiot|lightweight|bare]]\n";
     return 2;
 }
