@@ -230,7 +230,8 @@ double resident_mb() {
 
 // One run of null model 2 on the network, stage by stage: seconds, and the
 // memory resident after the stage (MB).
-int null_stages(const std::string& pairs, const std::string& domains, float ratio, std::uint64_t seed, Start clp_start) {
+int null_stages(const std::string& pairs, const std::string& domains, float ratio, std::uint64_t seed,
+                Start clp_start) {
     protdom network;
     inter_table pint, dint;
     std::ostringstream quiet;
@@ -273,9 +274,9 @@ int null_stages(const std::string& pairs, const std::string& domains, float rati
         return 1;
     }
     stage("map back");
-    std::cout << "\ncandidates " << dint.n << ", rows " << full.rows() << " -> "
-              << reduced.rows() << " x " << reduced.column_record.size() << " columns, "
-              << reduced.folded_record.size() << " folded, " << reduced.classes() << " sets of identical columns; peak " << cell(peak_mb(), "%.0f") << " MB\n";
+    std::cout << "\ncandidates " << dint.n << ", rows " << full.rows() << " -> " << reduced.rows() << " x "
+              << reduced.column_record.size() << " columns, " << reduced.folded_record.size() << " folded, "
+              << reduced.classes() << " sets of identical columns; peak " << cell(peak_mb(), "%.0f") << " MB\n";
     return 0;
 }
 

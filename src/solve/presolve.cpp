@@ -108,14 +108,17 @@ Reduced presolve(const Programme& full) {
     };
     std::vector<std::size_t> col_start(ncols + 1);
     std::vector<int> col_items;
-    auto col_rows = [&](std::size_t c) { return Items(col_items.data() + col_start[c], col_items.data() + col_start[c + 1]); };
+    auto col_rows = [&](std::size_t c) {
+        return Items(col_items.data() + col_start[c], col_items.data() + col_start[c + 1]);
+    };
 
     auto rebuild_columns = [&] {
         std::fill(col_start.begin(), col_start.end(), 0);
         for (std::size_t r = 0; r < nrows; ++r) {
             if (!row_alive[r]) continue;
             int* const begin = row_items.data() + row_start[r];
-            row_length[r] = static_cast<int>(std::remove_if(begin, begin + row_length[r], [&](int c) { return !col_alive[c]; }) - begin);
+            row_length[r] = static_cast<int>(
+                std::remove_if(begin, begin + row_length[r], [&](int c) { return !col_alive[c]; }) - begin);
             for (int c : row_cols(r)) ++col_start[static_cast<std::size_t>(c) + 1];
         }
         for (std::size_t c = 0; c < ncols; ++c) col_start[c + 1] += col_start[c];
@@ -180,8 +183,9 @@ Reduced presolve(const Programme& full) {
     // Fold rows whose one column is in no other row.
     std::vector<int> folded_of(nrows, -1);
     for (std::size_t r = 0; r < nrows; ++r) {
-        if (!row_alive[r] || row_length[r] != 1 || col_rows(static_cast<std::size_t>(row_cols(r)[0])).size() != 1) continue;
+        if (!row_alive[r] || row_length[r] != 1) continue;
         const int c = row_cols(r)[0];
+        if (col_rows(static_cast<std::size_t>(c)).size() != 1) continue;
         folded_of[r] = static_cast<int>(red.folded_record.size());
         red.folded_record.push_back(c);
         red.folded_cost.push_back(full.cost[c]);
