@@ -91,35 +91,15 @@ int clp_in_process(const protdom& network, const inter_table& pint, inter_table&
 
 std::vector<std::vector<int>> identical_columns(const protdom& network, const inter_table& pint,
                                                 const inter_table& dint) {
-    // The rows' candidate records in one array, then each candidate's rows
-    // in another (both flat: a vector per candidate costs more than its
-    // contents on a proteome).
-    std::vector<std::size_t> row_start{0};
-    std::vector<int> row_items;
-    for_each_row(network, pint, [&](int, const std::vector<std::pair<int, int>>& terms) {
-        const std::size_t begin = row_items.size();
-        for (const auto& [a, b] : terms) {
-            if (const int r = dint.index.get(a, b); r >= 0) row_items.push_back(r);
-        }
-        std::sort(row_items.begin() + static_cast<std::ptrdiff_t>(begin), row_items.end());
-        row_items.erase(std::unique(row_items.begin() + static_cast<std::ptrdiff_t>(begin), row_items.end()),
-                        row_items.end());
-        row_start.push_back(row_items.size());
-    });
+    // Each candidate's rows, turned round from the programme's rows (flat:
+    // a vector per candidate costs more than its contents on a proteome).
     const auto n = static_cast<std::size_t>(dint.n);
-    std::vector<std::size_t> col_start(n + 1, 0);
-    for (const int c : row_items) ++col_start[static_cast<std::size_t>(c) + 1];
-    for (std::size_t c = 0; c < n; ++c) col_start[c + 1] += col_start[c];
-    std::vector<int> col_items(row_items.size());
+    std::vector<std::size_t> col_start;
+    std::vector<int> col_items;
     {
-        std::vector<std::size_t> next(col_start.begin(), col_start.end() - 1);
-        for (std::size_t row = 0; row + 1 < row_start.size(); ++row) {
-            for (std::size_t i = row_start[row]; i < row_start[row + 1]; ++i) {
-                col_items[next[static_cast<std::size_t>(row_items[i])]++] = static_cast<int>(row);
-            }
-        }
+        const Programme programme = build_programme(network, pint, dint, 0.0f, {});
+        transpose(programme.rows(), [&](std::size_t r) { return programme.row(r); }, n, col_start, col_items);
     }
-    row_items = std::vector<int>();
     auto rows_of = [&](int c) {
         return std::pair(col_items.begin() + static_cast<std::ptrdiff_t>(col_start[static_cast<std::size_t>(c)]),
                          col_items.begin() + static_cast<std::ptrdiff_t>(col_start[static_cast<std::size_t>(c) + 1]));

@@ -72,18 +72,11 @@ void load_reduced(ClpSimplex& model, const Reduced& red, const FoldedGroups* gro
     const int budget = nrows - 1;
     // The row of a budget term: e first, then the folded columns.
     auto budget_row = [&](int term) { return blocks == 0 ? budget : ne + term / block; };
-    // The x columns' rows, counted out of the rows' columns (in row order,
-    // so each column's rows come sorted).
-    std::vector<CoinBigIndex> starts(static_cast<std::size_t>(nx) + 1, 0);
-    for (int c : red.row_items) ++starts[static_cast<std::size_t>(c) + 1];
-    for (int c = 0; c < nx; ++c) starts[c + 1] += starts[c];
-    std::vector<int> rows(red.row_items.size());
-    {
-        std::vector<CoinBigIndex> next(starts.begin(), starts.end() - 1);
-        for (int r = 0; r < ne; ++r) {
-            for (int c : red.row(static_cast<std::size_t>(r))) rows[static_cast<std::size_t>(next[c]++)] = r;
-        }
-    }
+    // The x columns' rows, counted out of the rows' columns.
+    std::vector<std::size_t> column_start;
+    std::vector<int> rows;
+    transpose(red.rows(), [&](std::size_t r) { return red.row(r); }, static_cast<std::size_t>(nx), column_start, rows);
+    std::vector<CoinBigIndex> starts(column_start.begin(), column_start.end());
     std::vector<double> elements(rows.size(), 1.0), lower(static_cast<std::size_t>(ncols), 0.0),
         upper(static_cast<std::size_t>(ncols), COIN_DBL_MAX), objective(static_cast<std::size_t>(ncols), 0.0);
     for (int c = 0; c < nx; ++c) objective[c] = red.column_cost[c];

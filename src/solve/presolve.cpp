@@ -113,21 +113,14 @@ Reduced presolve(const Programme& full) {
     };
 
     auto rebuild_columns = [&] {
-        std::fill(col_start.begin(), col_start.end(), 0);
         for (std::size_t r = 0; r < nrows; ++r) {
             if (!row_alive[r]) continue;
             int* const begin = row_items.data() + row_start[r];
             row_length[r] = static_cast<int>(
                 std::remove_if(begin, begin + row_length[r], [&](int c) { return !col_alive[c]; }) - begin);
-            for (int c : row_cols(r)) ++col_start[static_cast<std::size_t>(c) + 1];
         }
-        for (std::size_t c = 0; c < ncols; ++c) col_start[c + 1] += col_start[c];
-        col_items.resize(col_start[ncols]);
-        std::vector<std::size_t> next(col_start.begin(), col_start.end() - 1);
-        for (std::size_t r = 0; r < nrows; ++r) {  // rows in order: each column's list comes sorted
-            if (!row_alive[r]) continue;
-            for (int c : row_cols(r)) col_items[next[static_cast<std::size_t>(c)]++] = static_cast<int>(r);
-        }
+        transpose(
+            nrows, [&](std::size_t r) { return row_alive[r] ? row_cols(r) : Items(); }, ncols, col_start, col_items);
     };
 
     for (bool changed = true; changed;) {

@@ -51,6 +51,24 @@ struct Programme {
     }
 };
 
+// Lists held flat, turned round: given `rows` lists of columns (row(r)
+// gives row r's), column c's rows in row order are items[start[c],
+// start[c + 1]) for the `columns` columns.
+template <class Row>
+void transpose(std::size_t rows, Row row, std::size_t columns, std::vector<std::size_t>& start,
+               std::vector<int>& items) {
+    start.assign(columns + 1, 0);
+    for (std::size_t r = 0; r < rows; ++r) {
+        for (int c : row(r)) ++start[static_cast<std::size_t>(c) + 1];
+    }
+    for (std::size_t c = 0; c < columns; ++c) start[c + 1] += start[c];
+    items.resize(start[columns]);
+    std::vector<std::size_t> next(start.begin(), start.end() - 1);
+    for (std::size_t r = 0; r < rows; ++r) {
+        for (int c : row(r)) items[next[static_cast<std::size_t>(c)]++] = static_cast<int>(r);
+    }
+}
+
 // The programme that LP_out writes, as rows of candidate records.
 Programme build_programme(const protdom& network, const inter_table& pint, const inter_table& dint, float err_ratio,
                           const Costs& costs);
