@@ -253,19 +253,23 @@ int null_stages(const std::string& pairs, const std::string& domains, float rati
     build_dint(shuffled, pint, dint, quiet);
     stage("candidates");
     const Programme full = build_programme(shuffled, pint, dint, ratio, {});
+    dint.index = PairIndex();  // as a null run releases it
     stage("programme");
     const Reduced reduced = presolve(full);
     stage("presolve");
-    ClpSimplex model;
-    const FoldedGroups groups = group_folded(reduced);
-    load_reduced(model, reduced, &groups);
-    stage("clp model");
-    if (const std::string failure = solve_model(model, clp_start); !failure.empty()) {
-        std::cerr << failure << "\n";
-        return 1;
-    }
     ReducedSolution solution;
-    read_solution(model, reduced, solution, &groups);
+    {
+        const LargeBlocksToSystem large_blocks;  // as the solve of the commands
+        ClpSimplex model;
+        const FoldedGroups groups = group_folded(reduced);
+        load_reduced(model, reduced, &groups);
+        stage("clp model");
+        if (const std::string failure = solve_model(model, clp_start); !failure.empty()) {
+            std::cerr << failure << "\n";
+            return 1;
+        }
+        read_solution(model, reduced, solution, &groups);
+    }
     stage("clp solve");
     std::vector<double> x, e;
     if (const std::string failure = map_back(full, reduced, solution, static_cast<std::size_t>(dint.n), x, e);

@@ -92,11 +92,15 @@ int null_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, s
     }
     first.done();
     std::vector<int> chosen;  // the inferred pairs, in record order
-    std::vector<inter> chosen_pairs;  // their domains and values
+    struct Chosen {
+        int a, b;  // domains
+        double value;
+    };
+    std::vector<Chosen> chosen_pairs;
     for (int r = 0; r < dint.n; ++r) {
         if (dint.list[r].value >= 0.5) {
             chosen.push_back(r);
-            chosen_pairs.push_back(dint.list[r]);
+            chosen_pairs.push_back({dint.list[r].a, dint.list[r].b, dint.list[r].value});
         }
     }
     // The runs need only those: the real network's candidate table goes
@@ -145,12 +149,19 @@ int null_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, s
         std::ostringstream quiet, run_messages;
         if (model == 3) index_pint(drawn);
         build_dint(shuffled, shuffled_pint, run_dint, quiet);
+        // The chosen pairs' records in the run, looked up before the solve
+        // (which may release the index).
+        std::vector<int> records(chosen.size());
+        for (std::size_t i = 0; i < chosen.size(); ++i) {
+            records[i] = run_dint.index.get(chosen_pairs[i].a, chosen_pairs[i].b);
+        }
         const RunFiles files = run_files((work / ("run" + std::to_string(run))).string(), err_ratio);
         // Files that only the solver reads are written only when --keep
         // asks for them, and removed after the run otherwise.
         const bool solved =
-            solver.solve(SolveJob{shuffled, shuffled_pint, err_ratio, unit, files, files.out + ".log", call.keep, true},
-                         run_dint, run_messages)
+            solver.solve(
+                      SolveJob{shuffled, shuffled_pint, err_ratio, unit, files, files.out + ".log", call.keep, true, true},
+                      run_dint, run_messages)
                 .solved;
         if (!call.keep) {
             for (const std::string& f : {files.lp, files.mps, files.out, files.out + ".log"}) std::remove(f.c_str());
@@ -159,10 +170,8 @@ int null_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, s
         std::vector<char>& mine = reached[static_cast<std::size_t>(run - 1)];
         mine.resize(chosen.size());
         for (std::size_t i = 0; i < chosen.size(); ++i) {
-            const inter& pair = chosen_pairs[i];
-            const int r = run_dint.index.get(pair.a, pair.b);
-            const double value = r >= 0 ? run_dint.list[r].value : 0.0;
-            mine[i] = value >= pair.value;
+            const double value = records[i] >= 0 ? run_dint.list[records[i]].value : 0.0;
+            mine[i] = value >= chosen_pairs[i].value;
         }
         return "";
     };
@@ -172,7 +181,7 @@ int null_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, s
     for (std::size_t i = 0; i < chosen.size(); ++i) {
         long hits = 0;
         for (const std::vector<char>& run : reached) hits += !run.empty() && run[i];
-        const inter& pair = chosen_pairs[i];
+        const Chosen& pair = chosen_pairs[i];
         rows.push_back({chosen[i], network.dom[pair.a].name, network.dom[pair.b].name, pair.value, hits});
     }
     const std::string table_path = command.table_path(call);

@@ -11,6 +11,7 @@
 
 #include "core/atomic_file.h"
 #include "core/error.h"
+#include "core/heap.h"
 #include "core/lp_out.h"
 #include "core/text_out.h"
 #include "solve/clp_model.h"
@@ -45,7 +46,7 @@ void write_listing(const std::string& path, const inter_table& dint,
 
 int clp_in_process(const protdom& network, const inter_table& pint, inter_table& dint, const RunFiles& files,
                    float err_ratio, const Costs& costs, bool write_mps, std::ostream& err, ReportSums* sums,
-                   Start start) {
+                   Start start, bool release_index) {
     if (write_mps) {
         errno = 0;
         if (MPS_out(network, pint, dint, files.mps, err_ratio, costs) != 0) {
@@ -54,14 +55,20 @@ int clp_in_process(const protdom& network, const inter_table& pint, inter_table&
         }
     }
     const Programme full = build_programme(network, pint, dint, err_ratio, costs);
+    if (release_index) dint.index = PairIndex();
     const Reduced reduced = presolve(full);
     ReducedSolution solution;
-    // The folded rows grouped: on the networks of a proteome the simplex
-    // then sees a few columns where it saw hundreds of thousands.
-    ClpSimplex model;
-    if (const std::string failure = solve_grouped(model, reduced, solution, start); !failure.empty()) {
-        err << failure << "\n";
-        return 1;
+    {
+        // CLP's large blocks go back to the system (see LargeBlocksToSystem),
+        // and the model goes once solved.
+        const LargeBlocksToSystem large_blocks;
+        ClpSimplex model;
+        // The folded rows grouped: on the networks of a proteome the simplex
+        // then sees a few columns where it saw hundreds of thousands.
+        if (const std::string failure = solve_grouped(model, reduced, solution, start); !failure.empty()) {
+            err << failure << "\n";
+            return 1;
+        }
     }
     std::vector<double> x, e;
     if (const std::string failure = map_back(full, reduced, solution, static_cast<std::size_t>(dint.n), x, e);
@@ -71,7 +78,7 @@ int clp_in_process(const protdom& network, const inter_table& pint, inter_table&
     }
     double objective = 0, x_sum = 0;
     for (int r = 0; r < dint.n; ++r) {
-        objective += full.cost[r] * x[r];
+        objective += full.cost_of(static_cast<std::size_t>(r)) * x[r];
         if (dint.list[r].active != 1) continue;
         dint.list[r].value = std::min(1.0, settled(x[r]));
         x_sum += settled(x[r]);

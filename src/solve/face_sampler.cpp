@@ -122,7 +122,7 @@ FaceSampler::FaceSampler(const protdom& network, const inter_table& pint, const 
     if (const std::string failure = map_back(full_, reduced_, solution, records_, classic_, e); !failure.empty()) {
         throw Error("the solution of the reduced programme fails the full one: " + failure);
     }
-    for (std::size_t r = 0; r < records_; ++r) optimum_ += full_.cost[r] * classic_[r];
+    for (std::size_t r = 0; r < records_; ++r) optimum_ += full_.cost_of(r) * classic_[r];
 
     // Every optimal solution keeps a column of positive reduced cost at its
     // bound and a row of non-zero dual tight: fixing those leaves the face

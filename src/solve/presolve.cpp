@@ -66,9 +66,14 @@ bool subset(Items small, Items large) { return std::includes(large.begin(), larg
 Programme build_programme(const protdom& network, const inter_table& pint, const inter_table& dint, float err_ratio,
                           const Costs& costs) {
     Programme p;
-    p.cost.assign(static_cast<std::size_t>(dint.n), 0.0);
-    for (int r = 0; r < dint.n; ++r) {
-        if (dint.list[r].active == 1) p.cost[r] = costs.empty() ? 1.0 : costs[r];
+    if (costs.empty()) {
+        p.counted.assign(static_cast<std::size_t>(dint.n), 0);
+        for (int r = 0; r < dint.n; ++r) p.counted[r] = dint.list[r].active == 1;
+    } else {
+        p.cost.assign(static_cast<std::size_t>(dint.n), 0.0);
+        for (int r = 0; r < dint.n; ++r) {
+            if (dint.list[r].active == 1) p.cost[r] = costs[r];
+        }
     }
     std::vector<int> records;
     const std::int64_t rows = for_each_row(network, pint, [&](int k, const std::vector<std::pair<int, int>>& terms) {
@@ -86,7 +91,7 @@ Programme build_programme(const protdom& network, const inter_table& pint, const
 }
 
 Reduced presolve(const Programme& full) {
-    const std::size_t nrows = full.rows(), ncols = full.cost.size();
+    const std::size_t nrows = full.rows(), ncols = full.columns();
     // Each row's columns and each column's rows, flat: a list apiece costs
     // an allocation a row on a proteome's million rows. A row's list
     // shrinks in place as its columns go; the columns' lists are rebuilt.
@@ -143,7 +148,7 @@ Reduced presolve(const Programme& full) {
         for (auto [first, other] : joins) {
             // `first` may itself have been joined to a cheaper one already.
             int keep = kept_for(first), drop = other;
-            if (full.cost[drop] < full.cost[keep]) std::swap(keep, drop);
+            if (full.cost_of(drop) < full.cost_of(keep)) std::swap(keep, drop);
             col_alive[drop] = 0;
             joined_to[drop] = keep;
             joined[drop] = joined[keep] = 1;
@@ -159,7 +164,7 @@ Reduced presolve(const Programme& full) {
             }
             for (int i : row_cols(static_cast<std::size_t>(shortest))) {
                 if (i == static_cast<int>(j) || !col_alive[i] || col_rows(i).size() <= col_rows(j).size() ||
-                    full.cost[i] > full.cost[j] || !subset(col_rows(j), col_rows(i))) {
+                    full.cost_of(i) > full.cost_of(j) || !subset(col_rows(j), col_rows(i))) {
                     continue;
                 }
                 col_alive[j] = 0;
@@ -181,16 +186,16 @@ Reduced presolve(const Programme& full) {
         if (col_rows(static_cast<std::size_t>(c)).size() != 1) continue;
         folded_of[r] = static_cast<int>(red.folded_record.size());
         red.folded_record.push_back(c);
-        red.folded_cost.push_back(full.cost[c]);
+        red.folded_cost.push_back(full.cost_of(c));
         red.folded_weight.push_back(weight[r]);
-        red.offset += full.cost[c];
+        red.offset += full.cost_of(c);
         col_alive[c] = 0;
     }
     for (std::size_t c = 0; c < ncols; ++c) {
         if (!col_alive[c]) continue;
         column_index[c] = static_cast<int>(red.column_record.size());
         red.column_record.push_back(static_cast<int>(c));
-        red.column_cost.push_back(full.cost[c]);
+        red.column_cost.push_back(full.cost_of(c));
     }
     for (std::size_t r = 0; r < nrows; ++r) {
         if (!row_alive[r] || folded_of[r] >= 0) continue;
@@ -305,7 +310,7 @@ std::string map_back(const Programme& full, const Reduced& red, const ReducedSol
                std::to_string(full.budget);
     }
     double objective = 0;
-    for (std::size_t c = 0; c < records; ++c) objective += full.cost[c] * x[c];
+    for (std::size_t c = 0; c < records; ++c) objective += full.cost_of(c) * x[c];
     const double expected = s.full_objective ? *s.full_objective : s.objective + red.offset + moved;
     // The reduced optimum is the offset less the folded rows' share: its
     // rounding grows with the offset, not only with the optimum.

@@ -36,10 +36,16 @@ struct Programme {
     std::vector<int> row_pair;                 // pint record of each row
     std::vector<std::size_t> row_start{0};     // row r's records: terms[row_start[r], row_start[r + 1])
     std::vector<int> terms;                    // candidate records of each row, sorted, distinct
-    std::vector<double> cost;                  // by candidate record (0 for one not in the objective)
+    // Cost by candidate record, 0 for one not in the objective. Unit costs,
+    // the usual case, are held as which records count: a byte a record
+    // rather than eight (21 MB less on a null model of 3 million candidates).
+    std::vector<double> cost;                  // empty with unit costs
+    std::vector<char> counted;                 // unit costs: 1 for a record in the objective
     std::int64_t budget = 0;
 
     std::size_t rows() const { return row_pair.size(); }
+    std::size_t columns() const { return cost.empty() ? counted.size() : cost.size(); }
+    double cost_of(std::size_t record) const { return cost.empty() ? counted[record] : cost[record]; }
     std::span<const int> row(std::size_t r) const {
         return {terms.data() + row_start[r], terms.data() + row_start[r + 1]};
     }

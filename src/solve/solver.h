@@ -48,6 +48,8 @@ struct SolveJob {
     bool keep_files = true;   // false: files nobody will read (the LP file and report of a
                               // solver linked in) need not be written
     bool shuffled = false;    // a null model's network: clp starts it another way (measured faster)
+    bool index_unused = false;  // the caller reads dint.index no more: a solver linked in may
+                                // release it once the programme is built
 };
 
 struct SolveOutcome {
