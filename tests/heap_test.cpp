@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <vector>
 
 #include "core/heap.h"
 
@@ -42,6 +47,35 @@ TEST(HeapTest, LargeBlocksGoToTheSystemOnlyWhileAGuardLives) {
         EXPECT_EQ(mapped_for(3 * mib), 0u);
     }
     EXPECT_EQ(mapped_for(20 * mib), 0u);
+}
+
+double resident_mib() {
+    std::ifstream statm("/proc/self/statm");
+    long size = 0, resident = 0;
+    statm >> size >> resident;
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1 << 20);
+}
+
+// Frees `mib` blocks of 1 MiB, each written (so resident), back into the
+// kept heap, then returns what return_freed_memory gave back to the system
+// (MiB resident before less after).
+double returned_after_freeing(int mib) {
+    std::vector<char*> blocks;
+    for (int i = 0; i < mib; ++i) {
+        blocks.push_back(static_cast<char*>(std::malloc(1 << 20)));
+        std::memset(blocks.back(), 1, 1 << 20);
+    }
+    for (char* block : blocks) std::free(block);
+    const double before = resident_mib();
+    return_freed_memory();
+    return before - resident_mib();
+}
+
+// 100 MiB lying free are kept for the next run; 300 go back.
+TEST(HeapTest, FreedMemoryGoesBackOnlyPastAQuarterGiB) {
+    keep_freed_memory();
+    EXPECT_LT(returned_after_freeing(100), 10);
+    EXPECT_GT(returned_after_freeing(300), 250);
 }
 #endif
 

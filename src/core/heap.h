@@ -13,6 +13,16 @@ namespace ddinfer {
 // stayed within 1% of what it was.
 void keep_freed_memory();
 
+// Hands the free pages of the heap back to the system when more than 256
+// MiB of it lie free. After each null run: every run lays out its arrays
+// anew among the holes that the last left, and the kept heap grew run
+// after run. Measured on human BioGRID scaled to 4x, ddinfer-null peaked
+// at 0.99 GB after 2 runs, 1.06 after 4 and 1.15 after 10; trimmed after
+// each, at 0.97 after 10, for about 0.5 s of system time a run (the next
+// run faults its pages in again). On human BioGRID itself 150-170 MB lie
+// free after a run, and the trim cost 5% of the runs' time for nothing.
+void return_freed_memory();
+
 // While one lives, on any thread, blocks of 4 MiB and more come from the
 // system again and go back to it when freed (once keep_freed_memory has
 // been called; before, the library's own rule holds throughout). For CLP's

@@ -11,6 +11,7 @@
 #include "core/dint.h"
 #include "core/error.h"
 #include "core/text_out.h"
+#include "core/heap.h"
 #include "core/permut.h"
 #include "runs/shard.h"
 #include "solve/solver.h"
@@ -131,7 +132,7 @@ int null_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, s
 
     // reached[run - 1][i]: the run's value of chosen pair i reached the observed one
     std::vector<std::vector<char>> reached(static_cast<std::size_t>(runs));
-    auto one_run = [&](int run) -> std::string {
+    auto run_model = [&](int run) -> std::string {
         protdom shuffled = network;
         // Only model 3 draws new interactions: the others share the real
         // ones, indexed once (a copy a run held 165 MB on a proteome of 1.3
@@ -174,6 +175,11 @@ int null_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, s
             mine[i] = value >= chosen_pairs[i].value;
         }
         return "";
+    };
+    auto one_run = [&](int run) {
+        const std::string failure = run_model(run);
+        return_freed_memory();  // (see there why)
+        return failure;
     };
     if (!run_batch(command, call, one_run, err, terminal)) return 1;
 
