@@ -10,8 +10,8 @@
 #include "runs/batch.h"
 #include "core/dint.h"
 #include "core/error.h"
-#include "core/text_out.h"
 #include "core/heap.h"
+#include "core/text_out.h"
 #include "core/permut.h"
 #include "runs/shard.h"
 #include "solve/solver.h"
@@ -159,11 +159,10 @@ int null_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, s
         const RunFiles files = run_files((work / ("run" + std::to_string(run))).string(), err_ratio);
         // Files that only the solver reads are written only when --keep
         // asks for them, and removed after the run otherwise.
-        const bool solved =
-            solver.solve(
-                      SolveJob{shuffled, shuffled_pint, err_ratio, unit, files, files.out + ".log", call.keep, true, true},
-                      run_dint, run_messages)
-                .solved;
+        SolveJob job{shuffled, shuffled_pint, err_ratio, unit, files, files.out + ".log", call.keep};
+        job.shuffled = true;
+        job.index_unused = true;  // the records are looked up above
+        const bool solved = solver.solve(job, run_dint, run_messages).solved;
         if (!call.keep) {
             for (const std::string& f : {files.lp, files.mps, files.out, files.out + ".log"}) std::remove(f.c_str());
         }
