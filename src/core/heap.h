@@ -17,8 +17,8 @@ void keep_freed_memory();
 // MiB of it lie free. After each null run: every run lays out its arrays
 // anew among the holes that the last left, and the kept heap grew run
 // after run. Measured on human BioGRID scaled to 4x, ddinfer-null peaked
-// at 0.99 GB after 2 runs, 1.06 after 4 and 1.15 after 10; trimmed after
-// each, at 0.97 after 10, for about 0.5 s of system time a run (the next
+// at 965 MiB after 2 runs, 1035 after 4 and 1120 after 10; trimmed after
+// each, at 948 after 10, for about 0.5 s of system time a run (the next
 // run faults its pages in again). On human BioGRID itself 150-170 MB lie
 // free after a run, and the trim cost 5% of the runs' time for nothing.
 void return_freed_memory();
@@ -30,9 +30,9 @@ void return_freed_memory();
 // kept heap the holes they leave among the data that outlives the solve
 // are too small for the next solve's, so the heap grows from one null run
 // to the next. Measured on human BioGRID scaled to 4x: ddinfer-null --runs
-// 2 peaked at 1.10-1.25 GB (the range is the heap's layout, which moved
-// with unrelated changes of code), and at 0.96-0.99 GB with the solves
-// under this, for about 1.5 s more system time.
+// 2 peaked at 1076-1225 MiB (the range is the heap's layout, which moved
+// with unrelated changes of code), and at 946-977 MiB with the solves
+// under this, for about 1 s more system time.
 class LargeBlocksToSystem {
 public:
     LargeBlocksToSystem();
