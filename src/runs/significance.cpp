@@ -92,17 +92,14 @@ int null_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, s
         return 1;
     }
     first.done();
-    std::vector<int> chosen;  // the inferred pairs, in record order
     struct Chosen {
-        int a, b;  // domains
+        int record;  // in the real network's candidate table
+        int a, b;    // domains
         double value;
     };
-    std::vector<Chosen> chosen_pairs;
+    std::vector<Chosen> chosen;  // the inferred pairs, in record order
     for (int r = 0; r < dint.n; ++r) {
-        if (dint.list[r].value >= 0.5) {
-            chosen.push_back(r);
-            chosen_pairs.push_back({dint.list[r].a, dint.list[r].b, dint.list[r].value});
-        }
+        if (dint.list[r].value >= 0.5) chosen.push_back({r, dint.list[r].a, dint.list[r].b, dint.list[r].value});
     }
     // The runs need only those: the real network's candidate table goes
     // (on a proteome it is among the largest things held while they run).
@@ -154,7 +151,7 @@ int null_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, s
         // (which may release the index).
         std::vector<int> records(chosen.size());
         for (std::size_t i = 0; i < chosen.size(); ++i) {
-            records[i] = run_dint.index.get(chosen_pairs[i].a, chosen_pairs[i].b);
+            records[i] = run_dint.index.get(chosen[i].a, chosen[i].b);
         }
         const RunFiles files = run_files((work / ("run" + std::to_string(run))).string(), err_ratio);
         // Files that only the solver reads are written only when --keep
@@ -171,7 +168,7 @@ int null_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, s
         mine.resize(chosen.size());
         for (std::size_t i = 0; i < chosen.size(); ++i) {
             const double value = records[i] >= 0 ? run_dint.list[records[i]].value : 0.0;
-            mine[i] = value >= chosen_pairs[i].value;
+            mine[i] = value >= chosen[i].value;
         }
         return "";
     };
@@ -186,8 +183,8 @@ int null_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, s
     for (std::size_t i = 0; i < chosen.size(); ++i) {
         long hits = 0;
         for (const std::vector<char>& run : reached) hits += !run.empty() && run[i];
-        const Chosen& pair = chosen_pairs[i];
-        rows.push_back({chosen[i], network.dom[pair.a].name, network.dom[pair.b].name, pair.value, hits});
+        const Chosen& pair = chosen[i];
+        rows.push_back({pair.record, network.dom[pair.a].name, network.dom[pair.b].name, pair.value, hits});
     }
     const std::string table_path = command.table_path(call);
     const std::string provenance = batch_provenance(command, call, {"--model", std::to_string(model)});

@@ -11,7 +11,6 @@
 
 #include "core/atomic_file.h"
 #include "core/error.h"
-#include "core/heap.h"
 #include "core/lp_out.h"
 #include "core/text_out.h"
 #include "solve/clp_model.h"
@@ -59,10 +58,7 @@ int clp_in_process(const protdom& network, const inter_table& pint, inter_table&
     const Reduced reduced = presolve(full);
     ReducedSolution solution;
     {
-        // CLP's large blocks go back to the system (see LargeBlocksToSystem),
-        // and the model goes once solved.
-        const LargeBlocksToSystem large_blocks;
-        ClpSimplex model;
+        ClpSimplex model;  // gone once solved
         // The folded rows grouped: on the networks of a proteome the simplex
         // then sees a few columns where it saw hundreds of thousands.
         if (const std::string failure = solve_grouped(model, reduced, solution, start); !failure.empty()) {

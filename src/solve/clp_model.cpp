@@ -10,6 +10,8 @@
 #include <memory>
 #include <vector>
 
+#include "core/heap.h"
+
 namespace ddinfer {
 namespace {
 
@@ -143,6 +145,7 @@ void read_solution(const ClpSimplex& model, const Reduced& red, ReducedSolution&
 }
 
 std::string solve_grouped(ClpSimplex& model, const Reduced& red, ReducedSolution& solution, Start start) {
+    const LargeBlocksToSystem large_blocks;
     const FoldedGroups groups = group_folded(red);
     load_reduced(model, red, &groups);
     if (std::string failure = solve_model(model, start); !failure.empty()) return failure;

@@ -56,7 +56,8 @@ void read_solution(const ClpSimplex& model, const Reduced& red, ReducedSolution&
 
 // The folded rows of one cost and weight as one column each (group_folded),
 // loaded into `model` and solved; the solution read with each group's value
-// split among its rows. "" or why it failed.
+// split among its rows. "" or why it failed. CLP's large blocks go back to
+// the system meanwhile (LargeBlocksToSystem).
 std::string solve_grouped(ClpSimplex& model, const Reduced& red, ReducedSolution& solution, Start start);
 
 // Duals of the programme loaded without groups (`model`, solved or not) from

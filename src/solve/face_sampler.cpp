@@ -8,7 +8,6 @@
 #include <unordered_map>
 
 #include "core/error.h"
-#include "core/heap.h"
 #include "solve/clp_model.h"
 
 namespace ddinfer {
@@ -103,8 +102,6 @@ FaceSampler::FaceSampler(const protdom& network, const inter_table& pint, const 
     // The classic optimum as the classic command finds it, the folded rows
     // of one cost and weight one column each; its duals then hold for the
     // programme that keeps each folded row's e apart, which the samples need.
-    // CLP's large blocks go back to the system (see LargeBlocksToSystem).
-    const LargeBlocksToSystem large_blocks;
     ClpSimplex grouped;
     ReducedSolution solution;
     if (const std::string failure = solve_grouped(grouped, reduced_, solution, Start::idiot); !failure.empty()) {
