@@ -253,7 +253,8 @@ int null_stages(const std::string& pairs, const std::string& domains, float rati
     build_dint(shuffled, pint, dint, quiet);
     stage("candidates");
     const Programme full = build_programme(shuffled, pint, dint, ratio, {});
-    dint.index = PairIndex();  // as a null run releases it
+    const int candidates = dint.n;
+    dint = inter_table();  // as a null run releases it
     stage("programme");
     const Reduced reduced = presolve(full);
     stage("presolve");
@@ -272,13 +273,13 @@ int null_stages(const std::string& pairs, const std::string& domains, float rati
     }
     stage("clp solve");
     std::vector<double> x, e;
-    if (const std::string failure = map_back(full, reduced, solution, static_cast<std::size_t>(dint.n), x, e);
+    if (const std::string failure = map_back(full, reduced, solution, static_cast<std::size_t>(candidates), x, e);
         !failure.empty()) {
         std::cerr << failure << "\n";
         return 1;
     }
     stage("map back");
-    std::cout << "\ncandidates " << dint.n << ", rows " << full.rows() << " -> " << reduced.rows() << " x "
+    std::cout << "\ncandidates " << candidates << ", rows " << full.rows() << " -> " << reduced.rows() << " x "
               << reduced.column_record.size() << " columns, " << reduced.folded_record.size() << " folded, "
               << reduced.classes() << " sets of identical columns; peak " << cell(peak_mb(), "%.0f") << " MB\n";
     return 0;

@@ -77,6 +77,12 @@ TEST_F(NullCommandTest, PairsAbsentFromAShuffleAreNoHits) {
     EXPECT_NE(run.err.find("with 25 runs the smallest p is 1/26: a q below 0.05 needs 4 of the 4 tested pairs at that p"),
               std::string::npos)
         << run.err;
+    // glpsol's values reach the table as clp's do.
+    ASSERT_EQ(null({"--model", "1", "--runs", "25", "--solver", "glpsol", "--outdir", "g", "four.txt", "fourd.txt", "0"})
+                  .status,
+              0);
+    EXPECT_EQ(without_provenance(read_file(path("g/four.txt.0.000000.m1.null.tsv"))),
+              without_provenance(read_file(path("four.txt.0.000000.m1.null.tsv"))));
     // Model 3 draws new interactions instead (each run must solve its own
     // pairs, not the real ones, which would hit every time); on this network
     // its table is model 1's.
@@ -144,6 +150,9 @@ TEST_F(NullCommandTest, KeepLeavesTheWorkingFolder) {
     ASSERT_FALSE(tmp_empty());
     const fs::path work = fs::directory_iterator(path("tmp"))->path();
     EXPECT_TRUE(fs::exists(work / "run2.0.000000.lp"));
+    // The run's listing names its one candidate (D0, D0) at 1: the run
+    // keeps its table when it writes one.
+    EXPECT_NE(read_file(work / "run2.0.000000.out").find(" x0_0 1 0\n"), std::string::npos);
     EXPECT_TRUE(fs::exists(work / "observed.0.000000.out"));
 }
 

@@ -147,18 +147,16 @@ int null_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, s
         std::ostringstream quiet, run_messages;
         if (model == 3) index_pint(drawn);
         build_dint(shuffled, shuffled_pint, run_dint, quiet);
-        // The chosen pairs' records in the run, looked up before the solve
-        // (which may release the index).
-        std::vector<int> records(chosen.size());
-        for (std::size_t i = 0; i < chosen.size(); ++i) {
-            records[i] = run_dint.index.get(chosen[i].a, chosen[i].b);
-        }
+        // The run is read for the chosen pairs' values only: their records
+        // are looked up before the solve, which may then release the table.
+        WantedValues wanted;
+        for (const Chosen& pair : chosen) wanted.records.push_back(run_dint.index.get(pair.a, pair.b));
         const RunFiles files = run_files((work / ("run" + std::to_string(run))).string(), err_ratio);
         // Files that only the solver reads are written only when --keep
         // asks for them, and removed after the run otherwise.
         SolveJob job{shuffled, shuffled_pint, err_ratio, unit, files, files.out + ".log", call.keep};
         job.shuffled = true;
-        job.index_unused = true;  // the records are looked up above
+        job.only_values = &wanted;
         const bool solved = solver.solve(job, run_dint, run_messages).solved;
         if (!call.keep) {
             for (const std::string& f : {files.lp, files.mps, files.out, files.out + ".log"}) std::remove(f.c_str());
@@ -166,10 +164,7 @@ int null_main(int argc, char** argv, CommandRunner& runner, std::ostream& out, s
         if (!solved) return "run " + std::to_string(run) + ": " + first_line(run_messages.str());
         std::vector<char>& mine = reached[static_cast<std::size_t>(run - 1)];
         mine.resize(chosen.size());
-        for (std::size_t i = 0; i < chosen.size(); ++i) {
-            const double value = records[i] >= 0 ? run_dint.list[records[i]].value : 0.0;
-            mine[i] = value >= chosen[i].value;
-        }
+        for (std::size_t i = 0; i < chosen.size(); ++i) mine[i] = wanted.values[i] >= chosen[i].value;
         return "";
     };
     auto one_run = [&](int run) {

@@ -45,7 +45,7 @@ void write_listing(const std::string& path, const inter_table& dint,
 
 int clp_in_process(const protdom& network, const inter_table& pint, inter_table& dint, const RunFiles& files,
                    float err_ratio, const Costs& costs, bool write_mps, std::ostream& err, ReportSums* sums,
-                   Start start, bool release_index) {
+                   Start start, WantedValues* only_values) {
     if (write_mps) {
         errno = 0;
         if (MPS_out(network, pint, dint, files.mps, err_ratio, costs) != 0) {
@@ -54,7 +54,17 @@ int clp_in_process(const protdom& network, const inter_table& pint, inter_table&
         }
     }
     const Programme full = build_programme(network, pint, dint, err_ratio, costs);
-    if (release_index) dint.index = PairIndex();
+    const int n = dint.n;
+    // Which records take a value; held apart when the table goes.
+    std::vector<char> active;
+    const bool released = only_values != nullptr && files.out.empty();
+    if (only_values != nullptr) dint.index = PairIndex();
+    if (released) {
+        active.resize(static_cast<std::size_t>(n));
+        for (int r = 0; r < n; ++r) active[r] = dint.list[r].active == 1;
+        dint = inter_table();
+    }
+    auto is_active = [&](int r) { return released ? active[r] != 0 : dint.list[r].active == 1; };
     const Reduced reduced = presolve(full);
     ReducedSolution solution;
     {
@@ -67,17 +77,25 @@ int clp_in_process(const protdom& network, const inter_table& pint, inter_table&
         }
     }
     std::vector<double> x, e;
-    if (const std::string failure = map_back(full, reduced, solution, static_cast<std::size_t>(dint.n), x, e);
+    if (const std::string failure = map_back(full, reduced, solution, static_cast<std::size_t>(n), x, e);
         !failure.empty()) {
         err << "the solution of the reduced programme fails the full one: " << failure << "\n";
         return 1;
     }
     double objective = 0, x_sum = 0;
-    for (int r = 0; r < dint.n; ++r) {
+    for (int r = 0; r < n; ++r) {
         objective += full.cost_of(static_cast<std::size_t>(r)) * x[r];
-        if (dint.list[r].active != 1) continue;
-        dint.list[r].value = std::min(1.0, settled(x[r]));
+        if (!is_active(r)) continue;
+        if (!released) dint.list[r].value = std::min(1.0, settled(x[r]));
         x_sum += settled(x[r]);
+    }
+    if (released) {  // as take_values reads them from the table
+        only_values->values.clear();
+        for (int r : only_values->records) {
+            only_values->values.push_back(r >= 0 && is_active(r) ? std::min(1.0, settled(x[r])) : 0.0);
+        }
+    } else if (only_values != nullptr) {
+        take_values(dint, *only_values);
     }
     // An optimum of 0 is not 3e-7, nor the sum of many hairs.
     objective = settled(objective);

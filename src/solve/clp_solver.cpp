@@ -53,7 +53,7 @@ public:
         }
         outcome.solved =
             clp_in_process(job.network, job.pint, dint, files, job.err_ratio, job.costs, write_mps_, err, sums,
-                           job.shuffled ? Start::lightweight_idiot_bare : Start::idiot, job.index_unused) == 0;
+                           job.shuffled ? Start::lightweight_idiot_bare : Start::idiot, job.only_values) == 0;
         return outcome;
     }
 

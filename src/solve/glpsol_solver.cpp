@@ -157,6 +157,7 @@ public:
             return outcome;
         }
         outcome.solved = run_and_read(runner_, job.files, job.log_path, job.network, job.pint, dint, err, sums);
+        if (outcome.solved && job.only_values != nullptr) take_values(dint, *job.only_values);
         return outcome;
     }
 

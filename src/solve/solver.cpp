@@ -40,6 +40,11 @@ RunFiles private_run_files(const RunFiles& files) {
     return RunFiles{lp, base + ".mps", base + ".out", base + ".dint"};
 }
 
+void take_values(const inter_table& dint, WantedValues& wanted) {
+    wanted.values.clear();
+    for (int record : wanted.records) wanted.values.push_back(record >= 0 ? dint.list[record].value : 0.0);
+}
+
 std::vector<std::string> glpsol_command(const RunFiles& files) {
     return {"glpsol", "--lp", "--simplex", "-o", as_argument(files.out), as_argument(files.lp)};
 }

@@ -36,6 +36,16 @@ RunFiles private_run_files(const RunFiles& files);
 // "%f" of the single-precision ratio: 0.100000 for 0.1.
 std::string ratio_text(float err_ratio);
 
+// What a caller reads of a solve when that is only the values of some
+// candidates (a null run: the real network's inferred pairs).
+struct WantedValues {
+    std::vector<int> records;    // dint records; -1 for a pair that is no candidate there
+    std::vector<double> values;  // set by the solve, by records, as dint would hold them (0 for -1)
+};
+
+// The values of `wanted.records` as `dint` holds them.
+void take_values(const inter_table& dint, WantedValues& wanted);
+
 // One solve: the programme of these records at this ratio and these costs
 // (empty: 1 for every candidate), under these file names.
 struct SolveJob {
@@ -48,8 +58,11 @@ struct SolveJob {
     bool keep_files = true;   // false: files nobody will read (the LP file and report of a
                               // solver linked in) need not be written
     bool shuffled = false;    // a null model's network: clp starts it another way (measured faster)
-    bool index_unused = false;  // the caller reads dint.index no more: a solver linked in may
-                                // release it once the programme is built
+    // Set: the caller reads of the solve only these values, and of dint
+    // nothing more, so a solver linked in may release dint once the
+    // programme is built (with no listing to write). Whatever the solver,
+    // the values are in `only_values->values` when solved.
+    WantedValues* only_values = nullptr;
 };
 
 struct SolveOutcome {
