@@ -132,6 +132,19 @@ TEST(PresolveTest, AnUnavailableCandidateCostsNothing) {
     EXPECT_EQ(unit.rows(), 2u);
     EXPECT_EQ((std::vector<double>{unit.cost_of(0), unit.cost_of(1)}), (std::vector<double>{0, 1}));
     EXPECT_EQ((std::vector<double>{given.cost_of(0), given.cost_of(1)}), (std::vector<double>{0, 7}));
+    // Free, (A, B) covers both rows at 1, yet takes no value: the table
+    // holds 0 for it, and so does a null run's read of it, which releases
+    // the table.
+    inter_table table = net.dint;
+    std::ostringstream err;
+    ASSERT_EQ(clp_in_process(net.network, net.pint, table, RunFiles{}, 0.0f, {}, false, err, nullptr), 0) << err.str();
+    EXPECT_EQ((std::vector<double>{table.list[0].value, table.list[1].value}), (std::vector<double>{0, 0}));
+    WantedValues wanted{{1, 0, -1}, {}};
+    ASSERT_EQ(clp_in_process(net.network, net.pint, net.dint, RunFiles{}, 0.0f, {}, false, err, nullptr, Start::idiot,
+                             &wanted),
+              0);
+    EXPECT_EQ(net.dint.n, 0);
+    EXPECT_EQ(wanted.values, (std::vector<double>{0, 0, 0}));
 }
 
 // Every row holds a column of its own and folds; rows 3 and 4 are the same
