@@ -82,20 +82,17 @@ int clp_in_process(const protdom& network, const inter_table& pint, inter_table&
         err << "the solution of the reduced programme fails the full one: " << failure << "\n";
         return 1;
     }
+    auto value_of = [&](int r) { return std::min(1.0, settled(x[r])); };
     double objective = 0, x_sum = 0;
     for (int r = 0; r < n; ++r) {
         objective += full.cost_of(static_cast<std::size_t>(r)) * x[r];
         if (!is_active(r)) continue;
-        if (!released) dint.list[r].value = std::min(1.0, settled(x[r]));
+        if (!released) dint.list[r].value = value_of(r);
         x_sum += settled(x[r]);
     }
-    if (released) {  // as take_values reads them from the table
+    if (only_values != nullptr) {  // what the table holds (0 for one taking no value), kept or not
         only_values->values.clear();
-        for (int r : only_values->records) {
-            only_values->values.push_back(r >= 0 && is_active(r) ? std::min(1.0, settled(x[r])) : 0.0);
-        }
-    } else if (only_values != nullptr) {
-        take_values(dint, *only_values);
+        for (int r : only_values->records) only_values->values.push_back(r >= 0 && is_active(r) ? value_of(r) : 0.0);
     }
     // An optimum of 0 is not 3e-7, nor the sum of many hairs.
     objective = settled(objective);

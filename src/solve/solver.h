@@ -40,7 +40,7 @@ std::string ratio_text(float err_ratio);
 // candidates (a null run: the real network's inferred pairs).
 struct WantedValues {
     std::vector<int> records;    // dint records; -1 for a pair that is no candidate there
-    std::vector<double> values;  // set by the solve, by records, as dint would hold them (0 for -1)
+    std::vector<double> values;  // set by the solve, by records, as a fresh dint would hold them (0 for -1)
 };
 
 // The values of `wanted.records` as `dint` holds them.
